@@ -1,0 +1,19 @@
+// Thresholding of text-page RGB rows into packed 1-bit rows, in place.
+#pragma once
+
+#include <cups/raster.h>
+
+namespace zova {
+
+// Converts header->cupsWidth RGB pixels at the start of psrc into a packed
+// 1-bit row over the same bytes. Dark or coloured pixels print; near-white
+// and light neutral greys do not. Returns 0.
+int TransToGray(unsigned char* psrc, const cups_page_header2_t* header);
+
+// Halves the row horizontally: iWidth pixel pairs, each printing when either
+// pixel is dark, then one unpaired last pixel when iOddFlag is set. The
+// header is not used. Returns 0.
+int TransToGray360(unsigned char* psrc, const cups_page_header2_t* header, int iWidth,
+                   int iOddFlag);
+
+}  // namespace zova

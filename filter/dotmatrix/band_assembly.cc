@@ -1,0 +1,98 @@
+// Gathers packed 1-bit rows into 24-dot column bands, shingled or not.
+#include "filter/dotmatrix/band_assembly.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "filter/dotmatrix/dotmatrix.h"
+
+namespace zova {
+namespace {
+
+// Columns of the current row: the header's width, never more than the page
+// buffers were sized for.
+size_t RowColumns(const OutputState& out, const cups_page_header2_t* header) {
+  return std::min({static_cast<size_t>(header->cupsWidth), static_cast<size_t>(out.PageColumns),
+                   out.Planes[0].size() * 8});
+}
+
+}  // namespace
+
+void OutputLine(OutputState& out, const cups_page_header2_t* header) {
+  const size_t columns = RowColumns(out, header);
+  const uint8_t* row = out.Planes[0].data();
+  const uint8_t bit = static_cast<uint8_t>(out.DotBit);
+  uint8_t* comp = out.CompBuffer.data();
+
+  // Text rows are mostly white: skip whole zero bytes.
+  const size_t full_bytes = columns / 8;
+  for (size_t byte = 0; byte < full_bytes; ++byte) {
+    const uint8_t pixels = row[byte];
+    if (pixels == 0) continue;
+    uint8_t* column = comp + byte * 8;
+    for (int k = 0; k < 8; ++k) {
+      if (pixels & (0x80 >> k)) column[k] |= bit;
+    }
+  }
+  for (size_t i = full_bytes * 8; i < columns; ++i) {
+    if (row[i / 8] & (0x80 >> (i % 8))) comp[i] |= bit;
+  }
+
+  if (out.DotBit > 1) {
+    out.DotBit >>= 1;
+    return;
+  }
+  CompleteGroup(out, header);
+}
+
+void CompleteGroup(OutputState& out, const cups_page_header2_t* header) {
+  const size_t columns = RowColumns(out, header);
+  const size_t dot_bytes = static_cast<size_t>(out.DotBytes);
+  const uint8_t* comp = out.CompBuffer.data();
+  const bool staggered = out.Shingling == 1 && out.LineCount != 0;
+
+  if (staggered) {
+    // Neighbouring columns print in different passes. Which buffer takes the
+    // even columns alternates from group to group, so each buffer ends up
+    // with every column once per band.
+    const size_t odd_group = static_cast<size_t>(out.LineCount) & 1;
+    uint8_t* even = out.LineBuffers[0] + out.EvenOffset;
+    uint8_t* odd = out.LineBuffers[1] + out.OddOffset;
+    for (size_t i = 0; i < columns; ++i) {
+      if (((i & 1) ^ odd_group) == 0) {
+        even[i * dot_bytes] = comp[i];
+      } else {
+        odd[i * dot_bytes] = comp[i];
+      }
+    }
+  } else {
+    uint8_t* even = out.LineBuffers[0] + out.EvenOffset;
+    for (size_t i = 0; i < columns; ++i) even[i * dot_bytes] = comp[i];
+  }
+
+  // Pass buffer 1 runs one group behind buffer 0, so it fills, and goes out,
+  // one group later.
+  if (staggered) {
+    ++out.EvenOffset;
+    ++out.OddOffset;
+    if (out.EvenOffset == out.DotBytes) {
+      out.EvenOffset = 0;
+      OutputRows(out, header, 0);
+    }
+    if (out.OddOffset == out.DotBytes) {
+      out.OddOffset = 0;
+      OutputRows(out, header, 1);
+    }
+  } else if (out.EvenOffset + 1 == out.DotBytes) {
+    out.EvenOffset = 0;
+    OutputRows(out, header, 0);
+  } else {
+    ++out.EvenOffset;
+  }
+
+  out.DotBit = 128;
+  ++out.LineCount;
+  memset(out.CompBuffer.data(), 0, columns);
+}
+
+}  // namespace zova

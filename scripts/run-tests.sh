@@ -1,0 +1,24 @@
+#!/bin/sh
+# Sets up a fresh Debian 12 machine (as root), builds the driver twice, plainly
+# and with AddressSanitizer + UndefinedBehaviorSanitizer, and runs every test
+# in both builds. Exits non-zero when anything fails.
+set -eu
+cd "$(dirname "$0")/.."
+
+if [ "$(id -u)" = 0 ]; then
+  scripts/install-deps.sh
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+build_and_test() {
+  dir=$1
+  shift
+  cmake -S . -B "$dir" "$@"
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+build_and_test build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+build_and_test build-asan -DCMAKE_BUILD_TYPE=Debug -DZOVA_SANITIZE=ON
+echo "All tests passed in both builds."

@@ -1,0 +1,82 @@
+// Gathering rows into 24-dot bands, with and without shingling.
+#include <gtest/gtest.h>
+
+#include "tests/support/band_fixture.h"
+
+namespace zova {
+namespace {
+
+using testing::LqFeed;
+
+class BandAssemblyTest : public testing::BandTest {};
+
+TEST_F(BandAssemblyTest, UnshingledBandGoesOutOnThe24thRow) {
+  StartPage("N", 180, 180, 3);
+  // Column 0 dotted on every row, column 1 on the first group only, column 2
+  // on the last row only.
+  Rows(8, "XX.");
+  Rows(15, "X..");
+  EXPECT_EQ(Written(), "") << "nothing before the band is complete";
+  Row("X.X");
+  EXPECT_EQ(Written(), "0D 1B 25 31 00 03 FF FF FF FF 00 00 00 00 01");
+  EXPECT_EQ(out.LineCount, 3);
+  EXPECT_EQ(out.LineNum, 1u);
+}
+
+TEST_F(BandAssemblyTest, ShingledColumnsAlternateBetweenPassBuffers) {
+  // Odd width: the last column has no partner.
+  StartPage("LQ", 180, 180, 5);
+  Rows(23, "XXXXX");
+  EXPECT_EQ(Written(), "");
+  Row("XXXXX");
+  // Buffer 0: group 0 whole, then the odd columns of group 1 and the even
+  // columns of group 2.
+  EXPECT_EQ(Written(), "0D 1B 2A 27 05 00 FF 00 FF FF FF 00 FF 00 FF FF FF 00 FF 00 FF");
+  Rows(7, "XXXXX");
+  EXPECT_EQ(Written(), "");
+  Row("XXXXX");
+  // Buffer 1, 8 dot rows lower: groups 1 to 3, the other half of each.
+  EXPECT_EQ(Written(),
+            "0D " + LqFeed(1) + " 1B 2A 27 05 00 FF 00 FF 00 FF 00 FF 00 FF 00 FF 00 FF 00 FF");
+  EXPECT_EQ(out.LineNum, 2u) << "buffer 1 catches up with the next band";
+}
+
+TEST_F(BandAssemblyTest, BlankRowsStillCountAsRows) {
+  StartPage("LQ", 180, 180, 8);
+  Row("........");
+  EXPECT_EQ(out.DotBit, 64);
+  Rows(7, "........");
+  EXPECT_EQ(out.DotBit, 128);
+  EXPECT_EQ(out.LineCount, 1);
+  Rows(16, "........");
+  EXPECT_EQ(Written(), "") << "a blank band sends nothing";
+  EXPECT_EQ(out.LineNum, 1u) << "but its feed is pending";
+}
+
+TEST_F(BandAssemblyTest, UsesTheCurrentWidthNotTheOneAtPageStart) {
+  StartPage("N", 180, 180, 16);
+  header.cupsWidth = 4;  // as on a halftoned or reduced page
+  Rows(24, "XXXXXXXXXXXXXXXX");
+  EXPECT_EQ(Written(), "0D 1B 25 31 00 04 FF FF FF FF FF FF FF FF FF FF FF FF");
+}
+
+TEST_F(BandAssemblyTest, NeverWritesBeyondThePageBuffers) {
+  StartPage("N", 180, 180, 4);
+  header.cupsWidth = 4000;  // a caller that forgot to clip
+  Rows(24, "XXXX");
+  EXPECT_EQ(Written(), "0D 1B 25 31 00 04 FF FF FF FF FF FF FF FF FF FF FF FF");
+}
+
+TEST_F(BandAssemblyTest, ShingledAt360UsesStaggeredModesAndFeeds) {
+  StartPage("LQ", 360, 360, 1);
+  Rows(24, "X");
+  EXPECT_EQ(Written(), "0D 1B 2A 48 01 00 FF 00 FF");
+  Rows(8, "X");
+  EXPECT_EQ(Written(), "0D " + LqFeed(1) + " 1B 2A 48 01 00 FF 00 FF");
+  Rows(16, "X");
+  // Column 0 of buffer 0 holds only every other group: here group 4.
+  EXPECT_EQ(Written(), "0D " + LqFeed(5) + " 1B 2A 48 01 00 00 FF 00");
+}
+
+}  // namespace
+}  // namespace zova
