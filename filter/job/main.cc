@@ -1,0 +1,113 @@
+// rastertozova: CUPS filter for the ZOVA-QRT 24-pin dot-matrix printers.
+//
+//   rastertozova job-id user title copies options [file]
+//
+// Reads CUPS raster (24-bit RGB) from the file or stdin, the PPD from $PPD,
+// and writes the printer's command stream to stdout.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "filter/dotmatrix/dotmatrix.h"
+#include "filter/job/cancel.h"
+#include "filter/job/file_descriptor.h"
+#include "filter/job/job_context.h"
+#include "filter/job/ppd_file.h"
+
+namespace {
+
+struct RasterCloser {
+  void operator()(cups_raster_t* ras) const { cupsRasterClose(ras); }
+};
+using RasterPtr = std::unique_ptr<cups_raster_t, RasterCloser>;
+
+// Bands go out as soon as they are complete; a big buffer keeps the wide
+// ones to one write each.
+constexpr size_t kStdoutBufferSize = 64 * 1024;
+
+// The job ID names the spool files in /tmp.
+bool IsUsableJobId(const char* id) { return id[0] != '\0' && strchr(id, '/') == nullptr; }
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  using namespace zova;
+
+  setbuf(stderr, nullptr);
+  if (argc != 6 && argc != 7) {
+    fprintf(stderr, "ERROR: Usage: %s job-id user title copies options [file]\n",
+            argc > 0 ? argv[0] : "rastertozova");
+    return 1;
+  }
+  if (!IsUsableJobId(argv[1])) {
+    fprintf(stderr, "ERROR: Invalid job ID \"%s\"\n", argv[1]);
+    return 1;
+  }
+
+  FileDescriptor input;
+  int fd = 0;
+  if (argc == 7) {
+    input = FileDescriptor(open(argv[6], O_RDONLY | O_CLOEXEC));
+    if (!input.valid()) {
+      fprintf(stderr, "ERROR: Unable to open raster file %s: %s\n", argv[6], strerror(errno));
+      sleep(1);
+      return 1;
+    }
+    fd = input.get();
+  }
+  // Input that is not raster at all holds no page: the job goes on to its
+  // end and fails like any job without pages.
+  RasterPtr ras(cupsRasterOpen(fd, CUPS_RASTER_READ));
+  if (!ras) fputs("ERROR: The input is not a CUPS raster stream\n", stderr);
+
+  JobContext job;
+  job.ras = ras.get();
+  job.jobId = argv[1];
+  job.out.LineNum = 0;
+  Canceled = 0;
+  InstallCancelHandler();
+
+  PpdPtr ppd = LoadPpd(getenv("PPD"));
+  if (!ppd) return 1;
+  job.ppd = ppd.get();
+
+  static char stdout_buffer[kStdoutBufferSize];
+  setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
+  // The preamble goes out before the identity check: a printer that gets a
+  // refused job still sees a clean start.
+  Setup(job.out);
+
+  switch (CheckPpdIdentity(ppd.get())) {
+    case PpdIdentity::kWrongProduct:
+      fputs("ERROR: Brand Error\n", stderr);
+      return 1;
+    case PpdIdentity::kWrongManufacturer:
+      fputs("ERROR: Manufac Error\n", stderr);
+      return 1;
+    case PpdIdentity::kZova:
+      break;
+  }
+
+  int printed = 0;
+  while (cupsRasterReadHeader2(ras.get(), &job.header)) {
+    if (Canceled) break;
+    ++job.page;
+    const PageResult result = ProcessPage(job);
+    if (result == PageResult::kFailed) return 1;
+    if (result == PageResult::kPrinted) {
+      ++printed;
+      // Page accounting for the scheduler: this filter is last in its chain.
+      fprintf(stderr, "PAGE: %d 1\n", printed);
+    }
+    if (Canceled) break;
+  }
+
+  Shutdown(job.out);
+  if (printed == 0 && !Canceled) fputs("ERROR: No page was printed\n", stderr);
+  return printed > 0 ? 0 : 1;
+}

@@ -1,0 +1,28 @@
+// The printer's PPD: loading it and checking that it describes this printer.
+//
+// libcups 2.4 marks its PPD API deprecated, yet a CUPS driver still reads
+// its PPD through it; the deprecation is silenced here and nowhere else.
+#pragma once
+
+#include <cups/ppd.h>
+
+#include <memory>
+
+namespace zova {
+
+struct PpdCloser {
+  void operator()(ppd_file_t* ppd) const;
+};
+using PpdPtr = std::unique_ptr<ppd_file_t, PpdCloser>;
+
+// Loads the PPD at `path` (may be null). On failure prints the error lines
+// and returns null.
+PpdPtr LoadPpd(const char* path);
+
+enum class PpdIdentity { kZova, kWrongProduct, kWrongManufacturer };
+
+// The product is checked first: "(ZOVA-QRT)", any first and last character;
+// then the manufacturer, exactly "ZOVA". A missing string fails its check.
+PpdIdentity CheckPpdIdentity(const ppd_file_t* ppd);
+
+}  // namespace zova

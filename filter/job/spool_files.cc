@@ -1,0 +1,193 @@
+#include "filter/job/spool_files.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace zova {
+namespace {
+
+// Spool I/O goes through large blocks: a page is tens of megabytes.
+constexpr size_t kSpoolBufferSize = 512 * 1024;
+
+// The PBM header the filter accepts: "P4\n" and a dimension line, all
+// within 21 bytes.
+constexpr size_t kPbmMagicLength = 3;
+constexpr size_t kPbmHeaderMax = 21;
+
+bool ParseDimension(const char*& p, unsigned* value) {
+  if (*p < '0' || *p > '9') return false;
+  unsigned long v = 0;
+  while (*p >= '0' && *p <= '9') {
+    v = v * 10 + static_cast<unsigned long>(*p - '0');
+    if (v > 0x7FFFFFFFul) return false;
+    ++p;
+  }
+  if (v == 0) return false;
+  *value = static_cast<unsigned>(v);
+  return true;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+SpoolPaths BuildSpoolPaths(const std::string& jobId, int page) {
+  const std::string base = "/tmp/nfet" + jobId + "_" + std::to_string(page);
+  return {base + ".ppm", base + ".pbm", base};
+}
+
+bool SpoolWriter::Create(const std::string& path) {
+  path_ = path;
+  // A file of this name may be an earlier job's leftover or a planted link:
+  // remove it (never what it points to), then create ours exclusively. If
+  // the name cannot be freed, the exclusive create fails and says why.
+  unlink(path.c_str());
+  fd_ = FileDescriptor(
+      open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!fd_.valid()) {
+    fprintf(stderr, "ERROR: Unable to create spool file %s: %s\n", path.c_str(), strerror(errno));
+    return false;
+  }
+  buffer_.resize(kSpoolBufferSize);
+  used_ = 0;
+  return true;
+}
+
+bool SpoolWriter::Write(const uint8_t* data, size_t len) {
+  if (used_ + len > buffer_.size()) {
+    if (!Drain()) return false;
+    // Blocks as large as the buffer go straight through.
+    if (len >= buffer_.size()) return WriteAll(data, len);
+  }
+  memcpy(buffer_.data() + used_, data, len);
+  used_ += len;
+  return true;
+}
+
+bool SpoolWriter::Drain() {
+  if (!WriteAll(buffer_.data(), used_)) return false;
+  used_ = 0;
+  return true;
+}
+
+bool SpoolWriter::WriteAll(const uint8_t* data, size_t len) {
+  while (len > 0) {
+    const ssize_t n = write(fd_.get(), data, len);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      fprintf(stderr, "ERROR: Unable to write spool file %s: %s\n", path_.c_str(),
+              strerror(n < 0 ? errno : ENOSPC));
+      return false;
+    }
+    data += n;
+    len -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool SpoolWriter::Close() {
+  const bool drained = Drain();
+  if (!fd_.Close() && drained) {
+    fprintf(stderr, "ERROR: Unable to write spool file %s: %s\n", path_.c_str(), strerror(errno));
+    return false;
+  }
+  buffer_ = {};
+  return drained;
+}
+
+bool SpoolReader::Open(const std::string& path) {
+  fd_ = FileDescriptor(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  if (!fd_.valid()) return false;
+  buffer_.resize(kSpoolBufferSize);
+  pos_ = end_ = 0;
+  return true;
+}
+
+ssize_t SpoolReader::Read(uint8_t* dst, size_t len) {
+  size_t done = 0;
+  while (done < len) {
+    if (pos_ == end_) {
+      const ssize_t n = read(fd_.get(), buffer_.data(), buffer_.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return done > 0 ? static_cast<ssize_t>(done) : -1;
+      if (n == 0) break;
+      pos_ = 0;
+      end_ = static_cast<size_t>(n);
+    }
+    const size_t take = std::min(len - done, end_ - pos_);
+    memcpy(dst + done, buffer_.data() + pos_, take);
+    pos_ += take;
+    done += take;
+  }
+  return static_cast<ssize_t>(done);
+}
+
+int CreatePpmSpool(const std::string& path, const cups_page_header2_t* header,
+                   SpoolWriter* writer) {
+  if (!writer->Create(path)) return -1;
+  char head[64];
+  const int len = snprintf(head, sizeof head, "P6\n%u %u\n255\n", header->cupsBytesPerLine / 3,
+                           header->cupsHeight);
+  if (!writer->Write(reinterpret_cast<const uint8_t*>(head), static_cast<size_t>(len))) return -1;
+  return len;
+}
+
+int getSize(const char* cFileName, unsigned* Width, unsigned* Height, int* HeadLen) {
+  FILE* file = fopen(cFileName, "rbe");
+  if (file == nullptr) return -1;
+  char head[kPbmHeaderMax + 1] = {};
+  const size_t got = fread(head, 1, kPbmHeaderMax, file);
+  fclose(file);
+
+  // The dimension line must end within the header's 21 bytes.
+  const char* line_end = nullptr;
+  if (got > kPbmMagicLength) {
+    line_end =
+        static_cast<const char*>(memchr(head + kPbmMagicLength, '\n', got - kPbmMagicLength));
+  }
+  unsigned width = 0, height = 0;
+  const char* p = head + kPbmMagicLength;
+  bool ok = got >= kPbmMagicLength && memcmp(head, "P4\n", kPbmMagicLength) == 0 &&
+            line_end != nullptr && ParseDimension(p, &width) && IsBlank(*p);
+  if (ok) {
+    while (IsBlank(*p)) ++p;
+    ok = ParseDimension(p, &height);
+    while (ok && IsBlank(*p)) ++p;
+    ok = ok && p == line_end;
+  }
+  if (!ok) {
+    fprintf(stderr,
+            "ERROR: %s is not a usable halftone image: expected \"P4\", then width and height "
+            "on one line, within %zu bytes\n",
+            cFileName, kPbmHeaderMax);
+    return -2;
+  }
+  *Width = width;
+  *Height = height;
+  *HeadLen = static_cast<int>(line_end - head) + 1;
+  return 0;
+}
+
+void RemoveSpoolFiles(const SpoolPaths& paths, bool iPicFlag) {
+  int ret = unlink(paths.ppm.c_str());
+  if (ret != 0) {
+    fprintf(stderr, "ERROR: cCommand1:%s iRet=%d errno:%d\n", paths.ppm.c_str(), ret, errno);
+  }
+  if (iPicFlag) {
+    ret = unlink(paths.pbm.c_str());
+    if (ret != 0) fprintf(stderr, "ERROR: cCommand2:%s iRet=%d\n", paths.pbm.c_str(), ret);
+  }
+}
+
+SpoolCleanup::~SpoolCleanup() {
+  if (!armed_) return;
+  unlink(paths_.ppm.c_str());
+  unlink(paths_.pbm.c_str());
+}
+
+}  // namespace zova

@@ -1,0 +1,92 @@
+// Per-page spool images in /tmp: the PPM the filter writes, the PBM the
+// halftoning tool leaves beside it.
+//
+// The names are predictable, so nothing here follows a symlink or reuses an
+// old file: a spool file is removed and created afresh, exclusively, 0600.
+#pragma once
+
+#include <cups/raster.h>
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "filter/job/file_descriptor.h"
+
+namespace zova {
+
+struct SpoolPaths {
+  std::string ppm;   // /tmp/nfet<job>_<page>.ppm
+  std::string pbm;   // /tmp/nfet<job>_<page>.pbm
+  std::string base;  // handed to the halftoning tool, which adds extensions
+};
+
+SpoolPaths BuildSpoolPaths(const std::string& jobId, int page);
+
+// Writes a spool file through a large buffer.
+class SpoolWriter {
+ public:
+  // Removes any file of that name and creates it exclusively. Prints the
+  // error line and returns false on failure.
+  bool Create(const std::string& path);
+  // Both print the error line and return false on failure (a full /tmp).
+  bool Write(const uint8_t* data, size_t len);
+  bool Close();
+
+ private:
+  bool Drain();
+  bool WriteAll(const uint8_t* data, size_t len);
+
+  std::string path_;
+  FileDescriptor fd_;
+  std::vector<uint8_t> buffer_;
+  size_t used_ = 0;
+};
+
+// Reads a spool file through a large buffer.
+class SpoolReader {
+ public:
+  // Opens without following a symlink; errno tells why it failed.
+  bool Open(const std::string& path);
+  // Reads up to len bytes, fewer only at the end of the file. Returns the
+  // count, 0 at the end, -1 on a read error.
+  ssize_t Read(uint8_t* dst, size_t len);
+  void Close() { fd_ = FileDescriptor(); }
+
+ private:
+  FileDescriptor fd_;
+  std::vector<uint8_t> buffer_;
+  size_t pos_ = 0;
+  size_t end_ = 0;
+};
+
+// Creates the page's PPM and writes its header "P6\n<w> <h>\n255\n" from the
+// raster header. Returns the header's length, or -1 after an error line.
+int CreatePpmSpool(const std::string& path, const cups_page_header2_t* header, SpoolWriter* writer);
+
+// Reads the header of a raw PBM image: "P4\n", then width and height on one
+// line. Returns 0 with the outputs set, -1 when the file cannot be opened
+// (outputs untouched), -2 after an error line when the header is malformed.
+int getSize(const char* cFileName, unsigned* Width, unsigned* Height, int* HeadLen);
+
+// Deletes the page's spool files at the end of a page, logging failures.
+void RemoveSpoolFiles(const SpoolPaths& paths, bool iPicFlag);
+
+// Removes a page's spool files on every path out of the page, including the
+// errors that end the job.
+class SpoolCleanup {
+ public:
+  explicit SpoolCleanup(const SpoolPaths& paths) : paths_(paths) {}
+  ~SpoolCleanup();
+  SpoolCleanup(const SpoolCleanup&) = delete;
+  SpoolCleanup& operator=(const SpoolCleanup&) = delete;
+  // The page removed its files itself.
+  void Dismiss() { armed_ = false; }
+
+ private:
+  const SpoolPaths& paths_;
+  bool armed_ = true;
+};
+
+}  // namespace zova

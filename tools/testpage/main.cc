@@ -1,0 +1,77 @@
+// zova-testpage: writes a CUPS raster job of generated A4 pages.
+//
+//   zova-testpage [--uncompressed] OUT PAGE...
+//
+// PAGE is CONTENT:OUTPUTTYPE:DPI or CONTENT:OUTPUTTYPE:XDPIxYDPI, CONTENT one
+// of text, photo, white, grey, or ppm=FILE. Example: text:LQ:180 photo:N:360
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/testpage/testpage.h"
+
+namespace {
+
+using namespace zova::testpage;
+
+bool ParsePage(const std::string& arg, unsigned seed, PageSpec* page) {
+  const size_t a = arg.find(':');
+  const size_t b = a == std::string::npos ? a : arg.find(':', a + 1);
+  if (b == std::string::npos) return false;
+  const std::string content = arg.substr(0, a);
+  const std::string type = arg.substr(a + 1, b - a - 1);
+  unsigned x = 0, y = 0;
+  const std::string dpi = arg.substr(b + 1);
+  if (sscanf(dpi.c_str(), "%ux%u", &x, &y) != 2) {
+    if (sscanf(dpi.c_str(), "%u", &x) != 1) return false;
+    y = x;
+  }
+  if (x == 0 || y == 0) return false;
+  *page = A4Page(x, y, type);
+  if (content == "text") {
+    page->fill = FromBitmap(TextBitmap(page->width, page->height, seed, x));
+  } else if (content == "photo") {
+    page->fill = Photo();
+  } else if (content == "white") {
+    page->fill = White();
+  } else if (content == "grey") {
+    page->fill = Solid(160, 160, 160);
+  } else if (content.rfind("ppm=", 0) == 0) {
+    page->fill = FromPpm(content.substr(4));
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  int arg = 1;
+  bool compressed = true;
+  if (arg < argc && strcmp(argv[arg], "--uncompressed") == 0) {
+    compressed = false;
+    ++arg;
+  }
+  if (argc - arg < 2) {
+    fprintf(stderr, "Usage: %s [--uncompressed] OUT CONTENT:OUTPUTTYPE:DPI...\n", argv[0]);
+    return 2;
+  }
+  const std::string out = argv[arg++];
+  std::vector<PageSpec> pages;
+  for (; arg < argc; ++arg) {
+    PageSpec page;
+    if (!ParsePage(argv[arg], static_cast<unsigned>(pages.size() + 1), &page)) {
+      fprintf(stderr, "ERROR: Bad page description \"%s\"\n", argv[arg]);
+      return 2;
+    }
+    pages.push_back(std::move(page));
+  }
+  if (!WriteRasterFile(out, pages, compressed)) {
+    fprintf(stderr, "ERROR: Unable to write %s\n", out.c_str());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,197 @@
+#include "tools/testpage/testpage.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace zova::testpage {
+
+cups_page_header2_t PageSpec::Header() const {
+  cups_page_header2_t h;
+  memset(&h, 0, sizeof h);
+  strncpy(h.OutputType, outputType.c_str(), sizeof h.OutputType - 1);
+  strcpy(h.MediaClass, "PwgRaster");
+  h.HWResolution[0] = hwResolution[0];
+  h.HWResolution[1] = hwResolution[1];
+  h.PageSize[0] = pageSize[0];
+  h.PageSize[1] = pageSize[1];
+  h.NumCopies = 1;
+  h.cupsWidth = width;
+  h.cupsHeight = height;
+  h.cupsMediaType = 0;
+  h.cupsBitsPerColor = bitsPerPixel >= 8 ? 8 : bitsPerPixel;
+  h.cupsBitsPerPixel = bitsPerPixel;
+  h.cupsBytesPerLine = bytesPerLine != 0 ? bytesPerLine : (width * bitsPerPixel + 7) / 8;
+  h.cupsColorOrder = CUPS_ORDER_CHUNKED;
+  h.cupsColorSpace = CUPS_CSPACE_RGB;
+  h.cupsRowCount = rowCount;
+  return h;
+}
+
+RowFill White() {
+  return [](unsigned, uint8_t* rgb, unsigned width) { memset(rgb, 0xFF, size_t{width} * 3); };
+}
+
+RowFill Solid(uint8_t r, uint8_t g, uint8_t b) {
+  return [=](unsigned, uint8_t* rgb, unsigned width) {
+    for (unsigned x = 0; x < width; ++x) {
+      rgb[3 * x] = r;
+      rgb[3 * x + 1] = g;
+      rgb[3 * x + 2] = b;
+    }
+  };
+}
+
+RowFill FromBitmap(Bitmap bitmap) {
+  return [bitmap = std::move(bitmap)](unsigned y, uint8_t* rgb, unsigned width) {
+    memset(rgb, 0xFF, size_t{width} * 3);
+    if (y >= bitmap.height) return;
+    const unsigned w = std::min(width, bitmap.width);
+    for (unsigned x = 0; x < w; ++x) {
+      if (bitmap.at(x, y)) memset(rgb + 3 * x, 0, 3);
+    }
+  };
+}
+
+RowFill FromPpm(const std::string& path) {
+  struct Image {
+    unsigned width = 0, height = 0;
+    std::vector<uint8_t> data;
+  };
+  auto image = std::make_shared<Image>();
+  if (FILE* f = fopen(path.c_str(), "rb")) {
+    unsigned maxval = 0;
+    if (fscanf(f, "P6 %u %u %u", &image->width, &image->height, &maxval) == 3 && maxval == 255 &&
+        fgetc(f) != EOF) {
+      image->data.resize(size_t{image->width} * image->height * 3);
+      image->data.resize(fread(image->data.data(), 1, image->data.size(), f));
+    }
+    fclose(f);
+  }
+  return [image](unsigned y, uint8_t* rgb, unsigned width) {
+    memset(rgb, 0xFF, size_t{width} * 3);
+    const size_t row = size_t{image->width} * 3;
+    if (y >= image->height || (y + 1) * row > image->data.size()) return;
+    memcpy(rgb, image->data.data() + y * row, std::min<size_t>(row, size_t{width} * 3));
+  };
+}
+
+RowFill Photo() {
+  return [](unsigned y, uint8_t* rgb, unsigned width) {
+    for (unsigned x = 0; x < width; ++x) {
+      // Sky-to-ground gradient with a soft disc and a few dark ridges.
+      const double u = static_cast<double>(x) / std::max(1u, width);
+      const double v = static_cast<double>(y % 2000) / 2000.0;
+      const double disc = std::exp(-((u - 0.6) * (u - 0.6) + (v - 0.4) * (v - 0.4)) * 18.0);
+      const double ridge = std::sin(u * 40.0 + v * 12.0) > 0.97 ? 0.75 : 0.0;
+      double r = 120 + 90 * v + 60 * disc, g = 150 + 60 * (1 - v) + 40 * disc,
+             b = 200 - 80 * v - 40 * disc;
+      r *= 1 - ridge;
+      g *= 1 - ridge;
+      b *= 1 - ridge;
+      rgb[3 * x] = static_cast<uint8_t>(std::clamp(r, 0.0, 255.0));
+      rgb[3 * x + 1] = static_cast<uint8_t>(std::clamp(g, 0.0, 255.0));
+      rgb[3 * x + 2] = static_cast<uint8_t>(std::clamp(b, 0.0, 255.0));
+    }
+  };
+}
+
+Bitmap TextBitmap(unsigned width, unsigned height, unsigned seed, unsigned dpi) {
+  Bitmap page(width, height);
+  // Glyphs of about 10-point type: cells of 1/12 by 1/6 inch, strokes of
+  // 1/72 inch, words of 2 to 8 glyphs, lines of 1/6 inch.
+  const unsigned cell_w = std::max(3u, dpi / 12), line_h = std::max(6u, dpi / 6);
+  const unsigned glyph_h = line_h * 2 / 3, stroke = std::max(1u, dpi / 72);
+  const unsigned margin = std::min(width / 10, dpi / 2);
+  uint32_t state = seed * 2654435761u + 1;
+  auto next = [&state] {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    return state;
+  };
+  for (unsigned top = margin; top + line_h <= height; top += line_h) {
+    unsigned x = margin;
+    while (x + cell_w < width - std::min(width, margin)) {
+      const unsigned word = 2 + next() % 7;
+      for (unsigned g = 0; g < word && x + cell_w < width; ++g, x += cell_w) {
+        const uint32_t shape = next();
+        for (unsigned yy = 0; yy < glyph_h; ++yy) {
+          for (unsigned xx = 0; xx + 1 < cell_w; ++xx) {
+            const bool left = (shape & 1) && xx < stroke;
+            const bool right = (shape & 2) && xx + stroke + 1 >= cell_w;
+            const bool top_bar = (shape & 4) && yy < stroke;
+            const bool mid_bar = (shape & 8) && yy >= glyph_h / 2 && yy < glyph_h / 2 + stroke;
+            const bool low_bar = (shape & 16) && yy + stroke >= glyph_h;
+            if (left || right || top_bar || mid_bar || low_bar) page.at(x + xx, top + yy) = 1;
+          }
+        }
+      }
+      x += cell_w;  // space between words
+    }
+  }
+  return page;
+}
+
+PageSpec A4Page(unsigned dpi_x, unsigned dpi_y, const std::string& output_type) {
+  PageSpec page;
+  page.outputType = output_type;
+  page.hwResolution[0] = dpi_x;
+  page.hwResolution[1] = dpi_y;
+  page.width = static_cast<unsigned>(595.0 / 72.0 * dpi_x);
+  page.height = static_cast<unsigned>(842.0 / 72.0 * dpi_y);
+  return page;
+}
+
+RasterStreamWriter::RasterStreamWriter(int fd, bool compressed)
+    : raster_(cupsRasterOpen(fd, compressed ? CUPS_RASTER_WRITE_COMPRESSED : CUPS_RASTER_WRITE)) {}
+
+RasterStreamWriter::~RasterStreamWriter() { Close(); }
+
+void RasterStreamWriter::Close() {
+  if (raster_ != nullptr) cupsRasterClose(raster_);
+  raster_ = nullptr;
+}
+
+bool RasterStreamWriter::Header(const PageSpec& page) {
+  cups_page_header2_t h = page.Header();
+  row_.assign(h.cupsBytesPerLine, 0xFF);
+  return cupsRasterWriteHeader2(raster_, &h) != 0;
+}
+
+bool RasterStreamWriter::Rows(const PageSpec& page, unsigned from, unsigned to) {
+  const RowFill fill = page.fill ? page.fill : White();
+  const unsigned width = std::min(page.width, static_cast<unsigned>(row_.size() / 3));
+  for (unsigned y = from; y < to; ++y) {
+    std::fill(row_.begin(), row_.end(), 0xFF);
+    fill(y, row_.data(), width);
+    if (cupsRasterWritePixels(raster_, row_.data(), static_cast<unsigned>(row_.size())) == 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool WriteRasterFd(int fd, const std::vector<PageSpec>& pages, bool compressed) {
+  RasterStreamWriter writer(fd, compressed);
+  if (!writer.ok()) return false;
+  for (const PageSpec& page : pages) {
+    if (!writer.Header(page)) return false;
+    if (!writer.Rows(page, 0, std::min(page.height, page.rowsWritten))) return false;
+  }
+  return true;
+}
+
+bool WriteRasterFile(const std::string& path, const std::vector<PageSpec>& pages, bool compressed) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  const bool ok = WriteRasterFd(fd, pages, compressed);
+  return close(fd) == 0 && ok;
+}
+
+}  // namespace zova::testpage

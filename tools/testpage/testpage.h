@@ -1,0 +1,88 @@
+// Generated CUPS raster jobs: pages described by their header fields and a
+// content rule, written with libcups as CUPS itself writes them.
+#pragma once
+
+#include <cups/raster.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zova::testpage {
+
+// Fills one RGB row (3 bytes per pixel) of a page.
+using RowFill = std::function<void(unsigned y, uint8_t* rgb, unsigned width)>;
+
+// A 1-bit image, one byte per pixel (0 or 1), row-major.
+struct Bitmap {
+  unsigned width = 0;
+  unsigned height = 0;
+  std::vector<uint8_t> dots;
+
+  Bitmap() = default;
+  Bitmap(unsigned w, unsigned h) : width(w), height(h), dots(size_t{w} * h, 0) {}
+  uint8_t& at(unsigned x, unsigned y) { return dots[size_t{y} * width + x]; }
+  uint8_t at(unsigned x, unsigned y) const { return dots[size_t{y} * width + x]; }
+  bool operator==(const Bitmap&) const = default;
+};
+
+struct PageSpec {
+  std::string outputType = "LQ";
+  unsigned hwResolution[2] = {180, 180};
+  unsigned pageSize[2] = {595, 842};  // points
+  unsigned width = 0;
+  unsigned height = 0;
+  unsigned bitsPerPixel = 24;
+  unsigned bytesPerLine = 0;  // 0: 3 x width
+  unsigned rowCount = 0;
+  RowFill fill;  // empty: white
+  // Rows actually written; fewer than height makes a short (truncated) page.
+  unsigned rowsWritten = ~0u;
+
+  cups_page_header2_t Header() const;
+};
+
+// Content rules.
+RowFill White();
+RowFill Solid(uint8_t r, uint8_t g, uint8_t b);
+// Black where the bitmap has a dot, white elsewhere.
+RowFill FromBitmap(Bitmap bitmap);
+// Rows of a PPM (P6, maxval 255) file; the page is white beyond it.
+RowFill FromPpm(const std::string& path);
+// A photo-like picture: smooth colour gradients and soft shapes, with a
+// small share of dark pixels.
+RowFill Photo();
+
+// Lines of glyph-like black strokes on white, as a page of printed text.
+Bitmap TextBitmap(unsigned width, unsigned height, unsigned seed, unsigned dpi = 180);
+
+// A4 at the given resolution, in pixels.
+PageSpec A4Page(unsigned dpi_x, unsigned dpi_y, const std::string& output_type = "LQ");
+
+// Writes a raster stream with CUPS's compressed encoding (or uncompressed).
+// Returns false with errno set when the stream cannot be written.
+bool WriteRasterFd(int fd, const std::vector<PageSpec>& pages, bool compressed = true);
+bool WriteRasterFile(const std::string& path, const std::vector<PageSpec>& pages,
+                     bool compressed = true);
+
+// Writes a raster stream in steps, for tests that act between rows.
+class RasterStreamWriter {
+ public:
+  RasterStreamWriter(int fd, bool compressed);
+  ~RasterStreamWriter();
+  RasterStreamWriter(const RasterStreamWriter&) = delete;
+  RasterStreamWriter& operator=(const RasterStreamWriter&) = delete;
+
+  bool ok() const { return raster_ != nullptr; }
+  bool Header(const PageSpec& page);
+  // Writes rows [from, to) of the page last started.
+  bool Rows(const PageSpec& page, unsigned from, unsigned to);
+  void Close();
+
+ private:
+  cups_raster_t* raster_ = nullptr;
+  std::vector<uint8_t> row_;
+};
+
+}  // namespace zova::testpage
