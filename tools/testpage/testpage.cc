@@ -24,7 +24,7 @@ cups_page_header2_t PageSpec::Header() const {
   h.cupsWidth = width;
   h.cupsHeight = height;
   h.cupsMediaType = 0;
-  h.cupsBitsPerColor = bitsPerPixel >= 8 ? 8 : bitsPerPixel;
+  h.cupsBitsPerColor = bitsPerPixel == 48 ? 16 : bitsPerPixel >= 8 ? 8 : bitsPerPixel;
   h.cupsBitsPerPixel = bitsPerPixel;
   h.cupsBytesPerLine = bytesPerLine != 0 ? bytesPerLine : (width * bitsPerPixel + 7) / 8;
   h.cupsColorOrder = CUPS_ORDER_CHUNKED;

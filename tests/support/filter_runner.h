@@ -1,0 +1,69 @@
+// Runs the real rastertozova binary as CUPS does: arguments, PPD in the
+// environment, raster on stdin or from a file; collects what it writes.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zova::testing {
+
+struct FilterResult {
+  std::vector<uint8_t> out;  // the printer stream
+  std::string err;           // message lines
+  int status = -1;           // exit status, or -1 if it did not exit normally
+};
+
+struct FilterOptions {
+  std::vector<std::string> args;  // argv[1..]; argv[0] is the filter's path
+  std::string ppd;                // $PPD; unset when empty and !ppdSet
+  bool ppdSet = true;
+  std::string stdinFile;                   // raster on stdin from this file
+  bool stdinPipe = false;                  // or from a pipe the test writes
+  std::map<std::string, std::string> env;  // extra environment
+};
+
+// A filter process; its output is collected in the background.
+class FilterProcess {
+ public:
+  explicit FilterProcess(const FilterOptions& options);
+  ~FilterProcess();
+  FilterProcess(const FilterProcess&) = delete;
+  FilterProcess& operator=(const FilterProcess&) = delete;
+
+  pid_t pid() const { return pid_; }
+  // The write end of stdin when stdinPipe is set; CloseStdin ends it.
+  int stdinFd() const { return stdin_fd_; }
+  void CloseStdin();
+  // Waits until the filter sleeps in a read of its stdin with SIGTERM
+  // caught: the point where a cancel is meant to arrive.
+  bool WaitUntilBlockedOnStdin();
+  void Signal(int sig);
+  FilterResult Wait();
+
+ private:
+  pid_t pid_ = -1;
+  int stdin_fd_ = -1;
+  int out_fd_ = -1;
+  int err_fd_ = -1;
+  FilterResult result_;
+  std::thread reader_;
+};
+
+// Runs the filter to the end.
+FilterResult RunFilter(const FilterOptions& options);
+
+// The standard six arguments for job `job_id`, plus a file when given.
+std::vector<std::string> FilterArgs(const std::string& job_id, const std::string& file = "");
+
+// Files in /tmp whose names start with "nfet<job_id>_".
+std::vector<std::string> SpoolFilesOf(const std::string& job_id);
+
+// A job ID no other test uses, also across processes.
+std::string UniqueJobId(const std::string& tag);
+
+}  // namespace zova::testing

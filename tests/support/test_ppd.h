@@ -1,0 +1,33 @@
+// PPD files for the filter's identity check, written into a test directory.
+#pragma once
+
+#include <string>
+
+namespace zova::testing {
+
+struct PpdIdentityFields {
+  // nullptr leaves the line out of the PPD.
+  const char* manufacturer = "ZOVA";
+  const char* product = "(ZOVA-QRT)";
+  const char* nickname = "ZOVA QRT";
+};
+
+// Writes a minimal PPD with these identity lines; returns its path.
+std::string WriteTestPpd(const std::string& dir, const std::string& name,
+                         const PpdIdentityFields& fields = {});
+
+// A scratch directory, removed with everything in it.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace zova::testing
