@@ -1,10 +1,9 @@
-// The output byte k lies over input bytes that belong to pixels already read
-// when byte k is first written, so the conversion can run in place. Bits of an
-// output byte not yet written still hold input bits until their pixel sets or
-// clears them; the tail of the last byte is cleared at the end.
+// Thresholding of text rows, in place over the RGB row.
 #include "filter/binarize/binarize.h"
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace zova {
 namespace {
@@ -31,69 +30,72 @@ inline bool IsDark(const unsigned char* px, const Thresholds& t) {
   return true;
 }
 
-// Writes packed bits one at a time over the row being converted.
-class BitWriter {
- public:
-  explicit BitWriter(unsigned char* dst) : dst_(dst) {}
-
-  void Put(bool dot) {
-    if (dot) {
-      *dst_ |= mask_;
-    } else {
-      *dst_ &= static_cast<unsigned char>(~mask_);
-    }
-  }
-  void Or(bool dot) {
-    if (dot) *dst_ |= mask_;
-  }
-  void Advance() {
-    mask_ >>= 1;
-    if (mask_ == 0) {
-      mask_ = 0x80;
-      ++dst_;
-    }
-  }
-  // Clears the bits of a partial last byte that no pixel wrote.
-  void ClearTail() {
-    if (mask_ != 0x80) *dst_ &= static_cast<unsigned char>(~(2 * mask_ - 1));
-  }
-
- private:
-  unsigned char* dst_;
-  unsigned mask_ = 0x80;
-};
+// Eight white pixels (24 bytes of 0xFF): most of a text page.
+inline bool EightWhite(const unsigned char* p) {
+  uint64_t a, b, c;
+  memcpy(&a, p, 8);
+  memcpy(&b, p + 8, 8);
+  memcpy(&c, p + 16, 8);
+  return (a & b & c) == ~uint64_t{0};
+}
 
 }  // namespace
 
+// Output bits are gathered eight at a time and stored as one byte once all
+// eight pixels are read: byte k lies at or before the first input byte of
+// pixel 8k, so nothing is overwritten before it is read. The bits of a
+// partial last byte that no pixel sets stay 0.
 int TransToGray(unsigned char* psrc, const cups_page_header2_t* header) {
-  BitWriter bits(psrc);
+  const unsigned width = header->cupsWidth;
   const unsigned char* px = psrc;
-  for (unsigned i = 0; i < header->cupsWidth; ++i, px += 3) {
-    bits.Put(IsDark(px, kFull));
-    bits.Advance();
+  unsigned char* out = psrc;
+  unsigned x = 0;
+  for (; x + 8 <= width; x += 8, px += 24) {
+    if (EightWhite(px)) {
+      *out++ = 0;
+      continue;
+    }
+    unsigned bits = 0;
+    for (int k = 0; k < 8; ++k) bits = (bits << 1) | (IsDark(px + 3 * k, kFull) ? 1u : 0u);
+    *out++ = static_cast<unsigned char>(bits);
   }
-  bits.ClearTail();
+  if (x < width) {
+    unsigned bits = 0;
+    const int left = static_cast<int>(width - x);
+    for (int k = 0; k < left; ++k) bits = (bits << 1) | (IsDark(px + 3 * k, kFull) ? 1u : 0u);
+    *out = static_cast<unsigned char>(bits << (8 - left));
+  }
   return 0;
 }
 
 int TransToGray360(unsigned char* psrc, const cups_page_header2_t* /*header*/, int iWidth,
                    int iOddFlag) {
-  BitWriter bits(psrc);
-  for (int i = 0; i < iWidth; ++i) {
-    const unsigned char* a = psrc + 6 * i;
-    // A's bytes are read before its bit is stored: for the first pair the
-    // store lands on A's first byte. B lies beyond any store so far.
-    bits.Put(IsDark(a, kHalved));
-    bits.Or(IsDark(a + 3, kHalved));
-    bits.Advance();
+  // A dot for a pair when either pixel is dark; the unpaired last pixel has
+  // no partner to soften it, so only white drops there.
+  auto pair_dot = [](const unsigned char* a) {
+    return IsDark(a, kHalved) || IsDark(a + 3, kHalved) ? 1u : 0u;
+  };
+  const unsigned char* px = psrc;
+  unsigned char* out = psrc;
+  int i = 0;
+  for (; i + 8 <= iWidth; i += 8, px += 48) {
+    if (EightWhite(px) && EightWhite(px + 24)) {
+      *out++ = 0;
+      continue;
+    }
+    unsigned bits = 0;
+    for (int k = 0; k < 8; ++k) bits = (bits << 1) | pair_dot(px + 6 * k);
+    *out++ = static_cast<unsigned char>(bits);
   }
+  unsigned bits = 0;
+  int count = 0;
+  for (; i < iWidth; ++i, px += 6, ++count) bits = (bits << 1) | pair_dot(px);
   if (iOddFlag != 0) {
-    // The unpaired last pixel has no partner to soften it: only white drops.
-    const unsigned char* px = psrc + 6 * iWidth;
-    bits.Put(px[0] + px[1] + px[2] < kHalved.white);
-    bits.Advance();
+    bits = (bits << 1) | (px[0] + px[1] + px[2] < kHalved.white ? 1u : 0u);
+    ++count;
   }
-  bits.ClearTail();
+  // count is at most 8: seven pairs and the odd pixel fill the last byte.
+  if (count > 0) *out = static_cast<unsigned char>(bits << (8 - count));
   return 0;
 }
 

@@ -1,0 +1,162 @@
+// Spool file names, the PPM header, the PBM header parse and the safe
+// creation of spool files.
+#include "filter/job/spool_files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "tests/support/test_ppd.h"
+
+namespace zova {
+namespace {
+
+using testing::TempDir;
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void Put(const std::string& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+TEST(SpoolFilesTest, NamesFollowJobAndPage) {
+  const SpoolPaths p = BuildSpoolPaths("42", 3);
+  EXPECT_EQ(p.ppm, "/tmp/nfet42_3.ppm");
+  EXPECT_EQ(p.pbm, "/tmp/nfet42_3.pbm");
+  EXPECT_EQ(p.base, "/tmp/nfet42_3");
+  // No fixed buffer: a long job ID is kept whole.
+  const std::string long_id(300, '7');
+  EXPECT_EQ(BuildSpoolPaths(long_id, 12).ppm, "/tmp/nfet" + long_id + "_12.ppm");
+}
+
+TEST(SpoolFilesTest, PpmSpoolHoldsOnlyThisPage) {
+  TempDir dir;
+  const std::string path = dir.File("page.ppm");
+  // An older, longer file of the same name leaves no tail behind.
+  Put(path, std::string(100, 'x'));
+  cups_page_header2_t h{};
+  h.cupsWidth = 2480;
+  h.cupsHeight = 3508;
+  h.cupsBytesPerLine = 3 * 2480;
+  SpoolWriter writer;
+  EXPECT_EQ(CreatePpmSpool(path, &h, &writer), 17);
+  const uint8_t row[6] = {1, 2, 3, 4, 5, 6};
+  ASSERT_TRUE(writer.Write(row, sizeof row));
+  ASSERT_TRUE(writer.Close());
+  EXPECT_EQ(Slurp(path), std::string("P6\n2480 3508\n255\n") + "\x01\x02\x03\x04\x05\x06");
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(SpoolFilesTest, SpoolCreationNeverFollowsALink) {
+  TempDir dir;
+  const std::string target = dir.File("target");
+  Put(target, "keep");
+  const std::string path = dir.File("page.ppm");
+  ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
+  SpoolWriter writer;
+  ASSERT_TRUE(writer.Create(path));
+  const uint8_t data[3] = {'n', 'e', 'w'};
+  ASSERT_TRUE(writer.Write(data, 3));
+  ASSERT_TRUE(writer.Close());
+  EXPECT_EQ(Slurp(target), "keep");
+  EXPECT_EQ(Slurp(path), "new");
+  struct stat st {};
+  ASSERT_EQ(lstat(path.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+}
+
+TEST(SpoolFilesTest, LargeWritesAndReadsKeepEveryByte) {
+  TempDir dir;
+  const std::string path = dir.File("big");
+  std::vector<uint8_t> data(3 * 1024 * 1024 + 17);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + i / 251);
+  SpoolWriter writer;
+  ASSERT_TRUE(writer.Create(path));
+  // Mixed sizes: small rows through the buffer, large blocks past it.
+  size_t pos = 0;
+  for (size_t step : {5u, 4461u, 1u << 20, 8925u, 3u}) {
+    ASSERT_TRUE(writer.Write(data.data() + pos, step));
+    pos += step;
+  }
+  ASSERT_TRUE(writer.Write(data.data() + pos, data.size() - pos));
+  ASSERT_TRUE(writer.Close());
+
+  SpoolReader reader;
+  ASSERT_TRUE(reader.Open(path));
+  std::vector<uint8_t> back(data.size() + 10);
+  size_t got = 0;
+  for (size_t step : {13u, 700000u, 4461u}) {
+    ASSERT_EQ(reader.Read(back.data() + got, step), static_cast<ssize_t>(step));
+    got += step;
+  }
+  const ssize_t rest = reader.Read(back.data() + got, back.size() - got);
+  EXPECT_EQ(got + static_cast<size_t>(rest), data.size()) << "a short read only at the end";
+  back.resize(data.size());
+  EXPECT_EQ(back, data);
+  EXPECT_EQ(reader.Read(back.data(), 1), 0);
+}
+
+TEST(SpoolFilesTest, PbmHeaderParse) {
+  TempDir dir;
+  const std::string path = dir.File("page.pbm");
+  const struct {
+    std::string header;
+    int result;
+    unsigned width, height;
+    int head_len;
+  } cases[] = {
+      {"P4\n2480 3508\n", 0, 2480, 3508, 13},
+      {"P4\n1 1\n", 0, 1, 1, 7},
+      {"P4\n12  34 \n", 0, 12, 34, 11},                        // blanks around the numbers
+      {"P4\n12345678 12345678\n", 0, 12345678, 12345678, 21},  // 21 bytes exactly
+      {"P4\n123456789 12345678\n", -2, 0, 0, 0},               // line feed beyond byte 21
+      {"P4\n2480\n3508\n", -2, 0, 0, 0},                       // height on a line of its own
+      {"P4\n# comment\n8 8\n", -2, 0, 0, 0},
+      {"P4\n0 10\n", -2, 0, 0, 0},
+      {"P4\n10 0\n", -2, 0, 0, 0},
+      {"P4\n-5 10\n", -2, 0, 0, 0},
+      {"P4\n10 10x\n", -2, 0, 0, 0},
+      {"P4\n99999999999 1\n", -2, 0, 0, 0},
+      {"P1\n8 8\n", -2, 0, 0, 0},
+      {"P4\n", -2, 0, 0, 0},
+      {"", -2, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.header);
+    Put(path, c.header + std::string(8, '\0'));
+    unsigned width = 77, height = 88;
+    int head_len = 99;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(getSize(path.c_str(), &width, &height, &head_len), c.result);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    if (c.result == 0) {
+      EXPECT_EQ(width, c.width);
+      EXPECT_EQ(height, c.height);
+      EXPECT_EQ(head_len, c.head_len);
+      EXPECT_EQ(err, "");
+    } else {
+      EXPECT_EQ(width, 77u) << "outputs untouched";
+      EXPECT_EQ(err, "ERROR: " + path +
+                         " is not a usable halftone image: expected \"P4\", then width and "
+                         "height on one line, within 21 bytes\n");
+    }
+  }
+  unsigned width = 77, height = 88;
+  int head_len = 99;
+  EXPECT_EQ(getSize(dir.File("absent.pbm").c_str(), &width, &height, &head_len), -1);
+  EXPECT_EQ(width, 77u);
+  EXPECT_EQ(head_len, 99);
+}
+
+}  // namespace
+}  // namespace zova
