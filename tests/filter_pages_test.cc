@@ -289,6 +289,24 @@ TEST_F(FilterPages, BrokenToolImageEndsTheJob) {
   }
 }
 
+TEST_F(FilterPages, ToolCannotEatTheRasterOnStdin) {
+  // The second page is larger than what libcups reads ahead.
+  const std::vector<PageSpec> pages = {SmallPage("LQ", 180, 180, 45, 30, PictureFill(true)),
+                                       TextPage("LQ", 180, 180, 1000, 400)};
+  const std::string raster = dir.File("job.ras");
+  ASSERT_TRUE(testpage::WriteRasterFile(raster, pages, false));
+  testing::FilterOptions o = Options("");
+  o.args = testing::FilterArgs(job_id);
+  o.stdinFile = raster;
+  o.env["ZOVA_FIXTURE"] = "eat-stdin";
+  const FilterResult r = testing::RunFilter(o);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Hex(r.out), Hex(ExpectedStream()
+                                .PicturePage(pages[0], FixtureHalftone(pages[0]))
+                                .TextPage(pages[1], BlackPixels(pages[1]))
+                                .End()));
+}
+
 TEST_F(FilterPages, StaleToolImageIsNeverPrinted) {
   // An earlier job left an image under this page's name; the tool fails.
   const std::string pbm = SpoolBase(1) + ".pbm";

@@ -1,5 +1,6 @@
 #include "filter/job/halftone_tool.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -21,8 +22,13 @@ void RunHalftoneTool(const std::string& base, unsigned dpi, int mode) {
 
   // The tool shares stdout with the printer data: send ours first.
   fflush(stdout);
+  // Stdin may carry the job's raster: the tool must not eat from it.
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   pid_t pid = 0;
-  const int err = posix_spawnp(&pid, tool.c_str(), nullptr, nullptr, argv, environ);
+  const int err = posix_spawnp(&pid, tool.c_str(), &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
   if (err != 0) {
     fprintf(stderr, "ERROR: Unable to run %s: %s\n", tool.c_str(), strerror(err));
     return;
