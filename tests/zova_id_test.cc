@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "tests/support/run_program.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/test_ppd.h"
 #include "tools/zova_ID/tone_curve.h"
 
 namespace zova {
@@ -151,7 +151,7 @@ ProgramResult RunTool(const std::string& base, int dpi, int mode) {
 // line, only the two images left in the directory.
 std::optional<Pbm> Halftone(const Image& image, int dpi, int mode, int rows = -1) {
   TempDir dir;
-  const std::string base = dir / "nfet12_1";
+  const std::string base = dir.File("nfet12_1");
   WritePpm(base + ".ppm", image, rows);
   const ProgramResult r = RunTool(base, dpi, mode);
   EXPECT_EQ(r.status, 0) << r.err;
@@ -192,7 +192,7 @@ TEST(ZovaIdTest, ImageIsPrivateWhateverTheUmask) {
   for (mode_t mask : {000, 022, 0277}) {
     SCOPED_TRACE(::testing::Message() << "umask " << std::oct << mask);
     TempDir dir;
-    const std::string base = dir / "nfet3_2";
+    const std::string base = dir.File("nfet3_2");
     WritePpm(base + ".ppm", Pattern(20, 4));
     const mode_t old = umask(mask);
     const ProgramResult r = RunTool(base, 180, kOrdered);
@@ -310,7 +310,7 @@ TEST(ZovaIdTest, MissingRowsOfAShortFileAreWhite) {
     for (const auto& c : cases) {
       SCOPED_TRACE(::testing::Message() << "mode " << mode << ", " << c.what);
       TempDir dir;
-      const std::string base = dir / "nfet4_1";
+      const std::string base = dir.File("nfet4_1");
       const Image black = Image::Grey(kWidth, kHeight, 0);
       std::string bytes = PlainHeader(kWidth, kHeight);
       bytes.append(black.rgb.begin(), black.rgb.begin() + 3L * kWidth * c.rows + c.part);
@@ -345,9 +345,9 @@ TEST(ZovaIdTest, AcceptsCommentsAndAnyWhitespaceInTheHeader) {
   });
   const std::string pixels(image.rgb.begin(), image.rgb.end());
   TempDir plain_dir;
-  WritePpm(plain_dir / "plain.ppm", image);
-  ASSERT_EQ(RunTool(plain_dir / "plain", 180, kErrorDiffusion).status, 0);
-  const std::string expected = ReadFile(plain_dir / "plain.pbm");
+  WritePpm(plain_dir.File("plain.ppm"), image);
+  ASSERT_EQ(RunTool(plain_dir.File("plain"), 180, kErrorDiffusion).status, 0);
+  const std::string expected = ReadFile(plain_dir.File("plain.pbm"));
   ASSERT_FALSE(expected.empty());
 
   for (const char* header : {
@@ -360,7 +360,7 @@ TEST(ZovaIdTest, AcceptsCommentsAndAnyWhitespaceInTheHeader) {
        }) {
     SCOPED_TRACE(header);
     TempDir dir;
-    const std::string base = dir / "nfet1_1";
+    const std::string base = dir.File("nfet1_1");
     WriteFile(base + ".ppm", header + pixels);
     const ProgramResult r = RunTool(base, 180, kErrorDiffusion);
     ASSERT_EQ(r.status, 0) << r.err;
@@ -370,7 +370,7 @@ TEST(ZovaIdTest, AcceptsCommentsAndAnyWhitespaceInTheHeader) {
 
 TEST(ZovaIdTest, RefusesBadArgumentsWithUsageStatus) {
   TempDir dir;
-  const std::string base = dir / "nfet9_1";
+  const std::string base = dir.File("nfet9_1");
   WritePpm(base + ".ppm", Pattern(8, 2));
   const struct {
     std::vector<std::string> args;
@@ -445,7 +445,7 @@ TEST(ZovaIdTest, RefusesUnreadableAndMalformedImages) {
     for (const auto& c : cases) {
       SCOPED_TRACE(::testing::Message() << "mode " << mode << ", " << c.what);
       TempDir dir;
-      const std::string base = dir / "nfet5_2";
+      const std::string base = dir.File("nfet5_2");
       const std::string ppm = base + ".ppm";
       if (c.ppm == "/") {
         ASSERT_EQ(mkdir(ppm.c_str(), 0700), 0);
@@ -476,8 +476,8 @@ TEST(ZovaIdTest, DoesNotFollowASymlinkAtTheImagePath) {
     for (const auto& c : cases) {
       SCOPED_TRACE(::testing::Message() << "mode " << mode << ", " << c.what);
       TempDir dir;
-      const std::string base = dir / "nfet6_1";
-      const std::string target = dir / "precious";
+      const std::string base = dir.File("nfet6_1");
+      const std::string target = dir.File("precious");
       WritePpm(base + ".ppm", Pattern(30, 5));
       if (c.target_exists) WriteFile(target, "keep me");
       ASSERT_EQ(symlink(target.c_str(), (base + ".pbm").c_str()), 0);
@@ -505,7 +505,7 @@ TEST(ZovaIdTest, CancelledRunLeavesNoImage) {
   for (int mode : kModes) {
     SCOPED_TRACE(::testing::Message() << "mode " << mode);
     TempDir dir;
-    const std::string base = dir / "nfet8_1";
+    const std::string base = dir.File("nfet8_1");
     const std::string ppm = base + ".ppm";
     ASSERT_EQ(mkfifo(ppm.c_str(), 0600), 0);
     testing::CapturedOutput output;
