@@ -1,0 +1,121 @@
+// Whole jobs through the real filter with the real zova_ID first on PATH:
+// picture pages print exactly the image the tool makes of them.
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "bench/synthetic_photo.h"
+#include "tests/support/filter_test.h"
+#include "tests/support/run_program.h"
+
+namespace zova {
+namespace {
+
+using testing::ExpectedStream;
+using testing::FilterResult;
+using testing::Hex;
+using testing::SmallPage;
+using testpage::Bitmap;
+using testpage::PageSpec;
+
+// zova_ID's own image of the page's pixels: the PPM the filter would spool,
+// halftoned by the real program in a directory of its own.
+Bitmap ToolImage(const PageSpec& page, int mode) {
+  testing::TempDir dir;
+  const std::string base = dir.File("page");
+  {
+    std::ofstream ppm(base + ".ppm", std::ios::binary);
+    ppm << "P6\n" << page.width << " " << page.height << "\n255\n";
+    std::vector<uint8_t> row(3 * size_t{page.width});
+    for (unsigned y = 0; y < page.height; ++y) {
+      page.fill(y, row.data(), page.width);
+      ppm.write(reinterpret_cast<const char*>(row.data()), static_cast<long>(row.size()));
+    }
+  }
+  const testing::ProgramResult r = testing::RunProgram(
+      {ZOVA_ID_PATH, base, std::to_string(page.hwResolution[0]), std::to_string(mode)});
+  EXPECT_EQ(r.status, 0) << r.err;
+
+  std::ifstream in(base + ".pbm", std::ios::binary);
+  const std::string pbm(std::istreambuf_iterator<char>(in), {});
+  const std::string header =
+      "P4\n" + std::to_string(page.width) + " " + std::to_string(page.height) + "\n";
+  const size_t row_bytes = (page.width + 7) / 8;
+  Bitmap dots(page.width, page.height);
+  if (pbm.size() != header.size() + row_bytes * page.height) {
+    ADD_FAILURE() << "zova_ID wrote " << pbm.size() << " bytes";
+    return dots;
+  }
+  for (unsigned y = 0; y < page.height; ++y) {
+    for (unsigned x = 0; x < page.width; ++x) {
+      const auto byte = static_cast<uint8_t>(pbm[header.size() + y * row_bytes + x / 8]);
+      dots.at(x, y) = (byte >> (7 - x % 8)) & 1;
+    }
+  }
+  return dots;
+}
+
+double Coverage(const Bitmap& dots) {
+  long n = 0;
+  for (uint8_t d : dots.dots) n += d;
+  return static_cast<double>(n) / static_cast<double>(dots.dots.size());
+}
+
+class ZovaIdJob : public testing::FilterJobTest {
+ protected:
+  // The directory of the real tool, ahead of the test stand-in.
+  std::map<std::string, std::string> RealToolPath() const {
+    const std::string tool = ZOVA_ID_PATH;
+    return {{"PATH", tool.substr(0, tool.rfind('/')) + ":" + getenv("PATH")}};
+  }
+};
+
+TEST_F(ZovaIdJob, PicturePagesPrintTheToolsImage) {
+  const struct {
+    const char* what;
+    const char* type;
+    unsigned dpi;
+    testpage::RowFill fill;
+    int mode;  // what the page's dark ratio selects
+    const char* screen;
+  } cases[] = {
+      // A photo with some shadows: dark ratio about 0.14.
+      {"photo", "LQ", 180,
+       [](unsigned y, uint8_t* rgb, unsigned width) {
+         SyntheticPhotoRow(static_cast<int>(width), 150, static_cast<int>(y), rgb);
+       },
+       3, "clustered dots"},
+      // Pale colours only: dark ratio 0.
+      {"pastel page", "N", 360,
+       [](unsigned y, uint8_t* rgb, unsigned width) {
+         for (unsigned x = 0; x < width; ++x) {
+           rgb[3 * x] = static_cast<uint8_t>(150 + (x * 100) / width);
+           rgb[3 * x + 1] = static_cast<uint8_t>(200 - y / 2);
+           rgb[3 * x + 2] = 235;
+         }
+       },
+       2, "error diffusion"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const PageSpec page = SmallPage(c.type, c.dpi, c.dpi, 221, 150, c.fill);
+    const FilterResult r = Run({page}, RealToolPath());
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    const Bitmap dots = ToolImage(page, c.mode);
+    EXPECT_GT(Coverage(dots), 0.05);
+    EXPECT_LT(Coverage(dots), 0.6);
+    EXPECT_EQ(Hex(r.out), Hex(ExpectedStream().PicturePage(page, dots).End()));
+    // The real tool ran (the stand-in says nothing) and was content.
+    EXPECT_NE(r.err.find("DEBUG: zova_ID: " + SpoolBase(1) + ".pbm 221x150 at " +
+                         std::to_string(c.dpi) + " dpi, " + c.screen + "\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("ERROR: zova_ID"), std::string::npos) << r.err;
+  }
+}
+
+}  // namespace
+}  // namespace zova

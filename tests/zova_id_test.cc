@@ -1,0 +1,559 @@
+// zova_ID run as the real program: its output image, its tone, and what it does
+// with bad input and hostile spool directories.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/run_program.h"
+#include "tests/support/test_ppd.h"
+#include "tools/zova_ID/tone_curve.h"
+
+namespace zova {
+namespace {
+
+using testing::ProgramResult;
+using testing::RunProgram;
+using testing::TempDir;
+
+const std::string kTool = ZOVA_ID_PATH;
+constexpr int kErrorDiffusion = 2;
+constexpr int kOrdered = 3;
+constexpr int kModes[] = {kErrorDiffusion, kOrdered};
+
+// An RGB image; pixel(x, y) gives its colour.
+struct Image {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> rgb;
+
+  Image(int w, int h, const std::function<std::array<uint8_t, 3>(int, int)>& pixel)
+      : width(w), height(h), rgb(3 * static_cast<size_t>(w) * h) {
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const auto c = pixel(x, y);
+        std::copy(c.begin(), c.end(), rgb.begin() + 3 * (static_cast<long>(y) * w + x));
+      }
+    }
+  }
+  static Image Flat(int w, int h, std::array<uint8_t, 3> c) {
+    return Image(w, h, [c](int, int) { return c; });
+  }
+  static Image Grey(int w, int h, int v) {
+    const auto g = static_cast<uint8_t>(v);
+    return Flat(w, h, {g, g, g});
+  }
+};
+
+std::string PlainHeader(int w, int h) {
+  return "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<long>(bytes.size()));
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The image as the filter spools it; `rows` below the height gives a short file.
+void WritePpm(const std::string& path, const Image& image, int rows = -1) {
+  if (rows < 0) rows = image.height;
+  std::string bytes = PlainHeader(image.width, image.height);
+  bytes.append(image.rgb.begin(), image.rgb.begin() + 3L * image.width * rows);
+  WriteFile(path, bytes);
+}
+
+struct Pbm {
+  int width = 0;
+  int height = 0;
+  std::string header;
+  std::vector<uint8_t> rows;  // height rows of (width + 7) / 8 bytes
+
+  size_t row_bytes() const { return (static_cast<size_t>(width) + 7) / 8; }
+  bool Dot(int x, int y) const { return (rows[y * row_bytes() + x / 8] >> (7 - x % 8)) & 1; }
+  double Coverage(int x0, int x1, int y0, int y1) const {
+    long dots = 0;
+    for (int y = y0; y < y1; ++y) {
+      for (int x = x0; x < x1; ++x) dots += Dot(x, y);
+    }
+    return static_cast<double>(dots) / ((x1 - x0) * static_cast<double>(y1 - y0));
+  }
+  double Coverage() const { return Coverage(0, width, 0, height); }
+  // The bits after the last pixel of each row must be 0.
+  bool PaddingClear() const {
+    if (width % 8 == 0) return true;
+    const uint8_t pad = static_cast<uint8_t>(0xFF >> (width % 8));
+    for (int y = 0; y < height; ++y) {
+      if (rows[(y + 1) * row_bytes() - 1] & pad) return false;
+    }
+    return true;
+  }
+};
+
+// Reads the header the way the filter does: a 3-byte magic line, then up to
+// 18 bytes in which the dimension line must end with a line feed. Fails the
+// test when the filter could not take the image.
+std::optional<Pbm> ReadPbmAsFilter(const std::string& path) {
+  const std::string bytes = ReadFile(path);
+  const std::string dims = bytes.substr(3, 18);
+  const size_t lf = dims.find('\n');
+  if (bytes.size() < 3 || lf == std::string::npos) {
+    ADD_FAILURE() << path << ": the filter finds no dimension line";
+    return std::nullopt;
+  }
+  Pbm pbm;
+  pbm.header = bytes.substr(0, lf + 4);
+  if (sscanf(dims.c_str(), "%d %d", &pbm.width, &pbm.height) != 2 || pbm.width <= 0 ||
+      pbm.height <= 0) {
+    ADD_FAILURE() << path << ": bad dimension line";
+    return std::nullopt;
+  }
+  pbm.rows.assign(bytes.begin() + static_cast<long>(pbm.header.size()), bytes.end());
+  EXPECT_EQ(pbm.rows.size(), pbm.row_bytes() * pbm.height) << path;
+  if (pbm.rows.size() != pbm.row_bytes() * pbm.height) return std::nullopt;
+  return pbm;
+}
+
+std::set<std::string> Listing(const std::string& dir) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    names.insert(e.path().filename().string());
+  }
+  return names;
+}
+
+ProgramResult RunTool(const std::string& base, int dpi, int mode) {
+  return RunProgram({kTool, base, std::to_string(dpi), std::to_string(mode)});
+}
+
+// Halftones the image in a fresh directory and returns the printed image.
+// Checks the run itself: status 0, nothing on standard output, no "ERROR: "
+// line, only the two images left in the directory.
+std::optional<Pbm> Halftone(const Image& image, int dpi, int mode, int rows = -1) {
+  TempDir dir;
+  const std::string base = dir.File("nfet12_1");
+  WritePpm(base + ".ppm", image, rows);
+  const ProgramResult r = RunTool(base, dpi, mode);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err.find("ERROR: "), std::string::npos) << r.err;
+  EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"nfet12_1.ppm", "nfet12_1.pbm"}));
+  return ReadPbmAsFilter(base + ".pbm");
+}
+
+// Pixels that change in both directions, so every bit position sees dots and
+// gaps.
+Image Pattern(int w, int h) {
+  return Image(w, h, [](int x, int y) {
+    return std::array<uint8_t, 3>{static_cast<uint8_t>(x * 37 + y * 11),
+                                  static_cast<uint8_t>(x * 5 + y * 53),
+                                  static_cast<uint8_t>(x ^ y)};
+  });
+}
+
+TEST(ZovaIdTest, WritesAP4ImageOfTheInputSize) {
+  for (int mode : kModes) {
+    for (int width : {1, 7, 8, 9, 15, 17, 100, 1001}) {
+      for (int height : {1, 3, 25}) {
+        SCOPED_TRACE(::testing::Message() << "mode " << mode << ", " << width << "x" << height);
+        const std::optional<Pbm> pbm = Halftone(Pattern(width, height), 180, mode);
+        ASSERT_TRUE(pbm);
+        EXPECT_EQ(pbm->header,
+                  "P4\n" + std::to_string(width) + " " + std::to_string(height) + "\n");
+        EXPECT_EQ(pbm->width, width);
+        EXPECT_EQ(pbm->height, height);
+        EXPECT_TRUE(pbm->PaddingClear());
+      }
+    }
+  }
+}
+
+TEST(ZovaIdTest, ImageIsPrivateWhateverTheUmask) {
+  for (mode_t mask : {000, 022, 0277}) {
+    SCOPED_TRACE(::testing::Message() << "umask " << std::oct << mask);
+    TempDir dir;
+    const std::string base = dir.File("nfet3_2");
+    WritePpm(base + ".ppm", Pattern(20, 4));
+    const mode_t old = umask(mask);
+    const ProgramResult r = RunTool(base, 180, kOrdered);
+    umask(old);
+    ASSERT_EQ(r.status, 0) << r.err;
+    struct stat st;
+    ASSERT_EQ(lstat((base + ".pbm").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+  }
+}
+
+TEST(ZovaIdTest, FlatFieldCoverageFollowsTheToneCurve) {
+  // 256 x 256 holds whole cells of the ordered screen; error diffusion gets
+  // room to settle.
+  constexpr int kSize = 256;
+  constexpr double kTolerance = 0.004;
+  const std::array<uint8_t, 3> fields[] = {
+      {250, 250, 250}, {230, 230, 230}, {200, 200, 200}, {160, 160, 160},
+      {128, 128, 128}, {96, 96, 96},    {64, 64, 64},    {32, 32, 32},
+      {10, 10, 10},    {224, 172, 140},  // skin: luminance, not the channels, sets the tone
+      {40, 90, 200},
+  };
+  for (int mode : kModes) {
+    for (int dpi : {180, 360}) {
+      for (const auto& c : fields) {
+        SCOPED_TRACE(::testing::Message() << "mode " << mode << ", " << dpi << " dpi, RGB "
+                                          << int{c[0]} << " " << int{c[1]} << " " << int{c[2]});
+        const std::optional<Pbm> pbm = Halftone(Image::Flat(kSize, kSize, c), dpi, mode);
+        ASSERT_TRUE(pbm);
+        EXPECT_NEAR(pbm->Coverage(), InkCoverage(Luma(c.data()), dpi), kTolerance);
+      }
+    }
+  }
+}
+
+TEST(ZovaIdTest, WhitePrintsNothingAndBlackPrintsEverything) {
+  for (int mode : kModes) {
+    for (int dpi : {60, 180, 360}) {
+      for (int width : {13, 64}) {
+        SCOPED_TRACE(::testing::Message()
+                     << "mode " << mode << ", " << dpi << " dpi, width " << width);
+        const std::optional<Pbm> white = Halftone(Image::Grey(width, 30, 255), dpi, mode);
+        const std::optional<Pbm> black = Halftone(Image::Grey(width, 30, 0), dpi, mode);
+        ASSERT_TRUE(white && black);
+        EXPECT_EQ(white->Coverage(), 0.0);
+        EXPECT_EQ(black->Coverage(), 1.0);
+        EXPECT_TRUE(black->PaddingClear());
+      }
+    }
+  }
+}
+
+TEST(ZovaIdTest, PaperBesideGreyAndBlackStaysClean) {
+  // Left half grey or black, right half and the bottom rows white: error
+  // diffusion must not carry dots into the white paper.
+  for (int mode : kModes) {
+    for (int left : {0, 90, 128, 200}) {
+      SCOPED_TRACE(::testing::Message() << "mode " << mode << ", left " << left);
+      const Image image(64, 64, [left](int x, int y) {
+        const auto v = static_cast<uint8_t>(x < 32 && y < 48 ? left : 255);
+        return std::array<uint8_t, 3>{v, v, v};
+      });
+      const std::optional<Pbm> pbm = Halftone(image, 180, mode);
+      ASSERT_TRUE(pbm);
+      EXPECT_EQ(pbm->Coverage(32, 64, 0, 64), 0.0);
+      EXPECT_EQ(pbm->Coverage(0, 64, 48, 64), 0.0);
+      EXPECT_GT(pbm->Coverage(0, 32, 0, 48), 0.0);
+    }
+  }
+}
+
+TEST(ZovaIdTest, CoverageRisesWithDarkness) {
+  for (int mode : kModes) {
+    for (int dpi : {180, 360}) {
+      double lighter = 0.0;
+      for (int grey = 255; grey >= 0; grey -= 15) {
+        SCOPED_TRACE(::testing::Message()
+                     << "mode " << mode << ", " << dpi << " dpi, grey " << grey);
+        const std::optional<Pbm> pbm = Halftone(Image::Grey(64, 64, grey), dpi, mode);
+        ASSERT_TRUE(pbm);
+        if (grey < 255) {
+          EXPECT_GT(pbm->Coverage(), lighter);
+        }
+        lighter = pbm->Coverage();
+      }
+    }
+  }
+}
+
+TEST(ZovaIdTest, SameInputGivesTheSameImage) {
+  for (int mode : kModes) {
+    SCOPED_TRACE(::testing::Message() << "mode " << mode);
+    const std::optional<Pbm> first = Halftone(Pattern(203, 57), 240, mode);
+    const std::optional<Pbm> second = Halftone(Pattern(203, 57), 240, mode);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->rows, second->rows);
+  }
+}
+
+TEST(ZovaIdTest, MissingRowsOfAShortFileAreWhite) {
+  const struct {
+    const char* what;
+    int rows;  // whole rows in the file
+    int part;  // and this many bytes of the next one
+  } cases[] = {
+      {"header only", 0, 0},
+      {"four rows", 4, 0},
+      {"four rows and half a row", 4, 3 * 10},
+      {"four rows and a stray byte", 4, 1},
+  };
+  constexpr int kWidth = 20;
+  constexpr int kHeight = 10;
+  for (int mode : kModes) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(::testing::Message() << "mode " << mode << ", " << c.what);
+      TempDir dir;
+      const std::string base = dir.File("nfet4_1");
+      const Image black = Image::Grey(kWidth, kHeight, 0);
+      std::string bytes = PlainHeader(kWidth, kHeight);
+      bytes.append(black.rgb.begin(), black.rgb.begin() + 3L * kWidth * c.rows + c.part);
+      WriteFile(base + ".ppm", bytes);
+      const ProgramResult r = RunTool(base, 180, mode);
+      ASSERT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(r.out, "");
+      const std::optional<Pbm> pbm = ReadPbmAsFilter(base + ".pbm");
+      ASSERT_TRUE(pbm);
+      ASSERT_EQ(pbm->height, kHeight);
+      if (c.rows > 0) {
+        EXPECT_EQ(pbm->Coverage(0, kWidth, 0, c.rows), 1.0);
+      }
+      // Of a partial row only the whole pixels it holds are black.
+      const int part_pixels = c.part / 3;
+      if (part_pixels > 0) {
+        EXPECT_EQ(pbm->Coverage(0, part_pixels, c.rows, c.rows + 1), 1.0);
+      }
+      // A pixel the file holds only in part is not white; the rest are.
+      const int touched = (c.part + 2) / 3;
+      EXPECT_EQ(pbm->Coverage(touched, kWidth, c.rows, c.rows + 1), 0.0);
+      EXPECT_EQ(pbm->Coverage(0, kWidth, c.rows + 1, kHeight), 0.0);
+    }
+  }
+}
+
+TEST(ZovaIdTest, AcceptsCommentsAndAnyWhitespaceInTheHeader) {
+  // The first pixel byte is '#', which must not be taken for a comment.
+  const Image image(6, 3, [](int x, int y) {
+    return std::array<uint8_t, 3>{static_cast<uint8_t>('#'), static_cast<uint8_t>(x * 40),
+                                  static_cast<uint8_t>(y * 100)};
+  });
+  const std::string pixels(image.rgb.begin(), image.rgb.end());
+  TempDir plain_dir;
+  WritePpm(plain_dir.File("plain.ppm"), image);
+  ASSERT_EQ(RunTool(plain_dir.File("plain"), 180, kErrorDiffusion).status, 0);
+  const std::string expected = ReadFile(plain_dir.File("plain.pbm"));
+  ASSERT_FALSE(expected.empty());
+
+  for (const char* header : {
+           "P6\n# written by a scanner\n6 3\n255\n",
+           "P6 6 3 255\n",
+           "P6\r\n6\t3\r\n255\n",
+           "P6#c\n6#c\n3\n#c\n#\n255\n",
+           "P6\n6 3\n255#comment\n",
+           "P6\n006 03\n0255\n",
+       }) {
+    SCOPED_TRACE(header);
+    TempDir dir;
+    const std::string base = dir.File("nfet1_1");
+    WriteFile(base + ".ppm", header + pixels);
+    const ProgramResult r = RunTool(base, 180, kErrorDiffusion);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(base + ".pbm"), expected);
+  }
+}
+
+TEST(ZovaIdTest, RefusesBadArgumentsWithUsageStatus) {
+  TempDir dir;
+  const std::string base = dir.File("nfet9_1");
+  WritePpm(base + ".ppm", Pattern(8, 2));
+  const struct {
+    std::vector<std::string> args;
+    const char* error;
+  } table[] = {
+      {{}, "ERROR: zova_ID: usage: zova_ID BASE DPI MODE\n"},
+      {{base, "180"}, "ERROR: zova_ID: usage: zova_ID BASE DPI MODE\n"},
+      {{base, "180", "3", "x"}, "ERROR: zova_ID: usage: zova_ID BASE DPI MODE\n"},
+      {{"", "180", "3"}, "ERROR: zova_ID: usage: zova_ID BASE DPI MODE\n"},
+      {{base, "abc", "3"},
+       "ERROR: zova_ID: resolution \"abc\" is not a number of dpi from 1 to 9600\n"},
+      {{base, "", "3"}, "ERROR: zova_ID: resolution \"\" is not a number of dpi from 1 to 9600\n"},
+      {{base, "0", "3"},
+       "ERROR: zova_ID: resolution \"0\" is not a number of dpi from 1 to 9600\n"},
+      {{base, "-180", "3"},
+       "ERROR: zova_ID: resolution \"-180\" is not a number of dpi from 1 to 9600\n"},
+      {{base, "180dpi", "3"},
+       "ERROR: zova_ID: resolution \"180dpi\" is not a number of dpi from 1 to 9600\n"},
+      {{base, "99999999999", "3"},
+       "ERROR: zova_ID: resolution \"99999999999\" is not a number of dpi from 1 to 9600\n"},
+      {{base, "180", "1"}, "ERROR: zova_ID: dither mode \"1\" is not 2 or 3\n"},
+      {{base, "180", "4"}, "ERROR: zova_ID: dither mode \"4\" is not 2 or 3\n"},
+      {{base, "180", ""}, "ERROR: zova_ID: dither mode \"\" is not 2 or 3\n"},
+      {{base, "180", "2x"}, "ERROR: zova_ID: dither mode \"2x\" is not 2 or 3\n"},
+  };
+  for (const auto& c : table) {
+    std::vector<std::string> args{kTool};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    std::string shown;
+    for (const std::string& a : c.args) shown += "[" + a + "]";
+    SCOPED_TRACE(shown);
+    const ProgramResult r = RunProgram(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, c.error);
+    EXPECT_EQ(Listing(dir.path()), std::set<std::string>{"nfet9_1.ppm"});
+  }
+}
+
+TEST(ZovaIdTest, RefusesUnreadableAndMalformedImages) {
+  const struct {
+    const char* what;
+    std::optional<std::string> ppm;  // no file when empty; "/" makes a directory
+    const char* error;               // {ppm} stands for the .ppm path
+  } cases[] = {
+      {"no file", std::nullopt, "cannot open {ppm}: No such file or directory"},
+      {"a directory", "/", "cannot read {ppm}: Is a directory"},
+      {"empty file", "", "{ppm} is not a P6 PPM image"},
+      {"grey PGM", "P5\n4 2\n255\n12345678", "{ppm} is not a P6 PPM image"},
+      {"plain PPM", "P3\n1 1\n255\n0 0 0\n", "{ppm} is not a P6 PPM image"},
+      {"no magic", "6\n4 2\n255\n", "{ppm} is not a P6 PPM image"},
+      {"header cut after magic", "P6\n", "{ppm}: the PPM header has no width"},
+      {"header cut in a comment", "P6\n# a comment without end",
+       "{ppm}: the PPM header has no width"},
+      {"letters for height", "P6\n4 x\n255\n", "{ppm}: the PPM header has no height"},
+      {"no maxval", "P6\n4 2\n", "{ppm}: the PPM header has no maxval"},
+      {"negative width", "P6\n-4 2\n255\n", "{ppm}: the PPM header has no width"},
+      {"junk after width", "P6\n4a 2\n255\n", "{ppm}: the PPM header has a bad width"},
+      {"16-bit maxval", "P6\n4 2\n65535\n", "{ppm}: maxval 65535 is not supported, only 255"},
+      {"4-bit maxval", "P6\n4 2\n15\n", "{ppm}: maxval 15 is not supported, only 255"},
+      {"zero maxval", "P6\n4 2\n0\n", "{ppm}: maxval 0 is not supported, only 255"},
+      {"zero width", "P6\n0 2\n255\n", "{ppm}: the image is empty (0x2)"},
+      {"zero height", "P6\n4 0\n255\n", "{ppm}: the image is empty (4x0)"},
+      {"absurd width", "P6\n2000000 2\n255\n",
+       "{ppm}: the image is too large (2000000x2; at most 1048576x16777216)"},
+      {"absurd height", "P6\n4 16777217\n255\n",
+       "{ppm}: the image is too large (4x16777217; at most 1048576x16777216)"},
+      {"overflowing width", "P6\n99999999999999999999 2\n255\n",
+       "{ppm}: the image is too large (99999999999999999999x2; at most 1048576x16777216)"},
+  };
+  for (int mode : kModes) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(::testing::Message() << "mode " << mode << ", " << c.what);
+      TempDir dir;
+      const std::string base = dir.File("nfet5_2");
+      const std::string ppm = base + ".ppm";
+      if (c.ppm == "/") {
+        ASSERT_EQ(mkdir(ppm.c_str(), 0700), 0);
+      } else if (c.ppm) {
+        WriteFile(ppm, *c.ppm);
+      }
+      // A stale image of an earlier job must not survive to be printed.
+      WriteFile(base + ".pbm", "P4\n8 1\n\xff");
+      const ProgramResult r = RunTool(base, 180, mode);
+      std::string error = c.error;
+      error.replace(error.find("{ppm}"), 5, ppm);
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.out, "");
+      EXPECT_EQ(r.err, "ERROR: zova_ID: " + error + "\n");
+      std::set<std::string> left = Listing(dir.path());
+      left.erase("nfet5_2.ppm");
+      EXPECT_EQ(left, std::set<std::string>{});
+    }
+  }
+}
+
+TEST(ZovaIdTest, DoesNotFollowASymlinkAtTheImagePath) {
+  const struct {
+    const char* what;
+    bool target_exists;
+  } cases[] = {{"link to a file", true}, {"dangling link", false}};
+  for (int mode : kModes) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(::testing::Message() << "mode " << mode << ", " << c.what);
+      TempDir dir;
+      const std::string base = dir.File("nfet6_1");
+      const std::string target = dir.File("precious");
+      WritePpm(base + ".ppm", Pattern(30, 5));
+      if (c.target_exists) WriteFile(target, "keep me");
+      ASSERT_EQ(symlink(target.c_str(), (base + ".pbm").c_str()), 0);
+
+      const ProgramResult r = RunTool(base, 180, mode);
+      ASSERT_EQ(r.status, 0) << r.err;
+      if (c.target_exists) {
+        EXPECT_EQ(ReadFile(target), "keep me");
+      } else {
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(target)));
+      }
+      struct stat st;
+      ASSERT_EQ(lstat((base + ".pbm").c_str(), &st), 0);
+      EXPECT_TRUE(S_ISREG(st.st_mode));
+      const std::optional<Pbm> pbm = ReadPbmAsFilter(base + ".pbm");
+      ASSERT_TRUE(pbm);
+      EXPECT_EQ(pbm->width, 30);
+    }
+  }
+}
+
+TEST(ZovaIdTest, CancelledRunLeavesNoImage) {
+  // The page arrives through a FIFO, so the tool is certainly mid-page, its
+  // temporary image open, when SIGTERM comes.
+  for (int mode : kModes) {
+    SCOPED_TRACE(::testing::Message() << "mode " << mode);
+    TempDir dir;
+    const std::string base = dir.File("nfet8_1");
+    const std::string ppm = base + ".ppm";
+    ASSERT_EQ(mkfifo(ppm.c_str(), 0600), 0);
+    testing::CapturedOutput output;
+    const pid_t pid = testing::SpawnProgram({kTool, base, "180", std::to_string(mode)},
+                                            output.out_fd(), output.err_fd());
+    ASSERT_GT(pid, 0);
+    const int fifo = open(ppm.c_str(), O_WRONLY);
+    ASSERT_GE(fifo, 0);
+    const Image rows = Image::Grey(16, 2, 100);
+    std::string bytes = PlainHeader(16, 1000) + std::string(rows.rgb.begin(), rows.rgb.end());
+    ASSERT_EQ(write(fifo, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+
+    // Wait for the temporary image beside the FIFO.
+    for (int i = 0; i < 1000 && Listing(dir.path()).size() < 2; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(Listing(dir.path()).size(), 2u);
+    kill(pid, SIGTERM);
+    const ProgramResult r = output.Collect(testing::WaitProgram(pid));
+    close(fifo);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    // The row it stopped at depends on when the signal came.
+    EXPECT_EQ(r.err.rfind("ERROR: zova_ID: cancelled at row ", 0), 0u) << r.err;
+    EXPECT_TRUE(r.err.ends_with(" of " + ppm + "\n")) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(Listing(dir.path()), std::set<std::string>{"nfet8_1.ppm"});
+  }
+}
+
+TEST(ToneCurveTest, KeepsPaperAndSolidsAndCompensatesMoreAtFinerResolutions) {
+  for (int dpi : {1, 60, 120, 180, 240, 360, 720}) {
+    SCOPED_TRACE(dpi);
+    EXPECT_EQ(InkCoverage(255, dpi), 0.0);
+    EXPECT_EQ(InkCoverage(0, dpi), 1.0);
+    for (int luma = 1; luma < 256; ++luma)
+      EXPECT_LT(InkCoverage(luma, dpi), InkCoverage(luma - 1, dpi));
+  }
+  // Dots no wider than their cells need no compensation.
+  EXPECT_DOUBLE_EQ(InkCoverage(128, 60), 1.0 - 128 / 255.0);
+  // A mid grey gets fewer dots the more the dots overlap.
+  EXPECT_LT(InkCoverage(128, 180), InkCoverage(128, 120));
+  EXPECT_LT(InkCoverage(128, 240), InkCoverage(128, 180));
+  EXPECT_LT(InkCoverage(128, 360), InkCoverage(128, 240));
+  // Beyond what the head can print nothing changes.
+  EXPECT_EQ(InkCoverage(128, 720), InkCoverage(128, 360));
+  EXPECT_EQ(InkCoverage(128, 1), InkCoverage(128, 60));
+}
+
+}  // namespace
+}  // namespace zova
