@@ -20,12 +20,7 @@ build/tools/testpage/zova-testpage out/sample-job.ras \
 # would find it.
 tooldir=$(mktemp -d)
 trap 'rm -rf "$tooldir"' EXIT
-if [ -x build/tools/zova_ID/zova_ID ]; then
-  ln -s "$(realpath build/tools/zova_ID/zova_ID)" "$tooldir/zova_ID"
-else
-  echo "note: zova_ID is not built yet; the picture page uses the tests' stand-in"
-  ln -s "$(realpath build/tests/fixture-bin/zova_ID)" "$tooldir/zova_ID"
-fi
+ln -s "$(realpath build/tools/zova_ID/zova_ID)" "$tooldir/zova_ID"
 ppd=$tooldir/zova.ppd
 cat > "$ppd" <<'PPD'
 *PPD-Adobe: "4.3"
