@@ -21,6 +21,7 @@ namespace zova {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Bitmap;
 using testing::DotDifference;
 using testing::PackedBitmap;
 
@@ -75,16 +76,14 @@ class PreviewProgramTest : public ::testing::Test {
   std::string dir_;
 };
 
-PackedBitmap Solid(size_t width, size_t height) {
-  PackedBitmap page(width, height);
-  for (size_t y = 0; y < height; ++y) {
-    for (size_t x = 0; x < width; ++x) page.Set(x, y);
-  }
+Bitmap Solid(unsigned width, unsigned height) {
+  Bitmap page(width, height);
+  std::fill(page.dots.begin(), page.dots.end(), 1);
   return page;
 }
 
 TEST_F(PreviewProgramTest, DrawsEveryPageAndSummarisesIt) {
-  const PackedBitmap text = testing::TextPage(401, 300, 31);
+  const Bitmap text = testing::ParagraphBitmap(401, 300, 31);
   WriteFile("job.prn", testing::PrintJob({{"LQ", 180, 180, Solid(10, 48)},
                                           {"Native", 180, 180, Solid(9, 30)},
                                           {"LQ", 360, 180, text}}));
@@ -129,7 +128,7 @@ TEST_F(PreviewProgramTest, ReadsStandardInputIntoTheCurrentDirectory) {
 TEST_F(PreviewProgramTest, StreamItCannotParseWritesNothing) {
   // A good page, then a page whose first band has lost a byte: no page is
   // drawn.
-  const PackedBitmap good = Solid(20, 24), bad = Solid(20, 60);
+  const Bitmap good = Solid(20, 24), bad = Solid(20, 60);
   std::vector<uint8_t> job = testing::PrintJob({{"LQ", 180, 180, good}, {"LQ", 180, 180, bad}});
   // The second page starts where a job of the first alone would end.
   size_t band = testing::PrintJob({{"LQ", 180, 180, good}}).size() - 2;

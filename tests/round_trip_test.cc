@@ -16,12 +16,14 @@ using preview::BandGeometry;
 using preview::DecodedStream;
 using preview::DecodeStream;
 using preview::Dialect;
+using testing::Bitmap;
+using testing::DotCount;
 using testing::DotDifference;
-using testing::PackedBitmap;
+using testing::ParagraphBitmap;
 using testing::PrintJob;
 using testing::PrintPage;
-using testing::RandomPage;
-using testing::TextPage;
+using testing::RandomBitmap;
+using testpage::TextBitmap;
 
 struct Mode {
   const char* output_type;
@@ -31,30 +33,28 @@ struct Mode {
 
 struct NamedPage {
   const char* name;
-  PackedBitmap dots;
+  Bitmap dots;
 };
 
 // Pages with odd widths, heights that are no multiple of 8 or 24, runs of
 // blank bands, blank right edges, and a blank page.
 std::vector<NamedPage> AssortedPages() {
-  PackedBitmap islands(203, 301);
-  for (size_t y : {0, 1, 23, 24, 31, 32, 47, 130, 131, 299, 300}) {
-    for (size_t x = y % 5; x < 150; x += 1 + y % 3) islands.Set(x, y);
+  Bitmap islands(203, 301);
+  for (unsigned y : {0, 1, 23, 24, 31, 32, 47, 130, 131, 299, 300}) {
+    for (unsigned x = y % 5; x < 150; x += 1 + y % 3) islands.at(x, y) = 1;
   }
-  PackedBitmap solid(17, 53);
-  for (size_t y = 0; y < solid.height(); ++y) {
-    for (size_t x = 0; x < solid.width(); ++x) solid.Set(x, y);
-  }
+  Bitmap solid(17, 53);
+  std::fill(solid.dots.begin(), solid.dots.end(), 1);
   return {
-      {"text 601x467", TextPage(601, 467, 1)},
-      {"text 1000x400", TextPage(1000, 400, 2)},
-      {"random 37x77", RandomPage(37, 77, 0.5, 3)},
-      {"sparse random 255x100", RandomPage(255, 100, 0.02, 4)},
-      {"random 1x29", RandomPage(1, 29, 0.6, 5)},
-      {"random 8x5", RandomPage(8, 5, 0.7, 6)},
+      {"paragraphs 601x467", ParagraphBitmap(601, 467, 1)},
+      {"paragraphs 1000x400", ParagraphBitmap(1000, 400, 2)},
+      {"random 37x77", RandomBitmap(37, 77, 0.5, 3)},
+      {"sparse random 255x100", RandomBitmap(255, 100, 0.02, 4)},
+      {"random 1x29", RandomBitmap(1, 29, 0.6, 5)},
+      {"random 8x5", RandomBitmap(8, 5, 0.7, 6)},
       {"islands between blank bands 203x301", islands},
       {"solid 17x53", solid},
-      {"blank 40x50", PackedBitmap(40, 50)},
+      {"blank 40x50", Bitmap(40, 50)},
   };
 }
 
@@ -69,10 +69,7 @@ void ExpectRoundTrip(const Mode& mode, const NamedPage& page) {
   EXPECT_EQ(result.dialect,
             std::string(mode.output_type) == "LQ" ? Dialect::kLq : Dialect::kNative);
   EXPECT_EQ(DotDifference(page.dots, result.dots), "");
-  size_t dots = 0;
-  for (size_t y = 0; y < page.dots.height(); ++y) {
-    for (size_t x = 0; x < page.dots.width(); ++x) dots += page.dots.Get(x, y);
-  }
+  const size_t dots = DotCount(page.dots);
   EXPECT_EQ(result.dot_count, dots);
   if (dots > 0) {
     EXPECT_EQ(result.geometry, mode.geometry);
@@ -98,9 +95,9 @@ TEST(RoundTripTest, UnshingledLqPagesOfOneBandComeBackDotForDot) {
   const Mode modes[] = {
       {"LQ", 60, 60, {60, 180}}, {"LQ", 120, 120, {120, 180}}, {"LQ", 240, 240, {240, 180}}};
   const NamedPage pages[] = {
-      {"random 37x24", RandomPage(37, 24, 0.5, 7)},   {"random 1x1", RandomPage(1, 1, 1.0, 8)},
-      {"random 250x17", RandomPage(250, 17, 0.3, 9)}, {"text 301x24", TextPage(301, 24, 10)},
-      {"sparse 99x23", RandomPage(99, 23, 0.01, 11)},
+      {"random 37x24", RandomBitmap(37, 24, 0.5, 7)},   {"random 1x1", RandomBitmap(1, 1, 1.0, 8)},
+      {"random 250x17", RandomBitmap(250, 17, 0.3, 9)}, {"text 301x24", TextBitmap(301, 24, 10)},
+      {"sparse 99x23", RandomBitmap(99, 23, 0.01, 11)},
   };
   for (const Mode& mode : modes) {
     for (const NamedPage& page : pages) ExpectRoundTrip(mode, page);
@@ -112,8 +109,8 @@ TEST(RoundTripTest, UnshingledLqPagesOfOneBandComeBackDotForDot) {
 TEST(RoundTripTest, LqPagesAt360RowsPerInchComeBackInTheirFirstGroup) {
   const Mode modes[] = {{"LQ", 360, 360, {360, 360}}, {"LQ", 180, 360, {180, 180}}};
   const NamedPage pages[] = {
-      {"random 41x8", RandomPage(41, 8, 0.5, 12)},
-      {"random 600x3", RandomPage(600, 3, 0.2, 13)},
+      {"random 41x8", RandomBitmap(41, 8, 0.5, 12)},
+      {"random 600x3", RandomBitmap(600, 3, 0.2, 13)},
   };
   for (const Mode& mode : modes) {
     for (const NamedPage& page : pages) ExpectRoundTrip(mode, page);
@@ -121,9 +118,9 @@ TEST(RoundTripTest, LqPagesAt360RowsPerInchComeBackInTheirFirstGroup) {
 }
 
 TEST(RoundTripTest, JobOfSeveralPagesInBothDialects) {
-  const PackedBitmap a = TextPage(333, 250, 14);
-  const PackedBitmap b = RandomPage(77, 61, 0.4, 15);
-  const PackedBitmap c = RandomPage(129, 100, 0.1, 16);
+  const Bitmap a = ParagraphBitmap(333, 250, 14);
+  const Bitmap b = RandomBitmap(77, 61, 0.4, 15);
+  const Bitmap c = RandomBitmap(129, 100, 0.1, 16);
   for (const char* last : {"LQ", "Native"}) {
     SCOPED_TRACE(::testing::Message() << "last page " << last);
     const DecodedStream decoded =
@@ -139,7 +136,7 @@ TEST(RoundTripTest, JobOfSeveralPagesInBothDialects) {
 
 // Each page is as long as its header's PageSize (A4: 70 lines of 1/6 inch).
 TEST(RoundTripTest, PageLengthComesFromThePageSetup) {
-  const PackedBitmap dots = RandomPage(10, 30, 0.5, 17);
+  const Bitmap dots = RandomBitmap(10, 30, 0.5, 17);
   const struct {
     const char* type;
     unsigned r0, r1;

@@ -17,7 +17,7 @@ using preview::BandGeometry;
 using preview::DecodedStream;
 using preview::DecodeStream;
 using testing::PrintPage;
-using testing::RandomPage;
+using testing::RandomBitmap;
 
 constexpr size_t kPreamble = 9800;
 using Bytes = std::vector<uint8_t>;
@@ -243,7 +243,7 @@ TEST(StreamDecoderTest, RefusesWhatThePrinterCannotParseWithItsOffset) {
 // One byte dropped inside a band of a real page: the decoder names the spot
 // where the stream stops making sense and the bit image that lost the byte.
 TEST(StreamDecoderTest, DroppedByteInsideABandIsReported) {
-  const testing::PackedBitmap dots = RandomPage(50, 60, 0.5, 21);
+  const testing::Bitmap dots = RandomBitmap(50, 60, 0.5, 21);
   for (const char* type : {"LQ", "Native"}) {
     SCOPED_TRACE(type);
     Bytes stream = PrintPage(type, 180, 180, dots);

@@ -32,9 +32,10 @@
 //     360 dpi, all with the pins 1/180 inch apart; 48 and 49 360 dpi with
 //     the dot rows 1/360 inch apart (the modes of pages set up with ESC +,
 //     line spacing in 1/360 inch).
-//   - The shingled modes (27, 28, 48) place every column where its position
-//     says: the filter has already split neighbouring columns between the two
-//     pass buffers, and the printer adds no stagger of its own.
+//   - The modes of shingled pages (27, 28, 29, 48, 49) place every column
+//     where its position says: the filter has already split neighbouring
+//     columns between the two pass buffers, and the printer adds no stagger
+//     of its own.
 //   - A second bit image on the same line (CR but no feed in between, the
 //     two-pass mode at 120 and 240 dpi) overprints the first: the page holds
 //     the union of the dots.
