@@ -5,5 +5,5 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get update
 apt-get install -y --no-install-recommends \
   build-essential cmake pkg-config \
-  libcups2-dev libgtest-dev libbenchmark-dev \
+  libcups2-dev libgtest-dev libbenchmark-dev libpng-dev \
   clang-format

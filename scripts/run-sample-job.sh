@@ -2,7 +2,9 @@
 # The main job: on a fresh Debian 12 machine (as root) installs what the
 # driver needs, builds it, prints a generated four-page job (text and
 # picture pages, both command sets, 180 and 360 dpi) through the filter into
-# out/sample-job.prn, and shows what came out.
+# out/sample-job.prn, and shows what came out: the filter's page lines, and
+# each page as the printer would print it, drawn by zova-preview into
+# out/page-N.png.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -45,4 +47,5 @@ echo "rastertozova exit status: $status"
 echo "printer stream: out/sample-job.prn, $(wc -c < out/sample-job.prn) bytes"
 echo "pages printed: $(grep -c '^PAGE:' out/sample-job.log)"
 grep -E '^ERROR: (V1.0 PAGE|pic number)|^ERROR:pic' out/sample-job.log
+build/tools/preview/zova-preview out/sample-job.prn -o out || status=1
 exit "$status"

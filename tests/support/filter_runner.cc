@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -42,6 +43,21 @@ void Drain(int out_fd, int err_fd, FilterResult* result) {
         result->err.append(buf, static_cast<size_t>(n));
       }
     }
+  }
+}
+
+// Decodes what the filter wrote and fails the test if the printer could not
+// parse it.
+void CheckStream(FilterResult* result) {
+  result->decoded = preview::DecodeStream(result->out);
+  const std::optional<preview::StreamError>& error = result->decoded.error;
+  if (!error || result->status < 0) return;
+  if (result->status == 0) {
+    ADD_FAILURE() << "the printer stream does not decode: byte " << error->offset << ": "
+                  << error->message;
+  } else if (error->offset != result->out.size()) {
+    ADD_FAILURE() << "the failed job's stream breaks off before its end: byte " << error->offset
+                  << ": " << error->message;
   }
 }
 
@@ -144,7 +160,10 @@ FilterResult FilterProcess::Wait() {
     result_.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     pid_ = -1;
   }
-  if (reader_.joinable()) reader_.join();
+  if (reader_.joinable()) {
+    reader_.join();
+    CheckStream(&result_);
+  }
   return result_;
 }
 

@@ -10,12 +10,18 @@
 #include <thread>
 #include <vector>
 
+#include "tools/preview/stream_decoder.h"
+
 namespace zova::testing {
 
 struct FilterResult {
   std::vector<uint8_t> out;  // the printer stream
   std::string err;           // message lines
   int status = -1;           // exit status, or -1 if it did not exit normally
+  // The stream read back by the preview's decoder. Every job that exits
+  // must have written a stream the printer can parse: whole when it exits
+  // 0, and up to a command boundary where it stopped otherwise.
+  preview::DecodedStream decoded;
 };
 
 struct FilterOptions {

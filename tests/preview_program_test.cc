@@ -1,0 +1,172 @@
+// zova-preview as a user runs it: a stream file in, PNG files and one summary
+// line per page out; a stream it cannot parse gives "ERROR: " and status 1.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/png_file.h"
+#include "tests/support/print_job.h"
+#include "tests/support/test_pages.h"
+
+namespace zova {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Bitmap;
+using testing::DotDifference;
+using testing::PackedBitmap;
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+class PreviewProgramTest : public ::testing::Test {
+ protected:
+  PreviewProgramTest() {
+    char name[] = "/tmp/zova-preview-test-XXXXXX";
+    dir_ = mkdtemp(name);
+  }
+  ~PreviewProgramTest() override { fs::remove_all(dir_); }
+
+  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+
+  void WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+    std::ofstream(Path(name), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+  }
+
+  // Runs zova-preview with `args` (shell words) in the test's directory,
+  // standard input from `input`.
+  Outcome Preview(const std::string& args, const std::string& input = "/dev/null") {
+    const std::string command = "cd " + dir_ + " && " + ZOVA_PREVIEW_PROGRAM + " " + args + " <" +
+                                input + " >" + Path("stdout") + " 2>" + Path("stderr");
+    const int raw = std::system(command.c_str());
+    Outcome run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(Path("stdout")),
+                Slurp(Path("stderr"))};
+    fs::remove(Path("stdout"));
+    fs::remove(Path("stderr"));
+    return run;
+  }
+
+  std::vector<std::string> Pngs() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      if (entry.path().extension() == ".png") names.push_back(entry.path().filename());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  static std::string Slurp(const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+  }
+
+  std::string dir_;
+};
+
+Bitmap Solid(unsigned width, unsigned height) {
+  Bitmap page(width, height);
+  std::fill(page.dots.begin(), page.dots.end(), 1);
+  return page;
+}
+
+TEST_F(PreviewProgramTest, DrawsEveryPageAndSummarisesIt) {
+  const Bitmap text = testing::ParagraphBitmap(401, 300, 31);
+  WriteFile("job.prn", testing::PrintJob({{"LQ", 180, 180, Solid(10, 48)},
+                                          {"Native", 180, 180, Solid(9, 30)},
+                                          {"LQ", 360, 180, text}}));
+  fs::create_directory(Path("out"));
+
+  const Outcome run = Preview(Path("job.prn") + " -o " + Path("out"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(Pngs(), std::vector<std::string>{}) << "nothing beside the stream";
+  // A4 is 70 lines of 1/6 inch: 2100 rows at 180 dpi. The shingled page
+  // prints 48 rows in 4 bands, the native one 30 rows in 2.
+  std::istringstream lines(run.out);
+  std::string line;
+  std::getline(lines, line);
+  EXPECT_EQ(line, "page-1.png: LQ, 180x180 dpi, 10x2100 dots, 4 bands, 480 dots printed");
+  std::getline(lines, line);
+  EXPECT_EQ(line,
+            "page-2.png: native, 180x180 dpi (density not in the stream), 9x2100 dots, 2 bands, "
+            "270 dots printed");
+  std::getline(lines, line);
+  EXPECT_EQ(line.substr(0, 29), "page-3.png: LQ, 360x180 dpi, ");
+  EXPECT_FALSE(std::getline(lines, line)) << "one line per page";
+
+  PackedBitmap drawn;
+  ASSERT_TRUE(testing::ReadPngDots(Path("out/page-1.png"), &drawn));
+  EXPECT_EQ(DotDifference(Solid(10, 48), drawn), "");
+  EXPECT_EQ(drawn.height(), 2100u);
+  ASSERT_TRUE(testing::ReadPngDots(Path("out/page-2.png"), &drawn));
+  EXPECT_EQ(DotDifference(Solid(9, 30), drawn), "");
+  ASSERT_TRUE(testing::ReadPngDots(Path("out/page-3.png"), &drawn));
+  EXPECT_EQ(DotDifference(text, drawn), "");
+}
+
+TEST_F(PreviewProgramTest, ReadsStandardInputIntoTheCurrentDirectory) {
+  WriteFile("job.prn", testing::PrintPage("Native", 120, 120, Solid(3, 3)));
+  const Outcome run = Preview("-", Path("job.prn"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Pngs(), std::vector<std::string>{"page-1.png"});
+  EXPECT_EQ(run.out.substr(0, 18), "page-1.png: native");
+}
+
+TEST_F(PreviewProgramTest, StreamItCannotParseWritesNothing) {
+  // A good page, then a page whose first band has lost a byte: no page is
+  // drawn.
+  const Bitmap good = Solid(20, 24), bad = Solid(20, 60);
+  std::vector<uint8_t> job = testing::PrintJob({{"LQ", 180, 180, good}, {"LQ", 180, 180, bad}});
+  // The second page starts where a job of the first alone would end.
+  size_t band = testing::PrintJob({{"LQ", 180, 180, good}}).size() - 2;
+  while (!(job[band] == 0x1B && job[band + 1] == '*')) ++band;
+  job.erase(job.begin() + static_cast<long>(band + 5 + 10));
+  WriteFile("bad.prn", job);
+
+  const Outcome run = Preview(Path("bad.prn") + " -o " + dir_);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err.rfind("ERROR: " + Path("bad.prn") + ": byte ", 0), 0u) << run.err;
+  EXPECT_NE(run.err.find("bit image at byte " + std::to_string(band) + " short of data"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(Pngs(), std::vector<std::string>{});
+}
+
+TEST_F(PreviewProgramTest, UsageAndFileErrors) {
+  WriteFile("job.prn", testing::PrintPage("LQ", 180, 180, Solid(2, 2)));
+  const struct {
+    std::string args;
+    std::string error;
+  } cases[] = {
+      {"", "ERROR: Usage: zova-preview STREAM [-o DIR]"},
+      {Path("job.prn") + " -x", "ERROR: Usage: zova-preview STREAM [-o DIR]"},
+      {Path("job.prn") + " -o", "ERROR: Usage: zova-preview STREAM [-o DIR]"},
+      {Path("missing.prn"), "ERROR: cannot read " + Path("missing.prn") + ": No such file"},
+      {Path("job.prn") + " -o " + Path("nowhere"),
+       "ERROR: cannot write " + Path("nowhere/page-1.png") + ": No such file"},
+  };
+  for (const auto& c : cases) {
+    const Outcome run = Preview(c.args);
+    EXPECT_EQ(run.status, 1) << c.args;
+    EXPECT_EQ(run.err.rfind(c.error, 0), 0u) << c.args << ": " << run.err;
+    EXPECT_EQ(run.out, "") << c.args;
+  }
+  EXPECT_EQ(Pngs(), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace zova

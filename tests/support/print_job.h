@@ -1,0 +1,35 @@
+// The printer stream of a job of 1-bit pages, each printed at the resolution
+// and in the dialect given, as the output routines write it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/support/expected_stream.h"
+#include "tests/support/page_header.h"
+
+namespace zova::testing {
+
+struct PrintedPage {
+  std::string output_type;  // "LQ" or any other name for the native set
+  unsigned r0, r1;
+  Bitmap dots;
+};
+
+inline std::vector<uint8_t> PrintJob(const std::vector<PrintedPage>& pages) {
+  ExpectedStream job;
+  for (const PrintedPage& page : pages) {
+    const cups_page_header2_t header =
+        MakeHeader(page.output_type.c_str(), page.r0, page.r1, std::max(page.dots.width, 1u));
+    job.Page(header, header, page.dots);
+  }
+  return job.End();
+}
+
+inline std::vector<uint8_t> PrintPage(const char* output_type, unsigned r0, unsigned r1,
+                                      const Bitmap& dots) {
+  return PrintJob({{output_type, r0, r1, dots}});
+}
+
+}  // namespace zova::testing

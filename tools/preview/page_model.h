@@ -1,0 +1,88 @@
+// What the printer does with one page: where the head and the paper stand,
+// and the dots that each 24-dot bit image leaves on the page.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tools/preview/packed_bitmap.h"
+
+namespace zova::preview {
+
+// Every length in the stream is a fraction of an inch; the model keeps
+// positions in 1/3600 inch, the finest unit a command can set.
+inline constexpr long kUnitsPerInch = 3600;
+// A page is 1/6-inch lines long (ESC C, ESC F).
+inline constexpr long kUnitsPerLine = kUnitsPerInch / 6;
+// A bit image column: 24 pins, 3 bytes, top byte first, top pin in bit 7.
+inline constexpr size_t kPinsPerColumn = 24;
+inline constexpr size_t kBytesPerColumn = 3;
+// Nothing the printer takes is this wide or long; a band beyond it means a
+// broken stream, and the page would not fit in memory.
+inline constexpr long kMaxPageInches = 64;
+
+enum class Dialect { kLq, kNative };
+
+// How a bit-image mode lays out its columns: the horizontal density, and the
+// vertical pitch of the pins as dots per inch.
+struct BandGeometry {
+  unsigned HorizontalDpi = 0;
+  unsigned VerticalDpi = 0;
+  bool operator==(const BandGeometry&) const = default;
+};
+
+// The head's 24 pins stand 1/180 inch apart. A page that prints no bit image
+// is drawn on that grid.
+inline constexpr BandGeometry kHeadPitchGeometry{180, 180};
+
+struct DecodedPage {
+  Dialect dialect = Dialect::kLq;
+  BandGeometry geometry = kHeadPitchGeometry;
+  // Width: as far right as a bit image reached. Height: the page length the
+  // stream set, or further down if a band printed below it.
+  PackedBitmap dots;
+  size_t bands = 0;      // head lines on which a bit image printed
+  size_t dot_count = 0;  // dots printed, overprinted dots counted once
+};
+
+// "LQ, 180x180 dpi, 1488x2100 dots, 87 bands, 123456 dots printed".
+std::string DescribePage(const DecodedPage& page);
+
+class PageModel {
+ public:
+  explicit PageModel(Dialect dialect) : dialect_(dialect) {}
+
+  void SetPageLength(long units) { page_length_ = units; }
+  // CR: the head goes back to the left margin.
+  void CarriageReturn() { head_x_ = 0; }
+  // Moves the paper up by `units` (1/3600 inch): the head lands lower on the page.
+  void Feed(long units) { paper_y_ += units; }
+  bool AtLeftMargin() const { return head_x_ == 0; }
+  long head_x() const { return head_x_; }
+
+  // Prints `columns` columns of kBytesPerColumn bytes at the head position,
+  // ORing them into what the page holds, and moves the head past them.
+  // Returns why the band cannot be placed, or an empty string.
+  [[nodiscard]] std::string PrintBand(BandGeometry geometry, const uint8_t* data, size_t columns);
+
+  // The page as printed. The model is spent afterwards.
+  DecodedPage Finish();
+
+ private:
+  void SetDot(size_t x, size_t y);
+
+  Dialect dialect_;
+  BandGeometry geometry_{};                 // set by the first bit image of the page
+  long head_x_ = 0;                         // 1/3600 inch from the left margin
+  long paper_y_ = 0;                        // 1/3600 inch from the top print line
+  long page_length_ = 0;                    // 1/3600 inch; 0 while the stream has not set it
+  size_t width_ = 0;                        // dots, as far right as a band reached
+  size_t height_ = 0;                       // dots, as far down as a band reached
+  std::vector<std::vector<uint8_t>> rows_;  // packed rows, grown as bands reach them
+  std::set<long> lines_;                    // paper positions that printed
+};
+
+}  // namespace zova::preview

@@ -1,0 +1,91 @@
+// Reads a ZOVA-QRT printer stream, as the filter writes it, back into pages.
+//
+// The decoder is strict: every byte must belong to a command the filter
+// writes, in the place the filter writes it. Anything else is an error that
+// names its byte offset, and decoding stops there.
+//
+// Stream layout
+//   job      := preamble page* job-end
+//   preamble := exactly 9800 NUL bytes
+//   LQ page  := [ESC { A] ESC @ ESC 6 command* FF
+//   native   := ESC N command* FF
+//   job-end  := ESC @ at the very end of the stream when the last page is an
+//               LQ page or there is no page. The native command set has no
+//               job end: after a native page the stream ends after its FF.
+//   An ESC @ after an FF that is not the job end must open an LQ page (be
+//   followed by ESC 6); anything else there is data after the job end.
+//
+// Commands inside a page, each in its own dialect only:
+//   both    CR (head to the left margin), FF (page end), ESC 6
+//   LQ      FS x n, ESC U n (n 0/1 or ASCII '0'/'1'), ESC 2, ESC C n (n > 0),
+//           ESC 3 n, ESC + n, ESC ( U 01 00 m, ESC ( v 02 00 vL vH,
+//           ESC * m nL nH data
+//   native  ESC % B, ESC F a b (b 0..9), ESC % 1 nH nL data, ESC % 5 t
+// A bit image must start at the left margin: the filter returns the head
+// (CR) before each one. So a bit image whose data is short swallows the CR
+// after it, and the next bit image is caught starting off the margin; one
+// whose data is long leaves data bytes where a command must start.
+//
+// How the printer is read where the stream alone does not say
+//   - Every bit-image mode is a 24-dot mode: 3 bytes per column.
+//   - ESC * modes: 00 60 dpi, 01 120 dpi, 03 240 dpi, 27 180 dpi, 28 and 29
+//     360 dpi, all with the pins 1/180 inch apart; 48 and 49 360 dpi with
+//     the dot rows 1/360 inch apart (the modes of pages set up with ESC +,
+//     line spacing in 1/360 inch).
+//   - The modes of shingled pages (27, 28, 29, 48, 49) place every column
+//     where its position says: the filter has already split neighbouring
+//     columns between the two pass buffers, and the printer adds no stagger
+//     of its own.
+//   - A second bit image on the same line (CR but no feed in between, the
+//     two-pass mode at 120 and 240 dpi) overprints the first: the page holds
+//     the union of the dots.
+//   - ESC ( v moves the paper by v units of the last ESC ( U on the page
+//     (m/3600 inch). A move before any ESC ( U on the page is an error.
+//   - Native ESC % 5 t moves the paper t/120 inch, so the 16 units the filter
+//     sends per band are 24 dot rows at the head's 1/180 inch pitch. Native
+//     bit images carry no density: they are drawn 180x180 dpi.
+//   - The first print line is the top of the page; the page is ESC C n or
+//     ESC F a b (10a + b) lines of 1/6 inch long.
+//
+// Where no reading gives the filter's page back
+//   - LQ at 60, 120 and 240 dpi (no shingling): each 24-dot band adds one
+//     feed unit, sent as ESC ( v 8 in 1/180 inch: the next band lands 8 dot
+//     rows down, overprinting two thirds of the band before. Only a pin pitch
+//     of 1/540 inch would fit, and the same head prints the shingled 180 dpi
+//     pages at 1/180 (their 8/180-inch step is one 8-row group). Pages up to
+//     24 rows high, which need no feed, come back whole.
+//   - LQ pages with 360 rows per inch (set up with ESC + 8): pass buffer 0
+//     adds 1 unit (8/180 inch) and pass buffer 1 adds 5 (40/180 inch), while
+//     the bands they print stand 8 and then 16 dot rows apart. The stream's
+//     steps are 1:5 where the bands need 1:2, so no pitch fits: at 1/360 the
+//     second band lands 16 rows down instead of 8 and the next pair 96 rows
+//     down instead of 24. Only the first 8 rows of such a page come back.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/preview/page_model.h"
+
+namespace zova::preview {
+
+struct StreamError {
+  size_t offset = 0;  // byte offset in the stream where decoding stopped
+  std::string message;
+};
+
+struct DecodedStream {
+  std::vector<DecodedPage> pages;    // every page completed before any error
+  std::optional<StreamError> error;  // set when the stream is not the filter's
+};
+
+DecodedStream DecodeStream(const uint8_t* data, size_t size);
+
+inline DecodedStream DecodeStream(const std::vector<uint8_t>& bytes) {
+  return DecodeStream(bytes.data(), bytes.size());
+}
+
+}  // namespace zova::preview
