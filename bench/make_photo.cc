@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "bench/synthetic_photo.h"
+#include "tools/testpage/synthetic_photo.h"
 
 int main(int argc, char** argv) {
   if (argc != 4) {

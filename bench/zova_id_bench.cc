@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/synthetic_photo.h"
+#include "tools/testpage/synthetic_photo.h"
 #include "tools/zova_ID/halftone.h"
 #include "tools/zova_ID/screen.h"
 

@@ -81,7 +81,7 @@ TEST_F(FilterRoundTrip, PicturePagesComeBackAsTheToolHalftonedThem) {
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.type << " " << c.r0 << "x" << c.r1);
     std::remove(tool_log.c_str());
-    const PageSpec page = SmallPage(c.type, c.r0, c.r1, 301, 211, testpage::Photo());
+    const PageSpec page = SmallPage(c.type, c.r0, c.r1, 301, 211, testpage::Photo(211));
     ExpectPages({page}, {FixtureHalftone(page)}, {c.geometry});
     EXPECT_EQ(ToolCalls().size(), 1u) << "a picture page";
   }
@@ -92,7 +92,7 @@ TEST_F(FilterRoundTrip, JobOfMixedPages) {
       TextPage("LQ", 180, 180, 401, 300, 44),
       SmallPage("ZOVA", 360, 360, 402, 301,
                 testpage::FromBitmap(testpage::TextBitmap(402, 301, 45, 360))),
-      SmallPage("LQ", 180, 180, 150, 100, testpage::Photo()),
+      SmallPage("LQ", 180, 180, 150, 100, testpage::Photo(100)),
       TextPage("N", 180, 180, 99, 77, 46),
   };
   ExpectPages(pages,

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/synthetic_photo.h"
+#include "tools/testpage/synthetic_photo.h"
 #include "tests/support/filter_test.h"
 #include "tests/support/run_program.h"
 

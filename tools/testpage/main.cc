@@ -33,7 +33,7 @@ bool ParsePage(const std::string& arg, unsigned seed, PageSpec* page) {
   if (content == "text") {
     page->fill = FromBitmap(TextBitmap(page->width, page->height, seed, x));
   } else if (content == "photo") {
-    page->fill = Photo();
+    page->fill = Photo(page->height);
   } else if (content == "white") {
     page->fill = White();
   } else if (content == "grey") {

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <memory>
 
+#include "tools/testpage/synthetic_photo.h"
+
 namespace zova::testpage {
 
 cups_page_header2_t PageSpec::Header() const {
@@ -81,23 +83,9 @@ RowFill FromPpm(const std::string& path) {
   };
 }
 
-RowFill Photo() {
-  return [](unsigned y, uint8_t* rgb, unsigned width) {
-    for (unsigned x = 0; x < width; ++x) {
-      // Sky-to-ground gradient with a soft disc and a few dark ridges.
-      const double u = static_cast<double>(x) / std::max(1u, width);
-      const double v = static_cast<double>(y % 2000) / 2000.0;
-      const double disc = std::exp(-((u - 0.6) * (u - 0.6) + (v - 0.4) * (v - 0.4)) * 18.0);
-      const double ridge = std::sin(u * 40.0 + v * 12.0) > 0.97 ? 0.75 : 0.0;
-      double r = 120 + 90 * v + 60 * disc, g = 150 + 60 * (1 - v) + 40 * disc,
-             b = 200 - 80 * v - 40 * disc;
-      r *= 1 - ridge;
-      g *= 1 - ridge;
-      b *= 1 - ridge;
-      rgb[3 * x] = static_cast<uint8_t>(std::clamp(r, 0.0, 255.0));
-      rgb[3 * x + 1] = static_cast<uint8_t>(std::clamp(g, 0.0, 255.0));
-      rgb[3 * x + 2] = static_cast<uint8_t>(std::clamp(b, 0.0, 255.0));
-    }
+RowFill Photo(unsigned height) {
+  return [height](unsigned y, uint8_t* rgb, unsigned width) {
+    SyntheticPhotoRow(static_cast<int>(width), static_cast<int>(height), static_cast<int>(y), rgb);
   };
 }
 

@@ -50,9 +50,8 @@ RowFill Solid(uint8_t r, uint8_t g, uint8_t b);
 RowFill FromBitmap(Bitmap bitmap);
 // Rows of a PPM (P6, maxval 255) file; the page is white beyond it.
 RowFill FromPpm(const std::string& path);
-// A photo-like picture: smooth colour gradients and soft shapes, with a
-// small share of dark pixels.
-RowFill Photo();
+// A photo-like scene of the given height (see synthetic_photo.h).
+RowFill Photo(unsigned height);
 
 // Lines of glyph-like black strokes on white, as a page of printed text.
 Bitmap TextBitmap(unsigned width, unsigned height, unsigned seed, unsigned dpi = 180);

@@ -1,4 +1,4 @@
-#include "bench/synthetic_photo.h"
+#include "tools/testpage/synthetic_photo.h"
 
 #include <algorithm>
 #include <cmath>
