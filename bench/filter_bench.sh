@@ -5,12 +5,12 @@
 #
 #   bench/filter_bench.sh [BUILD_DIR]     (default: build)
 #
-# RUNS (default 5) runs of PAGES (default 10) pages each; prints the median
+# RUNS (default 7) runs of PAGES (default 10) pages each; prints the median
 # time per page and the peak resident memory of each program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
-runs=${RUNS:-5}
+runs=${RUNS:-7}
 pages=${PAGES:-10}
 
 filter=$build/filter/rastertozova
@@ -75,18 +75,18 @@ median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2
 
 printf "%-9s %-8s %12s %12s %10s %8s\n" job program "ms/page" "peak MiB" "vs floor" "pages"
 for job in text180 text360 photo180; do
+  # Floor and filter runs alternate, so that both see the same machine load.
+  : > "$work/floor.runs"
+  : > "$work/filter.runs"
+  for _ in $(seq "$runs"); do
+    measure "$floor" "$work/$job.ras" >> "$work/floor.runs"
+    PATH="$tooldir:$PATH" PPD="$work/zova.ppd" \
+      measure "$filter" 1 bench job 1 "" "$work/$job.ras" >> "$work/filter.runs"
+  done
   declare -A ms mib
   for prog in floor filter; do
-    : > "$work/runs"
-    for _ in $(seq "$runs"); do
-      if [ "$prog" = filter ]; then
-        PATH="$tooldir:$PATH" PPD="$work/zova.ppd" measure "$filter" 1 bench job 1 "" "$work/$job.ras" >> "$work/runs"
-      else
-        measure "$floor" "$work/$job.ras" >> "$work/runs"
-      fi
-    done
-    ms[$prog]=$(awk -v p="$pages" '{print $1 * 1000 / p}' "$work/runs" | median)
-    mib[$prog]=$(awk '{print $2}' "$work/runs" | sort -n | tail -1 | awk '{printf "%.1f", $1 / 1024}')
+    ms[$prog]=$(awk -v p="$pages" '{print $1 * 1000 / p}' "$work/$prog.runs" | median)
+    mib[$prog]=$(awk '{print $2}' "$work/$prog.runs" | sort -n | tail -1 | awk '{printf "%.1f", $1 / 1024}')
   done
   for prog in floor filter; do
     ratio=$(awk -v a="${ms[$prog]}" -v b="${ms[floor]}" 'BEGIN {printf "%.2fx", (b > 0) ? a / b : 0}')

@@ -183,57 +183,55 @@ bool PrepareText(JobContext& job, const SpoolPaths& paths, int ppm_head_len, Rea
   return true;
 }
 
-// Reads one row of rb.rowBytes into dst (dst_len bytes). Bytes beyond dst_len
-// are dropped; a row cut short by the end of the file is padded.
-ssize_t ReadRow(SpoolReader& reader, const ReadBack& rb, uint8_t* dst, size_t dst_len) {
-  const size_t keep = std::min(rb.rowBytes, dst_len);
-  const ssize_t got = reader.Read(dst, keep);
-  if (got <= 0) return got;
-  if (static_cast<size_t>(got) < keep) {
-    memset(dst + got, rb.padding, keep - static_cast<size_t>(got));
-    return got;
-  }
-  uint8_t discard[4096];
-  for (size_t left = rb.rowBytes - keep; left > 0;) {
-    const ssize_t n = reader.Read(discard, std::min(left, sizeof discard));
-    if (n <= 0) break;
-    left -= static_cast<size_t>(n);
+// The next row of the read-back file, in place in the reader's buffer; a row
+// cut short by the end of the file is padded.
+ssize_t NextRow(SpoolReader& reader, const ReadBack& rb, uint8_t** row) {
+  const ssize_t got = reader.Next(rb.rowBytes, row);
+  if (got > 0 && static_cast<size_t>(got) < rb.rowBytes) {
+    memset(*row + got, rb.padding, rb.rowBytes - static_cast<size_t>(got));
   }
   return got;
 }
 
 // Reads the page back row by row and hands each 1-bit row to the bands.
+// Full-resolution text rows are converted where they lie in the reader's
+// buffer; only their packed bits are copied.
 void PrintRows(JobContext& job, SpoolReader& reader, const ReadBack& rb) {
   cups_page_header2_t& h = job.header;
-  std::vector<uint8_t>& row = job.out.Planes[0];
+  std::vector<uint8_t>& plane = job.out.Planes[0];
   for (unsigned y = 0; y < h.cupsHeight && !Canceled; ++y) {
-    const ssize_t got = ReadRow(reader, rb, row.data(), row.size());
+    uint8_t* row = nullptr;
+    const ssize_t got = NextRow(reader, rb, &row);
     if (got <= 0) {
       fprintf(stderr, "ERROR: readfile to Planes[0], iReadLen:%zd\n", got);
       break;
     }
+    if (!rb.iPicFlag && !rb.iIs360DPI) {
+      TransToGray(row, &h);
+      memcpy(plane.data(), row, (h.cupsWidth + 7) / 8);
+      OutputLine(job.out, &h);
+      continue;
+    }
+    // Bytes of a picture row beyond the page's width are clipped.
+    memcpy(plane.data(), row, std::min(rb.rowBytes, plane.size()));
     if (rb.iPicFlag) {
       OutputLine(job.out, &h);
       continue;
     }
-    if (!rb.iIs360DPI) {
-      TransToGray(row.data(), &h);
-      OutputLine(job.out, &h);
-      continue;
-    }
     // Two raster rows make one printed row; an odd last row prints alone.
-    TransToGray360(row.data(), &h, rb.iWidth, rb.iOddFlag);
+    TransToGray360(plane.data(), &h, rb.iWidth, rb.iOddFlag);
     if (y < h.cupsHeight - 1) {
-      const ssize_t got2 = ReadRow(reader, rb, job.Plane360.data(), job.Plane360.size());
+      const ssize_t got2 = NextRow(reader, rb, &row);
       if (got2 <= 0) {
         fprintf(stderr, "ERROR: readfile to 360_2, iReadLen:%zd\n", got2);
         OutputLine(job.out, &h);  // the first row of the pair is already converted
         break;
       }
       ++y;
+      memcpy(job.Plane360.data(), row, rb.rowBytes);
       TransToGray360(job.Plane360.data(), &h, rb.iWidth, rb.iOddFlag);
       const size_t packed = (h.cupsWidth + 7) / 8;
-      for (size_t i = 0; i < packed; ++i) row[i] |= job.Plane360[i];
+      for (size_t i = 0; i < packed; ++i) plane[i] |= job.Plane360[i];
     }
     OutputLine(job.out, &h);
   }

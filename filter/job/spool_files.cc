@@ -108,23 +108,32 @@ bool SpoolReader::Open(const std::string& path) {
   return true;
 }
 
-ssize_t SpoolReader::Read(uint8_t* dst, size_t len) {
-  size_t done = 0;
-  while (done < len) {
-    if (pos_ == end_) {
-      const ssize_t n = read(fd_.get(), buffer_.data(), buffer_.size());
+ssize_t SpoolReader::Next(size_t len, uint8_t** data) {
+  if (end_ - pos_ < len) {
+    // Keep the part of the row already read, then fill the buffer.
+    memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+    end_ -= pos_;
+    pos_ = 0;
+    if (buffer_.size() < len) buffer_.resize(len);
+    while (end_ < len) {
+      const ssize_t n = read(fd_.get(), buffer_.data() + end_, buffer_.size() - end_);
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return done > 0 ? static_cast<ssize_t>(done) : -1;
-      if (n == 0) break;
-      pos_ = 0;
-      end_ = static_cast<size_t>(n);
+      if (n < 0 && end_ == 0) return -1;
+      if (n <= 0) break;
+      end_ += static_cast<size_t>(n);
     }
-    const size_t take = std::min(len - done, end_ - pos_);
-    memcpy(dst + done, buffer_.data() + pos_, take);
-    pos_ += take;
-    done += take;
   }
-  return static_cast<ssize_t>(done);
+  const size_t got = std::min(len, end_ - pos_);
+  *data = buffer_.data() + pos_;
+  pos_ += got;
+  return static_cast<ssize_t>(got);
+}
+
+ssize_t SpoolReader::Read(uint8_t* dst, size_t len) {
+  uint8_t* data = nullptr;
+  const ssize_t got = Next(len, &data);
+  if (got > 0) memcpy(dst, data, static_cast<size_t>(got));
+  return got;
 }
 
 int CreatePpmSpool(const std::string& path, const cups_page_header2_t* header,

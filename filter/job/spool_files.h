@@ -52,6 +52,11 @@ class SpoolReader {
   // Reads up to len bytes, fewer only at the end of the file. Returns the
   // count, 0 at the end, -1 on a read error.
   ssize_t Read(uint8_t* dst, size_t len);
+  // The next len bytes, in place in the reader's buffer: no copy for rows
+  // that are converted where they lie. *data has room for len bytes, of
+  // which the returned count (fewer only at the end of the file) were read;
+  // they stay valid until the next call.
+  ssize_t Next(size_t len, uint8_t** data);
   void Close() { fd_ = FileDescriptor(); }
 
  private:
