@@ -1,0 +1,43 @@
+# Where the driver's files go, so that CUPS finds them:
+#   rastertozova  <serverbin>/filter            (the PPDs' *cupsFilter)
+#   zova_ID       <serverbin>/filter            (cupsd runs filters with
+#                 PATH=<serverbin>/filter:/usr/bin:/usr/sbin:/bin, whatever
+#                 the install prefix, and the filter finds the tool on PATH)
+#   zova-preview  <prefix>/bin
+#   PPDs          <datadir>/model/zova          (lpadmin -m zova/zovaqrt.ppd)
+# <serverbin> and <datadir> come from cups-config (CupsDirs.cmake). All paths
+# honour DESTDIR.
+# `cmake --build build --target uninstall` removes what the install put down.
+include(GNUInstallDirs)
+
+# Programs may be missing while their branches are not merged yet.
+foreach(program rastertozova zova_ID)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${ZOVA_CUPS_FILTERDIR})
+  endif()
+endforeach()
+if(TARGET zova-preview)
+  install(TARGETS zova-preview RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+if(TARGET zova_ppds)
+  install(FILES ${ZOVA_PPD_FILES} DESTINATION ${ZOVA_CUPS_MODELDIR})
+endif()
+
+if(NOT TARGET uninstall)
+  add_custom_target(uninstall
+    COMMAND ${CMAKE_COMMAND} -D MANIFEST=${PROJECT_BINARY_DIR}/install_manifest.txt
+            -D OWN_DIRS=${ZOVA_CUPS_MODELDIR} -P ${CMAKE_CURRENT_LIST_DIR}/Uninstall.cmake
+    COMMENT "Removing the installed driver")
+endif()
+
+# A Debian package of the same files: cpack -G DEB --config build/CPackConfig.cmake
+set(CPACK_PACKAGE_NAME zova-qrt-driver)
+set(CPACK_PACKAGE_VENDOR "ZOVA")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "CUPS driver for ZOVA-QRT 24-pin dot-matrix printers")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "ZOVA driver team <driver@zova.invalid>")
+set(CPACK_DEBIAN_PACKAGE_SECTION text)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "cups, cups-filters, ghostscript")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+include(CPack)

@@ -1,0 +1,363 @@
+#include "tests/integration/private_cupsd.h"
+
+#include <cups/cups.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace zova::test {
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Spawns argv with stdout and stderr on out_fd and the given environment.
+pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out_fd) {
+  std::vector<std::string> envs;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    bool replaced = false;
+    for (const std::string& extra : env) {
+      replaced |= entry.compare(0, extra.find('=') + 1, extra, 0, extra.find('=') + 1) == 0;
+    }
+    if (!replaced) envs.push_back(entry);
+  }
+  envs.insert(envs.end(), env.begin(), env.end());
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  std::vector<char*> envp;
+  for (const std::string& e : envs) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
+  posix_spawn_file_actions_adddup2(&actions, out_fd, 2);
+  pid_t pid = -1;
+  const int err = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  return err == 0 ? pid : -1;
+}
+
+int WaitStatus(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool WriteFile(const fs::path& path, const std::string& text) {
+  std::ofstream out(path);
+  out << text;
+  return static_cast<bool>(out);
+}
+
+struct HttpCloser {
+  void operator()(http_t* http) const { httpClose(http); }
+};
+
+// The private server binary directory: links to the machine's programs, and
+// in filter/ links to its filters plus the driver's programs.
+bool MirrorServerBin(const CupsdConfig& config, const fs::path& dest, std::string* error) {
+  std::error_code ec;
+  fs::create_directories(dest / "filter", ec);
+  for (const fs::directory_entry& entry : fs::directory_iterator(config.serverBin, ec)) {
+    const fs::path name = entry.path().filename();
+    if (name == "filter") {
+      for (const fs::directory_entry& f : fs::directory_iterator(entry.path(), ec)) {
+        fs::create_symlink(f.path(), dest / "filter" / f.path().filename(), ec);
+      }
+    } else {
+      fs::create_symlink(entry.path(), dest / name, ec);
+    }
+  }
+  for (const auto& [name, file] : config.filters) {
+    fs::remove(dest / "filter" / name, ec);
+    fs::create_symlink(fs::absolute(file), dest / "filter" / name, ec);
+    if (ec) {
+      *error = "cannot link " + file + " into the private filter directory: " + ec.message();
+      return false;
+    }
+  }
+  if (!fs::exists(dest / "filter" / "gstoraster")) {
+    *error = "no CUPS filters in " + config.serverBin + " (run scripts/install-deps.sh)";
+    return false;
+  }
+  return true;
+}
+
+// One value of an attribute as text; empty for collections and the like.
+std::string IppValue(ipp_attribute_t* attribute, int i) {
+  switch (ippGetValueTag(attribute)) {
+    case IPP_TAG_RESOLUTION: {
+      ipp_res_t units;
+      int y = 0;
+      const int x = ippGetResolution(attribute, i, &y, &units);
+      return std::to_string(x) + "x" + std::to_string(y) + "dpi";
+    }
+    case IPP_TAG_INTEGER:
+    case IPP_TAG_ENUM:
+      return std::to_string(ippGetInteger(attribute, i));
+    default: {
+      const char* text = ippGetString(attribute, i, nullptr);
+      return text != nullptr ? text : "";
+    }
+  }
+}
+
+}  // namespace
+
+CommandResult RunCommand(const std::vector<std::string>& argv,
+                         const std::vector<std::string>& env) {
+  CommandResult result;
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return result;
+  const pid_t pid = Spawn(argv, env, fds[1]);
+  close(fds[1]);
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(fds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
+    if (n > 0) result.output.append(buffer, static_cast<size_t>(n));
+  }
+  close(fds[0]);
+  if (pid < 0) {
+    result.output = argv[0] + ": cannot be run";
+    return result;
+  }
+  result.status = WaitStatus(pid);
+  return result;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::unique_ptr<PrivateCupsd> PrivateCupsd::Start(const CupsdConfig& config, std::string* error) {
+  char pattern[] = "/tmp/zova-cupsd-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) {
+    *error = std::string("mkdtemp: ") + strerror(errno);
+    return nullptr;
+  }
+  // Filters run as the scheduler's user (lp when started by root) and must
+  // reach the links in here.
+  chmod(pattern, 0755);
+  const int first_job = 10000 + static_cast<int>(getpid() % 80000);
+  std::unique_ptr<PrivateCupsd> cupsd(new PrivateCupsd(pattern, first_job));
+  if (!cupsd->Launch(config, error)) return nullptr;
+  return cupsd;
+}
+
+bool PrivateCupsd::Launch(const CupsdConfig& config, std::string* error) {
+  for (const char* sub : {"spool", "tmp", "cache", "state", "log", "out"}) {
+    fs::create_directories(dir_ / sub);
+  }
+  if (!MirrorServerBin(config, dir_ / "serverbin", error)) return false;
+
+  // Root's scheduler runs filters as lp, which needs its own temp directory.
+  if (geteuid() == 0) {
+    const group* lp = getgrnam("lp");
+    if (lp != nullptr && chown((dir_ / "tmp").c_str(), 0, lp->gr_gid) != 0) {
+      *error = std::string("chown tmp: ") + strerror(errno);
+      return false;
+    }
+  }
+  chmod((dir_ / "tmp").c_str(), geteuid() == 0 ? 01770 : 0700);
+
+  const group* own = getgrgid(getegid());
+  const std::string d = dir_.string();
+  const bool written =
+      WriteFile(dir_ / "cups-files.conf",
+                "ServerRoot " + d + "\nServerBin " + d + "/serverbin\nRequestRoot " + d +
+                    "/spool\nTempDir " + d + "/tmp\nCacheDir " + d + "/cache\nStateDir " + d +
+                    "/state\nErrorLog " + d + "/log/error_log\nAccessLog " + d +
+                    "/log/access_log\nPageLog " + d + "/log/page_log\nFileDevice Yes\n" +
+                    "SystemGroup " + (own != nullptr ? own->gr_name : "root") + "\n") &&
+      WriteFile(dir_ / "cupsd.conf", "Listen " + socket() +
+                                         "\nLogLevel debug\nMaxLogSize 0\nBrowsing No\n"
+                                         "WebInterface No\n<Location />\n  Order allow,deny\n"
+                                         "  Allow all\n</Location>\n") &&
+      WriteFile(dir_ / "cache" / "job.cache",
+                "# Job cache file for CUPS\nNextJobId " + std::to_string(firstJobId_) + "\n");
+  if (!written) {
+    *error = "cannot write the configuration in " + d;
+    return false;
+  }
+
+  const int log_fd =
+      open((dir_ / "log" / "cupsd.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  pid_ = Spawn({config.cupsd, "-f", "-c", d + "/cupsd.conf", "-s", d + "/cups-files.conf"}, {},
+               log_fd);
+  close(log_fd);
+  if (pid_ < 0) {
+    *error = config.cupsd + " cannot be run (run scripts/install-deps.sh)";
+    return false;
+  }
+  for (auto waited = 0ms; waited < 15s; waited += 100ms) {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      *error = "cupsd exited at start:\n" + ReadFile(dir_ / "log" / "cupsd.out") +
+               ReadFile(dir_ / "log" / "error_log");
+      return false;
+    }
+    if (Client({"lpstat", "-r"}).output.find("is running") != std::string::npos) return true;
+    std::this_thread::sleep_for(100ms);
+  }
+  *error = "cupsd did not answer on " + socket();
+  return false;
+}
+
+void PrivateCupsd::Stop() {
+  if (pid_ < 0) return;
+  kill(pid_, SIGTERM);
+  for (auto waited = 0ms; waited < 10s; waited += 50ms) {
+    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+      pid_ = -1;
+      return;
+    }
+    std::this_thread::sleep_for(50ms);
+  }
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+  pid_ = -1;
+}
+
+PrivateCupsd::~PrivateCupsd() {
+  Stop();
+  std::error_code ec;
+  fs::remove_all(dir_, ec);
+}
+
+CommandResult PrivateCupsd::Client(const std::vector<std::string>& argv) const {
+  return RunCommand(argv, {"CUPS_SERVER=" + socket()});
+}
+
+bool PrivateCupsd::AddQueue(const std::string& name, const std::string& ppd, const fs::path& output,
+                            std::string* error) const {
+  const CommandResult added =
+      Client({"lpadmin", "-p", name, "-E", "-v", "file://" + output.string(), "-P", ppd});
+  if (added.status != 0) {
+    *error = "lpadmin: " + added.output;
+    return false;
+  }
+  return true;
+}
+
+int PrivateCupsd::Submit(const std::string& queue, const std::vector<std::string>& options,
+                         const std::string& file, std::string* error) const {
+  std::vector<std::string> argv = {"lp", "-d", queue};
+  for (const std::string& option : options) {
+    argv.push_back("-o");
+    argv.push_back(option);
+  }
+  argv.push_back(file);
+  const CommandResult lp = Client(argv);
+  // "request id is zova-10042 (1 file(s))"
+  const size_t at = lp.output.find("request id is " + queue + "-");
+  if (lp.status != 0 || at == std::string::npos) {
+    *error = "lp: " + lp.output;
+    return 0;
+  }
+  return atoi(lp.output.c_str() + at + 15 + queue.size());
+}
+
+std::unique_ptr<ipp_t, IppDeleter> PrivateCupsd::Request(ipp_t* request) const {
+  std::unique_ptr<http_t, HttpCloser> http(httpConnect2(socket().c_str(), 0, nullptr, AF_UNSPEC,
+                                                        HTTP_ENCRYPTION_NEVER, 1, 10000, nullptr));
+  if (!http) {
+    ippDelete(request);
+    return nullptr;
+  }
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  return std::unique_ptr<ipp_t, IppDeleter>(cupsDoRequest(http.get(), request, "/"));
+}
+
+std::map<std::string, std::vector<std::string>> PrivateCupsd::PrinterAttributes(
+    const std::string& queue) const {
+  std::map<std::string, std::vector<std::string>> attributes;
+  ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+  const std::string uri = "ipp://localhost/printers/" + queue;
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+  const auto response = Request(request);
+  if (!response) return attributes;
+  for (ipp_attribute_t* a = ippFirstAttribute(response.get()); a != nullptr;
+       a = ippNextAttribute(response.get())) {
+    if (ippGetName(a) == nullptr) continue;
+    std::vector<std::string>& values = attributes[ippGetName(a)];
+    for (int i = 0; i < ippGetCount(a); ++i) {
+      if (const std::string value = IppValue(a, i); !value.empty()) values.push_back(value);
+    }
+  }
+  return attributes;
+}
+
+JobStatus PrivateCupsd::Job(int id) const {
+  JobStatus status;
+  ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+  const std::string uri = "ipp://localhost/jobs/" + std::to_string(id);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
+  static const char* const kWanted[] = {"job-state", "job-media-sheets-completed",
+                                        "job-impressions-completed", "job-printer-state-message"};
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr,
+                kWanted);
+  const auto response = Request(request);
+  if (!response) return status;
+  if (ipp_attribute_t* a = ippFindAttribute(response.get(), "job-state", IPP_TAG_ENUM)) {
+    status.state = ippGetInteger(a, 0);
+  }
+  if (ipp_attribute_t* a =
+          ippFindAttribute(response.get(), "job-media-sheets-completed", IPP_TAG_INTEGER)) {
+    status.mediaSheetsCompleted = ippGetInteger(a, 0);
+  }
+  if (ipp_attribute_t* a =
+          ippFindAttribute(response.get(), "job-impressions-completed", IPP_TAG_INTEGER)) {
+    status.impressionsCompleted = ippGetInteger(a, 0);
+  }
+  if (ipp_attribute_t* a =
+          ippFindAttribute(response.get(), "job-printer-state-message", IPP_TAG_TEXT)) {
+    status.stateMessage = ippGetString(a, 0, nullptr);
+  }
+  return status;
+}
+
+JobStatus PrivateCupsd::WaitForJobEnd(int id, std::chrono::seconds timeout) const {
+  JobStatus status;
+  for (auto waited = 0ms; waited < timeout; waited += 200ms) {
+    status = Job(id);
+    if (status.state >= kJobCanceled) return status;
+    std::this_thread::sleep_for(200ms);
+  }
+  return status;
+}
+
+std::vector<std::string> PrivateCupsd::JobLog(int id) const {
+  std::vector<std::string> lines;
+  std::istringstream log(ErrorLog());
+  const std::string tag = "[Job " + std::to_string(id) + "]";
+  for (std::string line; std::getline(log, line);) {
+    if (line.find(tag) != std::string::npos) lines.push_back(line);
+  }
+  return lines;
+}
+
+}  // namespace zova::test

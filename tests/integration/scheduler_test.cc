@@ -1,0 +1,252 @@
+// Whole jobs through a private CUPS scheduler: queues with the driver's PPDs
+// and a file device, jobs submitted with lp and cancelled with cancel, and
+// the printer stream, the scheduler's page counters and its error log checked
+// afterwards.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/integration/printer_stream.h"
+#include "tests/integration/private_cupsd.h"
+
+namespace zova::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr size_t kPreambleBytes = 9800;
+// Generous: the sanitizer build runs the filter several times slower.
+constexpr auto kJobTimeout = 180s;
+
+// LQ page setups for an A4 page (70 lines of 1/6 inch) and a Letter page (66).
+constexpr const char* kLqA4At180 = "1b 40 1b 36 1c 78 30 1b 55 30 1b 32 1b 43 46 1b 33 08";
+constexpr const char* kLqA4At240 = "1b 40 1b 36 1c 78 31 1b 55 31 1b 32 1b 43 46 1b 33 18";
+constexpr const char* kOkidataLetterAt360 =
+    "1b 7b 41 1b 40 1b 36 1c 78 31 1b 55 31 1b 32 1b 43 42 1b 2b 08";
+constexpr const char* kNativeA4 = "1b 4e 1b 25 42 1b 36 1b 46 07 00";
+
+fs::path PpdPath(const char* name) { return fs::path(ZOVA_PPD_DIR) / name; }
+
+bool HaveHalftoneTool() { return std::string(ZOVA_HALFTONE_TOOL).size() > 0; }
+
+std::vector<uint8_t> ReadBytes(const fs::path& path) {
+  const std::string text = ReadFile(path);
+  return {text.begin(), text.end()};
+}
+
+// Lines of a job's log that tell of a failed filter or backend.
+std::vector<std::string> FailureLines(const std::vector<std::string>& log) {
+  static const std::regex kFailure(
+      "stopped with status|crashed on signal|Job stopped due to|Backend returned status|"
+      "Unable to run|AddressSanitizer|runtime error");
+  std::vector<std::string> failures;
+  for (const std::string& line : log) {
+    if (std::regex_search(line, kFailure)) failures.push_back(line);
+  }
+  return failures;
+}
+
+std::string Join(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+// The "total N" line that the scheduler writes to page_log at a job's end.
+int PageLogTotal(const std::string& page_log, const std::string& queue, int job) {
+  std::smatch match;
+  const std::regex line(queue + " \\S+ " + std::to_string(job) + " \\[[^\\]]*\\] total (\\d+)");
+  return std::regex_search(page_log, match, line) ? std::stoi(match[1]) : -1;
+}
+
+class SchedulerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CupsdConfig config;
+    config.cupsd = ZOVA_CUPSD;
+    config.serverBin = ZOVA_CUPS_SERVERBIN;
+    config.filters.emplace_back("rastertozova", ZOVA_FILTER);
+    if (HaveHalftoneTool()) config.filters.emplace_back("zova_ID", ZOVA_HALFTONE_TOOL);
+    std::string error;
+    cupsd_ = PrivateCupsd::Start(config, &error);
+    ASSERT_TRUE(cupsd_) << error;
+    for (const auto& [queue, ppd] :
+         {std::pair{"zova", "zovaqrt.ppd"}, std::pair{"zovaoki", "zovaqrto.ppd"}}) {
+      ASSERT_TRUE(cupsd_->AddQueue(queue, PpdPath(ppd), Output(queue), &error)) << error;
+    }
+  }
+
+  fs::path Output(const std::string& queue) const {
+    return cupsd_->dir() / "out" / (queue + ".prn");
+  }
+
+  std::unique_ptr<PrivateCupsd> cupsd_;
+};
+
+TEST_F(SchedulerTest, QueuesOfferTheDriverModelsAndTheirChoices) {
+  for (const auto& [queue, model] :
+       {std::pair{"zova", "ZOVA-QRT, 1.0"}, std::pair{"zovaoki", "ZOVA-QRT OKIDATA, 1.0"}}) {
+    SCOPED_TRACE(queue);
+    const CommandResult state = cupsd_->Client({"lpstat", "-p", queue});
+    EXPECT_NE(state.output.find("is idle"), std::string::npos) << state.output;
+    EXPECT_NE(state.output.find("enabled"), std::string::npos) << state.output;
+
+    // What the scheduler made of the PPD, as clients see it.
+    auto attributes = cupsd_->PrinterAttributes(queue);
+    EXPECT_EQ(attributes["printer-make-and-model"], std::vector<std::string>{model});
+    EXPECT_EQ(attributes["printer-resolution-default"], std::vector<std::string>{"180x180dpi"});
+    EXPECT_EQ(attributes["printer-resolution-supported"],
+              (std::vector<std::string>{"180x180dpi", "360x360dpi", "120x120dpi", "60x60dpi",
+                                        "240x240dpi"}));
+    EXPECT_EQ(attributes["media-default"], std::vector<std::string>{"iso_a4_210x297mm"});
+    // Cut sheets, continuous forms, passbooks, and custom sizes from a 3 inch
+    // square to a 15 x 22 inch form.
+    EXPECT_EQ(attributes["media-supported"],
+              (std::vector<std::string>{
+                  "iso_a4_210x297mm", "na_letter_8.5x11in", "na_legal_8.5x14in", "iso_a5_148x210mm",
+                  "custom_9.5x11in_9.5x11in", "custom_15x11in_15x11in",
+                  "custom_140x180mm_140x180mm", "custom_180x140mm_180x140mm", "iso_b6_125x176mm",
+                  "custom_min_3x3in", "custom_max_15x22in"}));
+  }
+}
+
+struct JobCase {
+  const char* name;
+  const char* queue;
+  std::string file;
+  std::vector<std::string> options;
+  bool needsHalftoneTool;  // has picture pages
+  unsigned nativeDpi;
+  size_t pages;
+  const char* setup;        // every page's setup bytes
+  std::set<uint8_t> modes;  // ESC * modes of the bands
+  const char* jobEnd;
+};
+
+TEST_F(SchedulerTest, JobsCompleteAsPrinterStreamsOfTheChosenSettings) {
+  const std::vector<JobCase> cases = {
+      {"text, defaults", "zova", ZOVA_TEXT_FILE, {}, false, 0, 1, kLqA4At180, {0x27}, "1b 40"},
+      {"text, OKIDATA, 360 dpi, Letter",
+       "zovaoki",
+       ZOVA_TEXT_FILE,
+       {"Resolution=360dpi", "media=Letter"},
+       false,
+       0,
+       1,
+       kOkidataLetterAt360,
+       // 360 dpi text is printed at 180 dpi.
+       {0x27},
+       "1b 40"},
+      {"PDF, native, 120 dpi",
+       "zova",
+       ZOVA_SAMPLE_PDF,
+       {"ZovaCommandSet=Native", "Resolution=120dpi"},
+       true,
+       120,
+       2,
+       kNativeA4,
+       {},
+       ""},
+      {"PNG photo, LQ, 240 dpi",
+       "zova",
+       ZOVA_SAMPLE_PNG,
+       {"Resolution=240dpi"},
+       true,
+       0,
+       1,
+       kLqA4At240,
+       {0x03},
+       "1b 40"},
+  };
+  for (const JobCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.needsHalftoneTool && !HaveHalftoneTool()) {
+      std::cout << "[ SKIPPED  ] " << c.name << ": zova_ID is not part of this build\n";
+      continue;
+    }
+    std::string error;
+    const int job = cupsd_->Submit(c.queue, c.options, c.file, &error);
+    ASSERT_GT(job, 0) << error;
+    const JobStatus status = cupsd_->WaitForJobEnd(job, kJobTimeout);
+    const std::vector<std::string> log = cupsd_->JobLog(job);
+    ASSERT_EQ(status.state, kJobCompleted) << status.stateMessage << "\n" << Join(log);
+    EXPECT_EQ(Join(FailureLines(log)), "");
+
+    const PrinterStream stream = ParsePrinterStream(ReadBytes(Output(c.queue)), c.nativeDpi);
+    ASSERT_EQ(stream.error, "");
+    EXPECT_EQ(stream.preamble, kPreambleBytes);
+    ASSERT_EQ(stream.pages.size(), c.pages);
+    for (const StreamPage& page : stream.pages) {
+      EXPECT_EQ(Hex(page.setup), c.setup);
+      EXPECT_TRUE(page.formFeed);
+      EXPECT_GT(page.dots, 0) << "a page without a dot";
+      EXPECT_EQ(page.modes, c.modes);
+    }
+    EXPECT_EQ(Hex(stream.jobEnd), c.jobEnd);
+
+    // Page accounting comes from the filter's "PAGE: n 1" lines.
+    EXPECT_EQ(status.mediaSheetsCompleted, static_cast<int>(c.pages));
+    EXPECT_EQ(PageLogTotal(cupsd_->PageLog(), c.queue, job), static_cast<int>(c.pages));
+  }
+}
+
+TEST_F(SchedulerTest, CancelledJobEndsItsPageAndLeavesNoSpoolFile) {
+  // Raster straight to the filter: 40 pages of text at 360 dpi, long enough
+  // to cancel in the middle.
+  const fs::path raster = cupsd_->dir() / "long.ras";
+  std::vector<std::string> argv = {ZOVA_TESTPAGE, raster.string()};
+  for (int i = 0; i < 40; ++i) argv.push_back("text:LQ:360");
+  const CommandResult made = RunCommand(argv);
+  ASSERT_EQ(made.status, 0) << made.output;
+
+  std::string error;
+  const int job = cupsd_->Submit("zova", {}, raster.string(), &error);
+  ASSERT_GT(job, 0) << error;
+  // Cancel once the first page is out.
+  bool printing = false;
+  for (auto waited = 0ms; !printing && waited < kJobTimeout; waited += 100ms) {
+    for (const std::string& line : cupsd_->JobLog(job)) {
+      printing |= line.find("PAGE: 1 1") != std::string::npos;
+    }
+    if (!printing) std::this_thread::sleep_for(100ms);
+  }
+  ASSERT_TRUE(printing) << Join(cupsd_->JobLog(job));
+  const CommandResult cancelled = cupsd_->Client({"cancel", std::to_string(job)});
+  ASSERT_EQ(cancelled.status, 0) << cancelled.output;
+
+  const JobStatus status = cupsd_->WaitForJobEnd(job, kJobTimeout);
+  ASSERT_EQ(status.state, kJobCanceled) << Join(cupsd_->JobLog(job));
+  // The scheduler reports the job's end before the filter has written its
+  // last page: wait for the filter to go.
+  bool filter_done = false;
+  for (auto waited = 0ms; !filter_done && waited < 30s; waited += 100ms) {
+    for (const std::string& line : cupsd_->JobLog(job)) {
+      filter_done |= std::regex_search(line, std::regex("PID \\d+ \\(.*rastertozova\\)"));
+    }
+    if (!filter_done) std::this_thread::sleep_for(100ms);
+  }
+  ASSERT_TRUE(filter_done) << Join(cupsd_->JobLog(job));
+  EXPECT_EQ(Join(FailureLines(cupsd_->JobLog(job))), "");
+
+  const PrinterStream stream = ParsePrinterStream(ReadBytes(Output("zova")), 0);
+  ASSERT_EQ(stream.error, "");
+  ASSERT_GE(stream.pages.size(), 1u);
+  EXPECT_LT(stream.pages.size(), 40u) << "the job ran to its end before the cancel";
+  for (const StreamPage& page : stream.pages) EXPECT_TRUE(page.formFeed);
+  EXPECT_EQ(Hex(stream.jobEnd), "1b 40");
+
+  const std::string prefix = "nfet" + std::to_string(job) + "_";
+  for (const fs::directory_entry& entry : fs::directory_iterator("/tmp")) {
+    EXPECT_NE(entry.path().filename().string().rfind(prefix, 0), 0u)
+        << "spool file left behind: " << entry.path();
+  }
+}
+
+}  // namespace
+}  // namespace zova::test
