@@ -12,18 +12,14 @@ constexpr uint8_t kFf = 0x0C;
 constexpr uint8_t kEsc = 0x1B;
 constexpr uint8_t kFs = 0x1C;
 
-// Bytes of image data behind a command for n columns of 3 bytes. The
-// two-pass modes (120 and 240 dpi) send every other byte of a column pair
-// in each pass, so an odd byte count loses its last byte.
-size_t ImageBytes(size_t columns, bool two_pass) {
-  const size_t count = 3 * columns;
-  return two_pass ? count / 2 * 2 : count;
-}
+// Every image command carries 3 bytes (24 dots) per column. In the two-pass
+// modes of 120 and 240 dpi each pass sends the full count, the other pass's
+// bytes zeroed.
+constexpr size_t kBytesPerColumn = 3;
 
 class Parser {
  public:
-  Parser(const std::vector<uint8_t>& bytes, unsigned native_dpi)
-      : b_(bytes), nativeTwoPass_(native_dpi == 120 || native_dpi == 240) {}
+  explicit Parser(const std::vector<uint8_t>& bytes) : b_(bytes) {}
 
   PrinterStream Run() {
     while (pos_ < b_.size() && b_[pos_] == kNul) ++pos_;
@@ -64,8 +60,8 @@ class Parser {
     pos_ += n;
   }
 
-  void Image(size_t header, size_t columns, bool two_pass) {
-    const size_t data = ImageBytes(columns, two_pass);
+  void Image(size_t header, size_t columns) {
+    const size_t data = kBytesPerColumn * columns;
     if (!Have(header + data)) return Fail("truncated image data");
     for (size_t i = pos_ + header; i < pos_ + header + data; ++i)
       page_.dots += std::popcount(b_[i]);
@@ -111,13 +107,13 @@ class Parser {
         if (!lq) return Fail("LQ command in a native page");
         const uint8_t mode = At(2);
         page_.modes.insert(mode);
-        return Image(5, At(3) | At(4) << 8, mode == 0x01 || mode == 0x03);
+        return Image(5, At(3) | At(4) << 8);
       }
       case '%':
         if (lq) return Fail("native command in an LQ page");
         if (At(2) == 'B') return Take(3);
         if (At(2) == '5') return Take(4, true);
-        if (At(2) == '1') return Image(5, At(3) << 8 | At(4), nativeTwoPass_);
+        if (At(2) == '1') return Image(5, At(3) << 8 | At(4));
         return Fail("unknown ESC % command");
       default:
         return Fail("unknown ESC command");
@@ -125,7 +121,6 @@ class Parser {
   }
 
   const std::vector<uint8_t>& b_;
-  const bool nativeTwoPass_;
   size_t pos_ = 0;
   bool inPage_ = false;
   bool inSetup_ = false;
@@ -135,9 +130,7 @@ class Parser {
 
 }  // namespace
 
-PrinterStream ParsePrinterStream(const std::vector<uint8_t>& bytes, unsigned native_dpi) {
-  return Parser(bytes, native_dpi).Run();
-}
+PrinterStream ParsePrinterStream(const std::vector<uint8_t>& bytes) { return Parser(bytes).Run(); }
 
 std::string Hex(const std::vector<uint8_t>& bytes) {
   std::string text;

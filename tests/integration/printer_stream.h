@@ -30,10 +30,7 @@ struct PrinterStream {
   std::string error;            // empty when every byte was a known command
 };
 
-// native_dpi is the horizontal resolution of native pages: their image
-// commands do not carry it, and at 120 and 240 dpi every band goes in two
-// passes.
-PrinterStream ParsePrinterStream(const std::vector<uint8_t>& bytes, unsigned native_dpi);
+PrinterStream ParsePrinterStream(const std::vector<uint8_t>& bytes);
 
 // "1b 40 0c" for test messages.
 std::string Hex(const std::vector<uint8_t>& bytes);
