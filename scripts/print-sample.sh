@@ -7,7 +7,8 @@
 # compiler, the build tools), builds and installs the driver, and prints the
 # sample document (a page of text and a picture page, drawn by
 # samples/sample.ps) through the real CUPS filter chain into the printer
-# stream out/sample.prn, then shows what came out. Options go to the job as
+# stream out/sample.prn, then shows what came out and draws each page as the
+# printer would print it (out/sample/page-N.png). Options go to the job as
 # -o OPTION=VALUE, e.g. ZovaCommandSet=Native Resolution=360dpi media=Letter.
 set -eu
 cd "$(dirname "$0")/.."
@@ -21,21 +22,18 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$(nproc 2>/dev/null || echo 2)"
 cmake --install build
 
-modeldir=$(sed -n 's/^ZOVA_CUPS_MODELDIR:PATH=//p' build/CMakeCache.txt)
-filterdir=$(sed -n 's/^ZOVA_CUPS_FILTERDIR:PATH=//p' build/CMakeCache.txt)
+cached() { sed -n "s/^$1:[A-Z]*=//p" build/CMakeCache.txt; }
+modeldir=$(cached ZOVA_CUPS_MODELDIR)
+bindir=$(cached CMAKE_INSTALL_PREFIX)/bin
 ppd=$modeldir/zovaqrt.ppd
 
 options=""
 for option in "$@"; do
   options="$options -o $option"
 done
-# The picture page needs the halftoning tool beside the filter.
-if [ ! -x "$filterdir/zova_ID" ]; then
-  echo "note: zova_ID is not part of this build yet: printing the text page only"
-  options="$options -o page-ranges=1"
-fi
 
-mkdir -p out
+rm -rf out/sample
+mkdir -p out/sample
 status=0
 # -e: run the PPD's own filter (rastertozova) at the end of the chain.
 # shellcheck disable=SC2086
@@ -52,5 +50,7 @@ echo "filter chain:   $(sed -n 's/^INFO: \(.*\) (PID [0-9]*) started\./\1/p' out
 echo "messages:       out/sample.log"
 if [ "$status" != 0 ]; then
   echo "ERROR: cupsfilter exited with status $status; see out/sample.log" >&2
+  exit "$status"
 fi
-exit "$status"
+echo "pages as printed (out/sample/):"
+exec "$bindir/zova-preview" out/sample.prn -o out/sample

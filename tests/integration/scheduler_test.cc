@@ -4,6 +4,7 @@
 // afterwards.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -11,31 +12,53 @@
 #include <thread>
 #include <vector>
 
-#include "tests/integration/printer_stream.h"
 #include "tests/integration/private_cupsd.h"
+#include "tests/support/memory_sink.h"
+#include "tools/preview/stream_decoder.h"
 
 namespace zova::test {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using preview::DecodedPage;
+using preview::DecodedStream;
+using preview::DecodeStream;
+using preview::Dialect;
+using zova::testing::Hex;
 
 constexpr size_t kPreambleBytes = 9800;
 // Generous: the sanitizer build runs the filter several times slower.
 constexpr auto kJobTimeout = 180s;
 
 // LQ page setups for an A4 page (70 lines of 1/6 inch) and a Letter page (66).
-constexpr const char* kLqA4At180 = "1b 40 1b 36 1c 78 30 1b 55 30 1b 32 1b 43 46 1b 33 08";
-constexpr const char* kLqA4At240 = "1b 40 1b 36 1c 78 31 1b 55 31 1b 32 1b 43 46 1b 33 18";
+constexpr const char* kLqA4At180 = "1B 40 1B 36 1C 78 30 1B 55 30 1B 32 1B 43 46 1B 33 08";
+constexpr const char* kLqA4At240 = "1B 40 1B 36 1C 78 31 1B 55 31 1B 32 1B 43 46 1B 33 18";
 constexpr const char* kOkidataLetterAt360 =
-    "1b 7b 41 1b 40 1b 36 1c 78 31 1b 55 31 1b 32 1b 43 42 1b 2b 08";
-constexpr const char* kNativeA4 = "1b 4e 1b 25 42 1b 36 1b 46 07 00";
+    "1B 7B 41 1B 40 1B 36 1C 78 31 1B 55 31 1B 32 1B 43 42 1B 2B 08";
+constexpr const char* kNativeA4 = "1B 4E 1B 25 42 1B 36 1B 46 07 00";
 
 fs::path PpdPath(const char* name) { return fs::path(ZOVA_PPD_DIR) / name; }
 
 std::vector<uint8_t> ReadBytes(const fs::path& path) {
   const std::string text = ReadFile(path);
   return {text.begin(), text.end()};
+}
+
+// The first page's setup: its commands before the first carriage return (or
+// form feed, on a page without a band).
+std::string FirstPageSetup(const std::vector<uint8_t>& stream) {
+  std::vector<uint8_t> setup;
+  for (size_t i = kPreambleBytes; i < stream.size() && stream[i] != 0x0D && stream[i] != 0x0C;
+       ++i) {
+    setup.push_back(stream[i]);
+  }
+  return Hex(setup);
+}
+
+// The stream's last bytes: the last page's form feed and the job end.
+std::string Ending(const std::vector<uint8_t>& stream, size_t n) {
+  return Hex({stream.end() - static_cast<long>(std::min(n, stream.size())), stream.end()});
 }
 
 // Lines of a job's log that tell of a failed filter or backend.
@@ -120,26 +143,28 @@ struct JobCase {
   std::string file;
   std::vector<std::string> options;
   size_t pages;
-  const char* setup;        // every page's setup bytes
-  std::set<uint8_t> modes;  // ESC * modes of the bands
-  const char* jobEnd;
+  const char* setup;  // the first page's setup bytes
+  Dialect dialect;
+  unsigned dpi[2];     // of the bands, horizontal and vertical
+  const char* ending;  // form feed and job end
 };
 
 TEST_F(SchedulerTest, JobsCompleteAsPrinterStreamsOfTheChosenSettings) {
   // clang-format off
   const std::vector<JobCase> cases = {
       {"text, defaults", "zova", ZOVA_TEXT_FILE, {},
-       1, kLqA4At180, {0x27}, "1b 40"},
+       1, kLqA4At180, Dialect::kLq, {180, 180}, "0C 1B 40"},
       // 360 dpi text is printed at 180 dpi.
       {"text, OKIDATA, 360 dpi, Letter", "zovaoki", ZOVA_TEXT_FILE,
        {"Resolution=360dpi", "media=Letter"},
-       1, kOkidataLetterAt360, {0x27}, "1b 40"},
-      // Page 2 is a picture page, halftoned by zova_ID.
+       1, kOkidataLetterAt360, Dialect::kLq, {180, 180}, "0C 1B 40"},
+      // Page 2 is a picture page, halftoned by zova_ID. Native bands carry
+      // no density of their own.
       {"PDF, native, 120 dpi", "zova", ZOVA_SAMPLE_PDF,
        {"ZovaCommandSet=Native", "Resolution=120dpi"},
-       2, kNativeA4, {}, ""},
+       2, kNativeA4, Dialect::kNative, {180, 180}, "0C"},
       {"PNG photo, LQ, 240 dpi", "zova", ZOVA_SAMPLE_PNG, {"Resolution=240dpi"},
-       1, kLqA4At240, {0x03}, "1b 40"},
+       1, kLqA4At240, Dialect::kLq, {240, 180}, "0C 1B 40"},
   };
   // clang-format on
   for (const JobCase& c : cases) {
@@ -152,17 +177,20 @@ TEST_F(SchedulerTest, JobsCompleteAsPrinterStreamsOfTheChosenSettings) {
     ASSERT_EQ(status.state, kJobCompleted) << status.stateMessage << "\n" << Join(log);
     EXPECT_EQ(Join(FailureLines(log)), "");
 
-    const PrinterStream stream = ParsePrinterStream(ReadBytes(Output(c.queue)));
-    ASSERT_EQ(stream.error, "");
-    EXPECT_EQ(stream.preamble, kPreambleBytes);
+    // The decoder takes only streams the filter writes: the preamble, pages
+    // that end with a form feed, the job end.
+    const std::vector<uint8_t> bytes = ReadBytes(Output(c.queue));
+    const DecodedStream stream = DecodeStream(bytes);
+    ASSERT_FALSE(stream.error) << "byte " << stream.error->offset << ": " << stream.error->message;
     ASSERT_EQ(stream.pages.size(), c.pages);
-    for (const StreamPage& page : stream.pages) {
-      EXPECT_EQ(Hex(page.setup), c.setup);
-      EXPECT_TRUE(page.formFeed);
-      EXPECT_GT(page.dots, 0) << "a page without a dot";
-      EXPECT_EQ(page.modes, c.modes);
+    EXPECT_EQ(FirstPageSetup(bytes), c.setup);
+    for (const DecodedPage& page : stream.pages) {
+      EXPECT_EQ(page.dialect, c.dialect);
+      EXPECT_EQ(page.geometry.HorizontalDpi, c.dpi[0]);
+      EXPECT_EQ(page.geometry.VerticalDpi, c.dpi[1]);
+      EXPECT_GT(page.dot_count, 0u) << "a page without a dot";
     }
-    EXPECT_EQ(Hex(stream.jobEnd), c.jobEnd);
+    EXPECT_EQ(Ending(bytes, c.dialect == Dialect::kLq ? 3 : 1), c.ending);
 
     // Page accounting comes from the filter's "PAGE: n 1" lines.
     EXPECT_EQ(status.mediaSheetsCompleted, static_cast<int>(c.pages));
@@ -210,13 +238,13 @@ TEST_F(SchedulerTest, CancelledJobEndsItsPageAndLeavesNoSpoolFile) {
   ASSERT_TRUE(filter_done) << Join(cupsd_->JobLog(job));
   EXPECT_EQ(Join(FailureLines(cupsd_->JobLog(job))), "");
 
-  const PrinterStream stream = ParsePrinterStream(ReadBytes(Output("zova")));
-  ASSERT_EQ(stream.error, "");
+  const std::vector<uint8_t> bytes = ReadBytes(Output("zova"));
+  const DecodedStream stream = DecodeStream(bytes);
+  ASSERT_FALSE(stream.error) << "byte " << stream.error->offset << ": " << stream.error->message;
   ASSERT_GE(stream.pages.size(), 1u);
   EXPECT_LT(stream.pages.size(), 40u) << "the job ran to its end before the cancel";
-  EXPECT_GT(stream.pages[0].dots, 0) << "the text page printed nothing";
-  for (const StreamPage& page : stream.pages) EXPECT_TRUE(page.formFeed);
-  EXPECT_EQ(Hex(stream.jobEnd), "1b 40");
+  EXPECT_GT(stream.pages[0].dot_count, 0u) << "the text page printed nothing";
+  EXPECT_EQ(Ending(bytes, 3), "0C 1B 40");
 
   const std::string prefix = "nfet" + std::to_string(job) + "_";
   for (const fs::directory_entry& entry : fs::directory_iterator("/tmp")) {
