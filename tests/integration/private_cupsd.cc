@@ -4,7 +4,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,7 +24,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Spawns argv with stdout and stderr on out_fd and the given environment.
+// Starts argv (found on PATH) with stdout and stderr on out_fd, stdin on
+// /dev/null, and the given environment entries added.
 pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out_fd) {
   std::vector<std::string> envs;
   for (char** e = environ; *e != nullptr; ++e) {
@@ -43,15 +44,22 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>
   for (const std::string& e : envs) envp.push_back(const_cast<char*>(e.c_str()));
   envp.push_back(nullptr);
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
-  posix_spawn_file_actions_adddup2(&actions, out_fd, 2);
-  pid_t pid = -1;
-  const int err = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  return err == 0 ? pid : -1;
+  // The child dies with the test: a test killed on its timeout leaves no
+  // scheduler behind.
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (getppid() != parent) _exit(127);
+  const int null_fd = open("/dev/null", O_RDONLY);
+  if (null_fd < 0 || dup2(null_fd, 0) < 0 || dup2(out_fd, 1) < 0 || dup2(out_fd, 2) < 0) {
+    _exit(127);
+  }
+  execvpe(args[0], args.data(), envp.data());
+  const char kCannotRun[] = ": cannot be run\n";
+  (void)!write(2, args[0], strlen(args[0]));
+  (void)!write(2, kCannotRun, sizeof kCannotRun - 1);
+  _exit(127);
 }
 
 int WaitStatus(pid_t pid) {
@@ -137,7 +145,7 @@ CommandResult RunCommand(const std::vector<std::string>& argv,
   }
   close(fds[0]);
   if (pid < 0) {
-    result.output = argv[0] + ": cannot be run";
+    result.output = std::string("fork: ") + strerror(errno);
     return result;
   }
   result.status = WaitStatus(pid);
@@ -208,15 +216,15 @@ bool PrivateCupsd::Launch(const CupsdConfig& config, std::string* error) {
                log_fd);
   close(log_fd);
   if (pid_ < 0) {
-    *error = config.cupsd + " cannot be run (run scripts/install-deps.sh)";
+    *error = std::string("fork: ") + strerror(errno);
     return false;
   }
   for (auto waited = 0ms; waited < 15s; waited += 100ms) {
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
-      *error = "cupsd exited at start:\n" + ReadFile(dir_ / "log" / "cupsd.out") +
-               ReadFile(dir_ / "log" / "error_log");
+      *error = "cupsd exited at start (run scripts/install-deps.sh if it is missing):\n" +
+               ReadFile(dir_ / "log" / "cupsd.out") + ReadFile(dir_ / "log" / "error_log");
       return false;
     }
     if (Client({"lpstat", "-r"}).output.find("is running") != std::string::npos) return true;
