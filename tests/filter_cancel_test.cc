@@ -22,6 +22,10 @@ using testpage::RasterStreamWriter;
 
 class FilterCancel : public testing::FilterJobTest {
  protected:
+  // After a cancel the filter may stop reading before the test stops
+  // writing: a write then fails instead of killing the test.
+  FilterCancel() { signal(SIGPIPE, SIG_IGN); }
+
   FilterOptions PipeOptions() const {
     FilterOptions o = Options("");
     o.args = testing::FilterArgs(job_id);
@@ -49,8 +53,7 @@ TEST_F(FilterCancel, BeforeTheFirstPage) {
   filter.Signal(SIGTERM);
   // The next header arrives, but the job is over.
   const PageSpec page = SmallPage("LQ", 180, 180, 16, 24, testpage::Solid(0, 0, 0));
-  ASSERT_TRUE(writer.Header(page));
-  ASSERT_TRUE(writer.Rows(page, 0, 24));
+  if (writer.Header(page)) writer.Rows(page, 0, 24);
   writer.Close();
   const FilterResult r = filter.Wait();
   EXPECT_EQ(r.status, 1);
@@ -72,7 +75,6 @@ TEST_F(FilterCancel, InTheMiddleOfAPage) {
   filter.Signal(SIGTERM);
   // The rest of the job arrives, or the filter has stopped reading: a
   // second page is never started.
-  signal(SIGPIPE, SIG_IGN);
   if (writer.Rows(page, 60, 200) && writer.Header(page)) writer.Rows(page, 0, 200);
   writer.Close();
   const FilterResult r = filter.Wait();
