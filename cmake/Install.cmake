@@ -10,18 +10,9 @@
 # `cmake --build build --target uninstall` removes what the install put down.
 include(GNUInstallDirs)
 
-# Programs may be missing while their branches are not merged yet.
-foreach(program rastertozova zova_ID)
-  if(TARGET ${program})
-    install(TARGETS ${program} RUNTIME DESTINATION ${ZOVA_CUPS_FILTERDIR})
-  endif()
-endforeach()
-if(TARGET zova-preview)
-  install(TARGETS zova-preview RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
-if(TARGET zova_ppds)
-  install(FILES ${ZOVA_PPD_FILES} DESTINATION ${ZOVA_CUPS_MODELDIR})
-endif()
+install(TARGETS rastertozova zova_ID RUNTIME DESTINATION ${ZOVA_CUPS_FILTERDIR})
+install(TARGETS zova-preview RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${ZOVA_PPD_FILES} DESTINATION ${ZOVA_CUPS_MODELDIR})
 
 if(NOT TARGET uninstall)
   add_custom_target(uninstall
