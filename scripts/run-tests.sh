@@ -5,9 +5,9 @@
 set -eu
 cd "$(dirname "$0")/.."
 
-if [ "$(id -u)" = 0 ]; then
-  scripts/install-deps.sh
-fi
+# Packages need root (or sudo without a password); a developer without
+# either keeps the packages already installed.
+scripts/install-deps.sh || [ "$(id -u)" != 0 ] || exit 1
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
