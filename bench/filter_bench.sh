@@ -16,8 +16,8 @@ pages=${PAGES:-10}
 filter=$build/filter/rastertozova
 floor=$build/bench/raster_floor
 gen=$build/tools/testpage/zova-testpage
-for tool in "$filter" "$floor" "$gen"; do
-  [ -x "$tool" ] || { echo "ERROR: $tool is missing; build first (cmake --build $build)" >&2; exit 1; }
+for tool in "$filter" "$floor" "$gen" "$build/ppd/zovaqrt.ppd"; do
+  [ -e "$tool" ] || { echo "ERROR: $tool is missing; build first (cmake --build $build)" >&2; exit 1; }
 done
 
 work=$(mktemp -d)
@@ -34,20 +34,6 @@ else
   toolname="test stand-in zova_ID"
 fi
 
-cat > "$work/zova.ppd" <<'PPD'
-*PPD-Adobe: "4.3"
-*FormatVersion: "4.3"
-*FileVersion: "1.0"
-*LanguageVersion: English
-*LanguageEncoding: ISOLatin1
-*PCFileName: "ZOVABNCH.PPD"
-*Manufacturer: "ZOVA"
-*Product: "(ZOVA-QRT)"
-*ModelName: "ZOVA QRT"
-*ShortNickName: "ZOVA QRT"
-*NickName: "ZOVA QRT"
-*PSVersion: "(3010.000) 0"
-PPD
 
 make_job() {  # name content dpi
   local specs=()
@@ -80,7 +66,7 @@ for job in text180 text360 photo180; do
   : > "$work/filter.runs"
   for _ in $(seq "$runs"); do
     measure "$floor" "$work/$job.ras" >> "$work/floor.runs"
-    PATH="$tooldir:$PATH" PPD="$work/zova.ppd" \
+    PATH="$tooldir:$PATH" PPD="$build/ppd/zovaqrt.ppd" \
       measure "$filter" 1 bench job 1 "" "$work/$job.ras" >> "$work/filter.runs"
   done
   declare -A ms mib

@@ -23,21 +23,8 @@ build/tools/testpage/zova-testpage out/sample-job.ras \
 tooldir=$(mktemp -d)
 trap 'rm -rf "$tooldir"' EXIT
 ln -s "$(realpath build/tools/zova_ID/zova_ID)" "$tooldir/zova_ID"
-ppd=$tooldir/zova.ppd
-cat > "$ppd" <<'PPD'
-*PPD-Adobe: "4.3"
-*FormatVersion: "4.3"
-*FileVersion: "1.0"
-*LanguageVersion: English
-*LanguageEncoding: ISOLatin1
-*PCFileName: "ZOVAQRT.PPD"
-*Manufacturer: "ZOVA"
-*Product: "(ZOVA-QRT)"
-*ModelName: "ZOVA QRT"
-*ShortNickName: "ZOVA QRT"
-*NickName: "ZOVA QRT"
-*PSVersion: "(3010.000) 0"
-PPD
+# The driver's own PPD, as the build made it.
+ppd=build/ppd/zovaqrt.ppd
 
 status=0
 PATH="$tooldir:$PATH" PPD="$ppd" build/filter/rastertozova 1 "$(id -un)" "Sample job" 1 "" \

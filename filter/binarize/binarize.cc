@@ -30,15 +30,6 @@ inline bool IsDark(const unsigned char* px, const Thresholds& t) {
   return true;
 }
 
-// Eight white pixels (24 bytes of 0xFF): most of a text page.
-inline bool EightWhite(const unsigned char* p) {
-  uint64_t a, b, c;
-  memcpy(&a, p, 8);
-  memcpy(&b, p + 8, 8);
-  memcpy(&c, p + 16, 8);
-  return (a & b & c) == ~uint64_t{0};
-}
-
 }  // namespace
 
 // Output bits are gathered eight at a time and stored as one byte once all
@@ -51,7 +42,7 @@ int TransToGray(unsigned char* psrc, const cups_page_header2_t* header) {
   unsigned char* out = psrc;
   unsigned x = 0;
   for (; x + 8 <= width; x += 8, px += 24) {
-    if (EightWhite(px)) {
+    if (EightWhitePixels(px)) {
       *out++ = 0;
       continue;
     }
@@ -79,7 +70,7 @@ int TransToGray360(unsigned char* psrc, const cups_page_header2_t* /*header*/, i
   unsigned char* out = psrc;
   int i = 0;
   for (; i + 8 <= iWidth; i += 8, px += 48) {
-    if (EightWhite(px) && EightWhite(px + 24)) {
+    if (EightWhitePixels(px) && EightWhitePixels(px + 24)) {
       *out++ = 0;
       continue;
     }

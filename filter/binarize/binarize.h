@@ -3,7 +3,20 @@
 
 #include <cups/raster.h>
 
+#include <cstdint>
+#include <cstring>
+
 namespace zova {
+
+// Eight white RGB pixels (24 bytes of 0xFF) from p: most of a text page,
+// skipped whole by the row loops.
+inline bool EightWhitePixels(const unsigned char* p) {
+  uint64_t a, b, c;
+  memcpy(&a, p, 8);
+  memcpy(&b, p + 8, 8);
+  memcpy(&c, p + 16, 8);
+  return (a & b & c) == ~uint64_t{0};
+}
 
 // Converts header->cupsWidth RGB pixels at the start of psrc into a packed
 // 1-bit row over the same bytes. Dark or coloured pixels print; near-white

@@ -77,15 +77,6 @@ struct DarkCount {
   long long iTotal = 0;  // pixels that are not near-white
 };
 
-// Eight white pixels in a row: the common case on text pages.
-inline bool EightWhitePixels(const uint8_t* p) {
-  uint64_t a, b, c;
-  memcpy(&a, p, 8);
-  memcpy(&b, p + 8, 8);
-  memcpy(&c, p + 16, 8);
-  return (a & b & c) == ~uint64_t{0};
-}
-
 void CountDarkPixels(const uint8_t* row, size_t pixels, DarkCount& count) {
   size_t i = 0;
   while (i < pixels) {
