@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "tools/testpage/synthetic_photo.h"
+#include "testpage/synthetic_photo.h"
 
 int main(int argc, char** argv) {
   if (argc != 4) {

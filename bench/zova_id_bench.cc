@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/testpage/synthetic_photo.h"
-#include "tools/zova_ID/halftone.h"
-#include "tools/zova_ID/screen.h"
+#include "testpage/synthetic_photo.h"
+#include "zova_ID/halftone.h"
+#include "zova_ID/screen.h"
 
 namespace zova {
 namespace {

@@ -19,6 +19,6 @@ build_and_test() {
   ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 }
 
-build_and_test build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-build_and_test build-asan -DCMAKE_BUILD_TYPE=Debug -DZOVA_SANITIZE=ON
+build_and_test build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZOVA_WARNINGS_AS_ERRORS=ON
+build_and_test build-asan -DCMAKE_BUILD_TYPE=Debug -DZOVA_SANITIZE=ON -DZOVA_WARNINGS_AS_ERRORS=ON
 echo "All tests passed in both builds."

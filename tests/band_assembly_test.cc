@@ -1,7 +1,7 @@
 // Gathering rows into 24-dot bands, with and without shingling.
 #include <gtest/gtest.h>
 
-#include "tests/support/band_fixture.h"
+#include "support/band_fixture.h"
 
 namespace zova {
 namespace {

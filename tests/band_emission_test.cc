@@ -1,7 +1,7 @@
 // Band commands, trimming, the two-pass mode, paper feed and the page end.
 #include <gtest/gtest.h>
 
-#include "tests/support/band_fixture.h"
+#include "support/band_fixture.h"
 
 namespace zova {
 namespace {

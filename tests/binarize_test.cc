@@ -1,13 +1,13 @@
 // Thresholding of text rows, full resolution and halved.
-#include "filter/binarize/binarize.h"
+#include "binarize/binarize.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <vector>
 
-#include "tests/support/memory_sink.h"
-#include "tests/support/page_header.h"
+#include "support/memory_sink.h"
+#include "support/page_header.h"
 
 namespace zova {
 namespace {

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <thread>
 
-#include "tests/support/filter_test.h"
+#include "support/filter_test.h"
 
 namespace zova {
 namespace {

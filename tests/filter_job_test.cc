@@ -5,7 +5,7 @@
 
 #include <chrono>
 
-#include "tests/support/filter_test.h"
+#include "support/filter_test.h"
 
 namespace zova {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <fstream>
 
-#include "tests/support/filter_test.h"
+#include "support/filter_test.h"
 
 namespace zova {
 namespace {

@@ -2,8 +2,8 @@
 // decoder: every page comes back as the 1-bit image the filter printed, the
 // thresholded rows of a text page or the halftoning tool's image of a
 // picture page, dot for dot.
-#include "tests/support/filter_test.h"
-#include "tests/support/test_pages.h"
+#include "support/filter_test.h"
+#include "support/test_pages.h"
 
 namespace zova {
 namespace {

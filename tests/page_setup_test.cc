@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "filter/dotmatrix/dotmatrix.h"
-#include "tests/support/memory_sink.h"
-#include "tests/support/page_header.h"
+#include "dotmatrix/dotmatrix.h"
+#include "support/memory_sink.h"
+#include "support/page_header.h"
 
 namespace zova {
 namespace {

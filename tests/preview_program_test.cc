@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/png_file.h"
-#include "tests/support/print_job.h"
-#include "tests/support/test_pages.h"
+#include "support/png_file.h"
+#include "support/print_job.h"
+#include "support/test_pages.h"
 
 namespace zova {
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/print_job.h"
-#include "tests/support/test_pages.h"
-#include "tools/preview/stream_decoder.h"
+#include "preview/stream_decoder.h"
+#include "support/print_job.h"
+#include "support/test_pages.h"
 
 namespace zova {
 namespace {

@@ -1,6 +1,6 @@
 // Spool file names, the PPM header, the PBM header parse and the safe
 // creation of spool files.
-#include "filter/job/spool_files.h"
+#include "job/spool_files.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/support/test_ppd.h"
+#include "support/test_ppd.h"
 
 namespace zova {
 namespace {

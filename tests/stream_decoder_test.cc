@@ -1,14 +1,14 @@
 // The stream decoder on hand-made streams: what each command does to the
 // page, and every kind of stream it must refuse, with the offset.
-#include "tools/preview/stream_decoder.h"
+#include "preview/stream_decoder.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "tests/support/print_job.h"
-#include "tests/support/test_pages.h"
+#include "support/print_job.h"
+#include "support/test_pages.h"
 
 namespace zova {
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/testpage/synthetic_photo.h"
-#include "tests/support/filter_test.h"
-#include "tests/support/run_program.h"
+#include "support/filter_test.h"
+#include "support/run_program.h"
+#include "testpage/synthetic_photo.h"
 
 namespace zova {
 namespace {

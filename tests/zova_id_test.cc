@@ -22,9 +22,9 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/run_program.h"
-#include "tests/support/test_ppd.h"
-#include "tools/zova_ID/tone_curve.h"
+#include "support/run_program.h"
+#include "support/test_ppd.h"
+#include "zova_ID/tone_curve.h"
 
 namespace zova {
 namespace {

@@ -1,5 +1,5 @@
 // Thresholding of text rows, in place over the RGB row.
-#include "filter/binarize/binarize.h"
+#include "binarize/binarize.h"
 
 #include <cstdint>
 #include <cstdlib>

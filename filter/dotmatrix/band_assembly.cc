@@ -1,11 +1,11 @@
 // Gathers packed 1-bit rows into 24-dot column bands, shingled or not.
-#include "filter/dotmatrix/band_assembly.h"
+#include "dotmatrix/band_assembly.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
-#include "filter/dotmatrix/dotmatrix.h"
+#include "dotmatrix/dotmatrix.h"
 
 namespace zova {
 namespace {

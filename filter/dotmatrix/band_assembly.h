@@ -1,7 +1,7 @@
 // Band assembly internals shared with the page end.
 #pragma once
 
-#include "filter/dotmatrix/dotmatrix.h"
+#include "dotmatrix/dotmatrix.h"
 
 namespace zova {
 

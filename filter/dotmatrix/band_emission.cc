@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "filter/dotmatrix/band_assembly.h"
-#include "filter/dotmatrix/commands.h"
-#include "filter/dotmatrix/dotmatrix.h"
-#include "filter/dotmatrix/output_sink.h"
+#include "dotmatrix/band_assembly.h"
+#include "dotmatrix/commands.h"
+#include "dotmatrix/dotmatrix.h"
+#include "dotmatrix/output_sink.h"
 
 namespace zova {
 namespace {
@@ -19,21 +19,9 @@ bool AllZero(const uint8_t* data, size_t len) {
 // bands use the modes the printer staggers itself.
 int LqModeByte(const OutputState& out, const cups_page_header2_t* header) {
   const bool staggered = out.Shingling == 1 && out.LineCount != 0;
-  switch (header->HWResolution[0]) {
-    case 60:
-      return 0x00;
-    case 120:
-      return 0x01;
-    case 180:
-      return 0x27;
-    case 240:
-      return 0x03;
-    case 360:
-      if (header->HWResolution[1] == 180) return staggered ? 0x28 : 0x29;
-      return staggered ? 0x48 : 0x49;
-    default:
-      return -1;
-  }
+  const std::optional<uint8_t> mode =
+      zova::LqModeByte(header->HWResolution[0], header->HWResolution[1], staggered);
+  return mode ? *mode : -1;
 }
 
 void WriteLqImageCommand(OutputState& out, uint8_t mode, size_t columns) {

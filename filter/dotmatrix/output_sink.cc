@@ -1,5 +1,5 @@
 // Low-level writes to the printer sink, shared by the output routines.
-#include "filter/dotmatrix/output_sink.h"
+#include "dotmatrix/output_sink.h"
 
 namespace zova {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "filter/dotmatrix/dotmatrix.h"
+#include "dotmatrix/dotmatrix.h"
 
 namespace zova {
 

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <new>
 
-#include "filter/dotmatrix/commands.h"
-#include "filter/dotmatrix/dotmatrix.h"
-#include "filter/dotmatrix/output_sink.h"
+#include "dotmatrix/commands.h"
+#include "dotmatrix/dotmatrix.h"
+#include "dotmatrix/output_sink.h"
 
 namespace zova {
 namespace {

@@ -1,4 +1,4 @@
-#include "filter/job/cancel.h"
+#include "job/cancel.h"
 
 namespace zova {
 

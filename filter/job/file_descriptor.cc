@@ -1,4 +1,4 @@
-#include "filter/job/file_descriptor.h"
+#include "job/file_descriptor.h"
 
 #include <unistd.h>
 

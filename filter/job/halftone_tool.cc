@@ -1,4 +1,4 @@
-#include "filter/job/halftone_tool.h"
+#include "job/halftone_tool.h"
 
 #include <fcntl.h>
 #include <spawn.h>

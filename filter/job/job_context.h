@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "filter/dotmatrix/dotmatrix.h"
+#include "dotmatrix/dotmatrix.h"
 
 namespace zova {
 

@@ -13,11 +13,11 @@
 #include <cstring>
 #include <memory>
 
-#include "filter/dotmatrix/dotmatrix.h"
-#include "filter/job/cancel.h"
-#include "filter/job/file_descriptor.h"
-#include "filter/job/job_context.h"
-#include "filter/job/ppd_file.h"
+#include "dotmatrix/dotmatrix.h"
+#include "job/cancel.h"
+#include "job/file_descriptor.h"
+#include "job/job_context.h"
+#include "job/ppd_file.h"
 
 namespace {
 

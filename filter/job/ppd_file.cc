@@ -1,4 +1,4 @@
-#include "filter/job/ppd_file.h"
+#include "job/ppd_file.h"
 
 #include <cstdio>
 #include <cstring>

@@ -9,11 +9,11 @@
 #include <cstring>
 #include <new>
 
-#include "filter/binarize/binarize.h"
-#include "filter/job/cancel.h"
-#include "filter/job/halftone_tool.h"
-#include "filter/job/job_context.h"
-#include "filter/job/spool_files.h"
+#include "binarize/binarize.h"
+#include "job/cancel.h"
+#include "job/halftone_tool.h"
+#include "job/job_context.h"
+#include "job/spool_files.h"
 
 namespace zova {
 namespace {

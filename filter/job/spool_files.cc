@@ -1,4 +1,4 @@
-#include "filter/job/spool_files.h"
+#include "job/spool_files.h"
 
 #include <fcntl.h>
 #include <unistd.h>

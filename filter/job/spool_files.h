@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "filter/job/file_descriptor.h"
+#include "job/file_descriptor.h"
 
 namespace zova {
 

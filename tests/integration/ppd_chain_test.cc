@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/integration/private_cupsd.h"
+#include "integration/private_cupsd.h"
 
 namespace zova::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/integration/private_cupsd.h"
+#include "integration/private_cupsd.h"
 
 #include <cups/cups.h>
 #include <fcntl.h>

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "tests/integration/private_cupsd.h"
-#include "tests/support/memory_sink.h"
-#include "tools/preview/stream_decoder.h"
+#include "integration/private_cupsd.h"
+#include "preview/stream_decoder.h"
+#include "support/memory_sink.h"
 
 namespace zova::test {
 namespace {

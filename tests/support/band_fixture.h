@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "filter/dotmatrix/dotmatrix.h"
-#include "tests/support/memory_sink.h"
-#include "tests/support/page_header.h"
+#include "dotmatrix/dotmatrix.h"
+#include "support/memory_sink.h"
+#include "support/page_header.h"
 
 namespace zova::testing {
 

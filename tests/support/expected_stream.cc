@@ -1,10 +1,10 @@
-#include "tests/support/expected_stream.h"
+#include "support/expected_stream.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "filter/dotmatrix/dotmatrix.h"
-#include "tests/support/memory_sink.h"
+#include "dotmatrix/dotmatrix.h"
+#include "support/memory_sink.h"
 
 namespace zova::testing {
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tools/testpage/testpage.h"
+#include "testpage/testpage.h"
 
 namespace zova::testing {
 

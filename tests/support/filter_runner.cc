@@ -1,4 +1,4 @@
-#include "tests/support/filter_runner.h"
+#include "support/filter_runner.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "tools/preview/stream_decoder.h"
+#include "preview/stream_decoder.h"
 
 namespace zova::testing {
 

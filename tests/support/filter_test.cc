@@ -1,4 +1,4 @@
-#include "tests/support/filter_test.h"
+#include "support/filter_test.h"
 
 #include <fstream>
 

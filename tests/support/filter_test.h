@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/expected_stream.h"
-#include "tests/support/filter_runner.h"
-#include "tests/support/memory_sink.h"
-#include "tests/support/test_ppd.h"
-#include "tools/testpage/testpage.h"
+#include "support/expected_stream.h"
+#include "support/filter_runner.h"
+#include "support/memory_sink.h"
+#include "support/test_ppd.h"
+#include "testpage/testpage.h"
 
 namespace zova::testing {
 

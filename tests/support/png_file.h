@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/preview/packed_bitmap.h"
+#include "preview/packed_bitmap.h"
 
 namespace zova::testing {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/expected_stream.h"
-#include "tests/support/page_header.h"
+#include "support/expected_stream.h"
+#include "support/page_header.h"
 
 namespace zova::testing {
 

@@ -8,8 +8,8 @@
 #include <sstream>
 #include <string>
 
-#include "tools/preview/packed_bitmap.h"
-#include "tools/testpage/testpage.h"
+#include "preview/packed_bitmap.h"
+#include "testpage/testpage.h"
 
 namespace zova::testing {
 

@@ -1,4 +1,4 @@
-#include "tests/support/test_ppd.h"
+#include "support/test_ppd.h"
 
 #include <stdlib.h>
 

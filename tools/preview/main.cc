@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/preview/png_writer.h"
-#include "tools/preview/stream_decoder.h"
+#include "preview/png_writer.h"
+#include "preview/stream_decoder.h"
 
 namespace {
 

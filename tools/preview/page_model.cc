@@ -1,5 +1,5 @@
 // The page model: head and paper positions, and the dots of each band.
-#include "tools/preview/page_model.h"
+#include "preview/page_model.h"
 
 #include <algorithm>
 #include <bit>

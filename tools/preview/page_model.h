@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/preview/packed_bitmap.h"
+#include "dotmatrix/commands.h"
+#include "preview/packed_bitmap.h"
 
 namespace zova::preview {
 
@@ -17,9 +18,6 @@ namespace zova::preview {
 inline constexpr long kUnitsPerInch = 3600;
 // A page is 1/6-inch lines long (ESC C, ESC F).
 inline constexpr long kUnitsPerLine = kUnitsPerInch / 6;
-// A bit image column: 24 pins, 3 bytes, top byte first, top pin in bit 7.
-inline constexpr size_t kPinsPerColumn = 24;
-inline constexpr size_t kBytesPerColumn = 3;
 // Nothing the printer takes is this wide or long; a band beyond it means a
 // broken stream, and the page would not fit in memory.
 inline constexpr long kMaxPageInches = 64;

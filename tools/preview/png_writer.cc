@@ -1,5 +1,5 @@
 // PNG output through libpng.
-#include "tools/preview/png_writer.h"
+#include "preview/png_writer.h"
 
 #include <png.h>
 

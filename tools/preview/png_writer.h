@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "tools/preview/page_model.h"
+#include "preview/page_model.h"
 
 namespace zova::preview {
 

@@ -1,10 +1,10 @@
 // The strict stream decoder: the job's layout, each dialect's commands, and
 // the page model they drive.
-#include "tools/preview/stream_decoder.h"
+#include "preview/stream_decoder.h"
 
 #include <cstdio>
 
-#include "filter/dotmatrix/commands.h"
+#include "dotmatrix/commands.h"
 
 namespace zova::preview {
 namespace {
@@ -14,31 +14,11 @@ constexpr long kNativeFeedUnit = kUnitsPerInch / 120;
 // Native bit images carry no density; they are drawn at the head's pitch.
 constexpr BandGeometry kNativeGeometry{180, 180};
 
-bool LqModeGeometry(uint8_t mode, BandGeometry* geometry) {
-  switch (mode) {
-    case 0x00:
-      *geometry = {60, 180};
-      return true;
-    case 0x01:
-      *geometry = {120, 180};
-      return true;
-    case 0x03:
-      *geometry = {240, 180};
-      return true;
-    case 0x27:
-      *geometry = {180, 180};
-      return true;
-    case 0x28:
-    case 0x29:
-      *geometry = {360, 180};
-      return true;
-    case 0x48:
-    case 0x49:
-      *geometry = {360, 360};
-      return true;
-    default:
-      return false;
-  }
+bool LqModeGeometry(uint8_t byte, BandGeometry* geometry) {
+  const LqBitImageMode* mode = FindLqBitImageMode(byte);
+  if (mode == nullptr) return false;
+  *geometry = {mode->dpi, mode->rowDpi};
+  return true;
 }
 
 // FS x and ESC U take 0/1 or the ASCII digits.

@@ -68,7 +68,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/preview/page_model.h"
+#include "preview/page_model.h"
 
 namespace zova::preview {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/testpage/testpage.h"
+#include "testpage/testpage.h"
 
 namespace {
 

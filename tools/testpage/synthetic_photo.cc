@@ -1,4 +1,4 @@
-#include "tools/testpage/synthetic_photo.h"
+#include "testpage/synthetic_photo.h"
 
 #include <algorithm>
 #include <cmath>

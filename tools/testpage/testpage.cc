@@ -1,4 +1,4 @@
-#include "tools/testpage/testpage.h"
+#include "testpage/testpage.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <memory>
 
-#include "tools/testpage/synthetic_photo.h"
+#include "testpage/synthetic_photo.h"
 
 namespace zova::testpage {
 

@@ -12,8 +12,8 @@
 #include <cstring>
 #include <vector>
 
-#include "tools/zova_ID/screen.h"
-#include "tools/zova_ID/tone_curve.h"
+#include "zova_ID/screen.h"
+#include "zova_ID/tone_curve.h"
 
 namespace zova {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/zova_ID/halftone.h"
+#include "zova_ID/halftone.h"
 
 #include <unistd.h>
 
@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/zova_ID/pbm_writer.h"
-#include "tools/zova_ID/ppm_reader.h"
-#include "tools/zova_ID/screen.h"
+#include "zova_ID/pbm_writer.h"
+#include "zova_ID/ppm_reader.h"
+#include "zova_ID/screen.h"
 
 namespace zova {
 namespace {

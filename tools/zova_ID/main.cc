@@ -3,7 +3,7 @@
 // so nothing here ever writes to it; messages go to standard error.
 #include <csignal>
 
-#include "tools/zova_ID/halftone.h"
+#include "zova_ID/halftone.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 // coverage to 1/256.
 #include <array>
 
-#include "tools/zova_ID/screen.h"
-#include "tools/zova_ID/tone_curve.h"
+#include "zova_ID/screen.h"
+#include "zova_ID/tone_curve.h"
 
 namespace zova {
 namespace {

@@ -1,6 +1,6 @@
 // The filter reads the header in at most 21 bytes and knows no comments, so
 // the header is exactly "P4\n", the dimensions and one line feed.
-#include "tools/zova_ID/pbm_writer.h"
+#include "zova_ID/pbm_writer.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -2,7 +2,7 @@
 // decimal numbers separated by whitespace, where a '#' starts a comment that
 // runs to the end of its line, then exactly one whitespace byte before the
 // pixels. The filter writes "P6\nW H\n255\n"; other writers may add comments.
-#include "tools/zova_ID/ppm_reader.h"
+#include "zova_ID/ppm_reader.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -7,7 +7,7 @@
 //   f = 1 - (luma / 255)^(1 / a).
 // White stays free of dots and black is fully inked at every resolution; the
 // mid tones get fewer dots the finer the resolution.
-#include "tools/zova_ID/tone_curve.h"
+#include "zova_ID/tone_curve.h"
 
 #include <algorithm>
 #include <cmath>
