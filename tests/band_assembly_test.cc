@@ -53,18 +53,15 @@ TEST_F(BandAssemblyTest, BlankRowsStillCountAsRows) {
   EXPECT_EQ(out.LineNum, 1u) << "but its feed is pending";
 }
 
-TEST_F(BandAssemblyTest, UsesTheCurrentWidthNotTheOneAtPageStart) {
-  StartPage("N", 180, 180, 16);
-  header.cupsWidth = 4;  // as on a halftoned or reduced page
+TEST_F(BandAssemblyTest, RowsAreCutOrPaddedToThePlannedWidth) {
+  // A row wider than the plan is cut: the bands hold the planned columns.
+  StartPage("N", 180, 180, 4);
   Rows(24, "XXXXXXXXXXXXXXXX");
   EXPECT_EQ(Written(), "0D 1B 25 31 00 04 FF FF FF FF FF FF FF FF FF FF FF FF");
-}
-
-TEST_F(BandAssemblyTest, NeverWritesBeyondThePageBuffers) {
-  StartPage("N", 180, 180, 4);
-  header.cupsWidth = 4000;  // a caller that forgot to clip
-  Rows(24, "XXXX");
-  EXPECT_EQ(Written(), "0D 1B 25 31 00 04 FF FF FF FF FF FF FF FF FF FF FF FF");
+  // A shorter row is blank beyond its end.
+  StartPage("N", 60, 60, 12);
+  Rows(24, "X");
+  EXPECT_EQ(Written(), "0D 1B 25 31 00 01 FF FF FF");
 }
 
 TEST_F(BandAssemblyTest, ShingledAt360UsesStaggeredModesAndFeeds) {

@@ -181,5 +181,32 @@ TEST_F(FilterJob, ReadsRasterFromStdinOrFileAlike) {
   EXPECT_EQ(from_file.err, from_stdin.err);
 }
 
+TEST_F(FilterJob, PrinterStreamThatFailsEndsTheJob) {
+  // Two pages: the job stops at the first band that cannot be written.
+  const PageSpec page = SmallPage("LQ", 180, 180, 64, 48, testpage::Solid(0, 0, 0));
+  const std::string raster = dir.File("job.ras");
+  ASSERT_TRUE(testpage::WriteRasterFile(raster, {page, page}));
+  const struct {
+    const char* stdout_file;
+    bool closed;
+    const char* error;
+  } cases[] = {
+      {"/dev/full", false, "ERROR: Unable to write print data: No space left on device\n"},
+      {"", true, "ERROR: Unable to write print data: Broken pipe\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error);
+    FilterOptions o = Options(raster);
+    o.stdoutFile = c.stdout_file;
+    o.stdoutClosed = c.closed;
+    const FilterResult r = RunFilter(o);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("\nPAGE: "), std::string::npos) << "no page counted";
+    EXPECT_EQ(r.err.find("V1.0 PAGE: 2"), std::string::npos) << "the job stops";
+    EXPECT_EQ(testing::SpoolFilesOf(job_id), std::vector<std::string>{});
+  }
+}
+
 }  // namespace
 }  // namespace zova

@@ -42,12 +42,8 @@ TEST(SpoolFilesTest, PpmSpoolHoldsOnlyThisPage) {
   const std::string path = dir.File("page.ppm");
   // An older, longer file of the same name leaves no tail behind.
   Put(path, std::string(100, 'x'));
-  cups_page_header2_t h{};
-  h.cupsWidth = 2480;
-  h.cupsHeight = 3508;
-  h.cupsBytesPerLine = 3 * 2480;
   SpoolWriter writer;
-  EXPECT_EQ(CreatePpmSpool(path, &h, &writer), 17);
+  EXPECT_EQ(CreatePpmSpool(path, 2480, 3508, &writer), 17);
   const uint8_t row[6] = {1, 2, 3, 4, 5, 6};
   ASSERT_TRUE(writer.Write(row, sizeof row));
   ASSERT_TRUE(writer.Close());
@@ -111,51 +107,47 @@ TEST(SpoolFilesTest, PbmHeaderParse) {
   const std::string path = dir.File("page.pbm");
   const struct {
     std::string header;
-    int result;
+    PbmHeader::Status status;
     unsigned width, height;
     int head_len;
   } cases[] = {
-      {"P4\n2480 3508\n", 0, 2480, 3508, 13},
-      {"P4\n1 1\n", 0, 1, 1, 7},
-      {"P4\n12  34 \n", 0, 12, 34, 11},                        // blanks around the numbers
-      {"P4\n12345678 12345678\n", 0, 12345678, 12345678, 21},  // 21 bytes exactly
-      {"P4\n123456789 12345678\n", -2, 0, 0, 0},               // line feed beyond byte 21
-      {"P4\n2480\n3508\n", -2, 0, 0, 0},                       // height on a line of its own
-      {"P4\n# comment\n8 8\n", -2, 0, 0, 0},
-      {"P4\n0 10\n", -2, 0, 0, 0},
-      {"P4\n10 0\n", -2, 0, 0, 0},
-      {"P4\n-5 10\n", -2, 0, 0, 0},
-      {"P4\n10 10x\n", -2, 0, 0, 0},
-      {"P4\n99999999999 1\n", -2, 0, 0, 0},
-      {"P1\n8 8\n", -2, 0, 0, 0},
-      {"P4\n", -2, 0, 0, 0},
-      {"", -2, 0, 0, 0},
+      {"P4\n2480 3508\n", PbmHeader::kRead, 2480, 3508, 13},
+      {"P4\n1 1\n", PbmHeader::kRead, 1, 1, 7},
+      {"P4\n12  34 \n", PbmHeader::kRead, 12, 34, 11},  // blanks around the numbers
+      {"P4\n12345678 12345678\n", PbmHeader::kRead, 12345678, 12345678, 21},  // 21 bytes exactly
+      {"P4\n123456789 12345678\n", PbmHeader::kMalformed, 0, 0, 0},  // line feed beyond byte 21
+      {"P4\n2480\n3508\n", PbmHeader::kMalformed, 0, 0, 0},          // height on a line of its own
+      {"P4\n# comment\n8 8\n", PbmHeader::kMalformed, 0, 0, 0},
+      {"P4\n0 10\n", PbmHeader::kMalformed, 0, 0, 0},
+      {"P4\n10 0\n", PbmHeader::kMalformed, 0, 0, 0},
+      {"P4\n-5 10\n", PbmHeader::kMalformed, 0, 0, 0},
+      {"P4\n10 10x\n", PbmHeader::kMalformed, 0, 0, 0},
+      {"P4\n99999999999 1\n", PbmHeader::kMalformed, 0, 0, 0},
+      {"P1\n8 8\n", PbmHeader::kMalformed, 0, 0, 0},
+      {"P4\n", PbmHeader::kMalformed, 0, 0, 0},
+      {"", PbmHeader::kMalformed, 0, 0, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.header);
     Put(path, c.header + std::string(8, '\0'));
-    unsigned width = 77, height = 88;
-    int head_len = 99;
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(getSize(path.c_str(), &width, &height, &head_len), c.result);
+    const PbmHeader header = getSize(path);
     const std::string err = ::testing::internal::GetCapturedStderr();
-    if (c.result == 0) {
-      EXPECT_EQ(width, c.width);
-      EXPECT_EQ(height, c.height);
-      EXPECT_EQ(head_len, c.head_len);
+    EXPECT_EQ(header.status, c.status);
+    if (c.status == PbmHeader::kRead) {
+      EXPECT_EQ(header.Width, c.width);
+      EXPECT_EQ(header.Height, c.height);
+      EXPECT_EQ(header.HeadLen, c.head_len);
       EXPECT_EQ(err, "");
     } else {
-      EXPECT_EQ(width, 77u) << "outputs untouched";
       EXPECT_EQ(err, "ERROR: " + path +
                          " is not a usable halftone image: expected \"P4\", then width and "
                          "height on one line, within 21 bytes\n");
     }
   }
-  unsigned width = 77, height = 88;
-  int head_len = 99;
-  EXPECT_EQ(getSize(dir.File("absent.pbm").c_str(), &width, &height, &head_len), -1);
-  EXPECT_EQ(width, 77u);
-  EXPECT_EQ(head_len, 99);
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(getSize(dir.File("absent.pbm")).status, PbmHeader::kMissing);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << "the caller reports a missing image";
 }
 
 }  // namespace

@@ -36,8 +36,8 @@ inline bool IsDark(const unsigned char* px, const Thresholds& t) {
 // eight pixels are read: byte k lies at or before the first input byte of
 // pixel 8k, so nothing is overwritten before it is read. The bits of a
 // partial last byte that no pixel sets stay 0.
-int TransToGray(unsigned char* psrc, const cups_page_header2_t* header) {
-  const unsigned width = header->cupsWidth;
+void TransToGray(uint8_t* psrc, unsigned cupsWidth) {
+  const unsigned width = cupsWidth;
   const unsigned char* px = psrc;
   unsigned char* out = psrc;
   unsigned x = 0;
@@ -56,11 +56,9 @@ int TransToGray(unsigned char* psrc, const cups_page_header2_t* header) {
     for (int k = 0; k < left; ++k) bits = (bits << 1) | (IsDark(px + 3 * k, kFull) ? 1u : 0u);
     *out = static_cast<unsigned char>(bits << (8 - left));
   }
-  return 0;
 }
 
-int TransToGray360(unsigned char* psrc, const cups_page_header2_t* /*header*/, int iWidth,
-                   int iOddFlag) {
+void TransToGray360(uint8_t* psrc, unsigned iWidth, bool iOddFlag) {
   // A dot for a pair when either pixel is dark; the unpaired last pixel has
   // no partner to soften it, so only white drops there.
   auto pair_dot = [](const unsigned char* a) {
@@ -68,7 +66,7 @@ int TransToGray360(unsigned char* psrc, const cups_page_header2_t* /*header*/, i
   };
   const unsigned char* px = psrc;
   unsigned char* out = psrc;
-  int i = 0;
+  unsigned i = 0;
   for (; i + 8 <= iWidth; i += 8, px += 48) {
     if (EightWhitePixels(px) && EightWhitePixels(px + 24)) {
       *out++ = 0;
@@ -81,13 +79,12 @@ int TransToGray360(unsigned char* psrc, const cups_page_header2_t* /*header*/, i
   unsigned bits = 0;
   int count = 0;
   for (; i < iWidth; ++i, px += 6, ++count) bits = (bits << 1) | pair_dot(px);
-  if (iOddFlag != 0) {
+  if (iOddFlag) {
     bits = (bits << 1) | (px[0] + px[1] + px[2] < kHalved.white ? 1u : 0u);
     ++count;
   }
   // count is at most 8: seven pairs and the odd pixel fill the last byte.
   if (count > 0) *out = static_cast<unsigned char>(bits << (8 - count));
-  return 0;
 }
 
 }  // namespace zova

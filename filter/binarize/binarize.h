@@ -1,8 +1,6 @@
 // Thresholding of text-page RGB rows into packed 1-bit rows, in place.
 #pragma once
 
-#include <cups/raster.h>
-
 #include <cstdint>
 #include <cstring>
 
@@ -18,15 +16,13 @@ inline bool EightWhitePixels(const unsigned char* p) {
   return (a & b & c) == ~uint64_t{0};
 }
 
-// Converts header->cupsWidth RGB pixels at the start of psrc into a packed
-// 1-bit row over the same bytes. Dark or coloured pixels print; near-white
-// and light neutral greys do not. Returns 0.
-int TransToGray(unsigned char* psrc, const cups_page_header2_t* header);
+// Converts cupsWidth RGB pixels at the start of psrc into a packed 1-bit row
+// over the same bytes. Dark or coloured pixels print; near-white and light
+// neutral greys do not.
+void TransToGray(uint8_t* psrc, unsigned cupsWidth);
 
 // Halves the row horizontally: iWidth pixel pairs, each printing when either
-// pixel is dark, then one unpaired last pixel when iOddFlag is set. The
-// header is not used. Returns 0.
-int TransToGray360(unsigned char* psrc, const cups_page_header2_t* header, int iWidth,
-                   int iOddFlag);
+// pixel is dark, then one unpaired last pixel when iOddFlag is set.
+void TransToGray360(uint8_t* psrc, unsigned iWidth, bool iOddFlag);
 
 }  // namespace zova

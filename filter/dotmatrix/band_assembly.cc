@@ -10,13 +10,6 @@
 namespace zova {
 namespace {
 
-// Columns of the current row: the header's width, never more than the page
-// buffers were sized for.
-size_t RowColumns(const OutputState& out, const cups_page_header2_t* header) {
-  return std::min({static_cast<size_t>(header->cupsWidth), static_cast<size_t>(out.PageColumns),
-                   out.Planes[0].size() * 8});
-}
-
 // For each byte of a packed row, its eight pixels as eight bytes of 00 or FF
 // in memory order, so a row byte reaches its eight columns in one step.
 struct SpreadTable {
@@ -32,9 +25,10 @@ struct SpreadTable {
 
 }  // namespace
 
-void OutputLine(OutputState& out, const cups_page_header2_t* header) {
-  const size_t columns = RowColumns(out, header);
-  const uint8_t* row = out.Planes[0].data();
+bool OutputLine(OutputState& out, std::span<const uint8_t> packed) {
+  // A short row is blank beyond its end.
+  const size_t columns = std::min<size_t>(out.Plan.columns, packed.size() * 8);
+  const uint8_t* row = packed.data();
   const uint8_t bit = static_cast<uint8_t>(out.DotBit);
   uint8_t* comp = out.CompBuffer.data();
 
@@ -56,16 +50,17 @@ void OutputLine(OutputState& out, const cups_page_header2_t* header) {
 
   if (out.DotBit > 1) {
     out.DotBit >>= 1;
-    return;
+  } else {
+    CompleteGroup(out);
   }
-  CompleteGroup(out, header);
+  return out.Sink.ok();
 }
 
-void CompleteGroup(OutputState& out, const cups_page_header2_t* header) {
-  const size_t columns = RowColumns(out, header);
+void CompleteGroup(OutputState& out) {
+  const size_t columns = out.Plan.columns;
   const size_t dot_bytes = static_cast<size_t>(out.DotBytes);
   const uint8_t* comp = out.CompBuffer.data();
-  const bool staggered = out.Shingling == 1 && out.LineCount != 0;
+  const bool staggered = out.Shingling && out.LineCount != 0;
 
   if (staggered) {
     // Neighbouring columns print in different passes. Which buffer takes the
@@ -93,15 +88,15 @@ void CompleteGroup(OutputState& out, const cups_page_header2_t* header) {
     ++out.OddOffset;
     if (out.EvenOffset == out.DotBytes) {
       out.EvenOffset = 0;
-      OutputRows(out, header, 0);
+      OutputRows(out, 0);
     }
     if (out.OddOffset == out.DotBytes) {
       out.OddOffset = 0;
-      OutputRows(out, header, 1);
+      OutputRows(out, 1);
     }
   } else if (out.EvenOffset + 1 == out.DotBytes) {
     out.EvenOffset = 0;
-    OutputRows(out, header, 0);
+    OutputRows(out, 0);
   } else {
     ++out.EvenOffset;
   }

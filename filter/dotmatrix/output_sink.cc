@@ -1,18 +1,22 @@
-// Low-level writes to the printer sink, shared by the output routines.
 #include "dotmatrix/output_sink.h"
+
+#include <cerrno>
+#include <cstring>
 
 namespace zova {
 
-void PutByte(OutputState& out, uint8_t byte) { putc_unlocked(byte, out.Sink); }
-
-void PutBytes(OutputState& out, std::initializer_list<uint8_t> bytes) {
-  for (uint8_t b : bytes) putc_unlocked(b, out.Sink);
+void OutputSink::Put(const uint8_t* data, size_t len) {
+  if (error_ == 0 && len > 0 && fwrite(data, 1, len, file_) != len) Fail();
 }
 
-void PutBlock(OutputState& out, const uint8_t* data, size_t len) {
-  if (len > 0) fwrite(data, 1, len, out.Sink);
+void OutputSink::Flush() {
+  if (error_ == 0 && fflush(file_) != 0) Fail();
 }
 
-void FlushSink(OutputState& out) { fflush(out.Sink); }
+void OutputSink::Fail() {
+  // A stream that fails without saying why is out of room.
+  error_ = errno != 0 ? errno : ENOSPC;
+  fprintf(stderr, "ERROR: Unable to write print data: %s\n", strerror(error_));
+}
 
 }  // namespace zova

@@ -1,17 +1,40 @@
-// The one place printer bytes leave the filter: OutputState::Sink.
+// The one place printer bytes leave the driver: a buffered FILE* (standard
+// output for the filter, a stream over the device for the printer
+// application). The first failed write is reported once, as an "ERROR: " line
+// naming the reason, and remembered; later writes are dropped, and ok() tells
+// the caller to end the job.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <initializer_list>
-
-#include "dotmatrix/dotmatrix.h"
 
 namespace zova {
 
-void PutByte(OutputState& out, uint8_t byte);
-void PutBytes(OutputState& out, std::initializer_list<uint8_t> bytes);
-void PutBlock(OutputState& out, const uint8_t* data, size_t len);
-void FlushSink(OutputState& out);
+class OutputSink {
+ public:
+  explicit OutputSink(FILE* file = stdout) : file_(file) {}
+
+  void Put(uint8_t byte) {
+    if (error_ == 0 && putc_unlocked(byte, file_) == EOF) Fail();
+  }
+  void Put(std::initializer_list<uint8_t> bytes) {
+    for (uint8_t b : bytes) Put(b);
+  }
+  void Put(const uint8_t* data, size_t len);
+  // Hands what is buffered on to the printer: after every band and page, so
+  // the printer keeps printing while the next band is made.
+  void Flush();
+
+  bool ok() const { return error_ == 0; }
+  int error() const { return error_; }
+
+ private:
+  void Fail();
+
+  FILE* file_;
+  int error_ = 0;  // errno of the first failed write
+};
 
 }  // namespace zova

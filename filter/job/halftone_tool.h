@@ -5,9 +5,22 @@
 
 namespace zova {
 
-// Runs "zova_ID <base> <dpi> <mode>" found through PATH, without a shell,
-// with the filter's stdout and stderr and an empty stdin, and waits for it. Its image, or its
-// absence, tells the caller how it went.
-void RunHalftoneTool(const std::string& base, unsigned dpi, int mode);
+struct ToolResult {
+  enum Status {
+    kSucceeded,   // exited 0
+    kFailed,      // exited with another status, in `code`
+    kKilled,      // ended by the signal in `code`
+    kNotStarted,  // could not be run; an error line says why
+  };
+  Status status = kNotStarted;
+  int code = 0;
+};
+
+// Runs "TOOL <base> <dpi> <mode>", TOOL found through PATH unless it holds a
+// '/', without a shell, with the caller's stdout and stderr and an empty
+// stdin, and waits for it. Whatever it returns, the image it leaves (or its
+// absence) decides what is printed.
+ToolResult RunHalftoneTool(const std::string& tool, const std::string& base, unsigned dpi,
+                           int mode);
 
 }  // namespace zova

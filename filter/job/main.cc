@@ -8,12 +8,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
-#include "dotmatrix/dotmatrix.h"
 #include "job/cancel.h"
 #include "job/file_descriptor.h"
 #include "job/job_context.h"
@@ -67,20 +67,23 @@ int main(int argc, char* argv[]) {
 
   JobContext job;
   job.ras = ras.get();
-  job.jobId = argv[1];
-  job.out.LineNum = 0;
+  job.printer.jobId = argv[1];
+  job.printer.canceled = [] { return Canceled != 0; };
   Canceled = 0;
   InstallCancelHandler();
+  // A printer stream that closes is reported as a failed write, not by a
+  // silent death.
+  signal(SIGPIPE, SIG_IGN);
 
   PpdPtr ppd = LoadPpd(getenv("PPD"));
   if (!ppd) return 1;
-  job.ppd = ppd.get();
+  job.printer.model = &PpdModel(ppd.get());
 
   static char stdout_buffer[kStdoutBufferSize];
   setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
   // The preamble goes out before the identity check: a printer that gets a
   // refused job still sees a clean start.
-  Setup(job.out);
+  Setup(job.printer.out);
 
   switch (CheckPpdIdentity(ppd.get())) {
     case PpdIdentity::kWrongProduct:
@@ -107,7 +110,7 @@ int main(int argc, char* argv[]) {
     if (Canceled) break;
   }
 
-  Shutdown(job.out);
+  if (!Shutdown(job.printer.out)) return 1;
   if (printed == 0 && !Canceled) fputs("ERROR: No page was printed\n", stderr);
   return printed > 0 ? 0 : 1;
 }

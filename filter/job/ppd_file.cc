@@ -23,6 +23,8 @@ PpdPtr LoadPpd(const char* path) {
   return ppd;
 }
 
+const PrinterModel& PpdModel(const ppd_file_t* ppd) { return ModelFromNickname(ppd->nickname); }
+
 PpdIdentity CheckPpdIdentity(const ppd_file_t* ppd) {
   const char* product = ppd->product;
   if (product == nullptr || strlen(product) != 10 || strncmp(product + 1, "ZOVA-QRT", 8) != 0) {

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+#include "dotmatrix/printer_models.h"
+
 namespace zova {
 
 struct PpdCloser {
@@ -20,6 +22,9 @@ using PpdPtr = std::unique_ptr<ppd_file_t, PpdCloser>;
 PpdPtr LoadPpd(const char* path);
 
 enum class PpdIdentity { kZova, kWrongProduct, kWrongManufacturer };
+
+// The printer model the PPD's NickName names.
+const PrinterModel& PpdModel(const ppd_file_t* ppd);
 
 // The product is checked first: "(ZOVA-QRT)", any first and last character;
 // then the manufacturer, exactly "ZOVA". A missing string fails its check.

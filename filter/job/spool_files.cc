@@ -136,19 +136,18 @@ ssize_t SpoolReader::Read(uint8_t* dst, size_t len) {
   return got;
 }
 
-int CreatePpmSpool(const std::string& path, const cups_page_header2_t* header,
-                   SpoolWriter* writer) {
+int CreatePpmSpool(const std::string& path, unsigned width, unsigned height, SpoolWriter* writer) {
   if (!writer->Create(path)) return -1;
   char head[64];
-  const int len = snprintf(head, sizeof head, "P6\n%u %u\n255\n", header->cupsBytesPerLine / 3,
-                           header->cupsHeight);
+  const int len = snprintf(head, sizeof head, "P6\n%u %u\n255\n", width, height);
   if (!writer->Write(reinterpret_cast<const uint8_t*>(head), static_cast<size_t>(len))) return -1;
   return len;
 }
 
-int getSize(const char* cFileName, unsigned* Width, unsigned* Height, int* HeadLen) {
-  FILE* file = fopen(cFileName, "rbe");
-  if (file == nullptr) return -1;
+PbmHeader getSize(const std::string& cFileName) {
+  PbmHeader header;
+  FILE* file = fopen(cFileName.c_str(), "rbe");
+  if (file == nullptr) return header;
   char head[kPbmHeaderMax + 1] = {};
   const size_t got = fread(head, 1, kPbmHeaderMax, file);
   fclose(file);
@@ -173,13 +172,15 @@ int getSize(const char* cFileName, unsigned* Width, unsigned* Height, int* HeadL
     fprintf(stderr,
             "ERROR: %s is not a usable halftone image: expected \"P4\", then width and height "
             "on one line, within %zu bytes\n",
-            cFileName, kPbmHeaderMax);
-    return -2;
+            cFileName.c_str(), kPbmHeaderMax);
+    header.status = PbmHeader::kMalformed;
+    return header;
   }
-  *Width = width;
-  *Height = height;
-  *HeadLen = static_cast<int>(line_end - head) + 1;
-  return 0;
+  header.status = PbmHeader::kRead;
+  header.Width = width;
+  header.Height = height;
+  header.HeadLen = static_cast<int>(line_end - head) + 1;
+  return header;
 }
 
 void RemoveSpoolFiles(const SpoolPaths& paths, bool iPicFlag) {
@@ -191,12 +192,6 @@ void RemoveSpoolFiles(const SpoolPaths& paths, bool iPicFlag) {
     ret = unlink(paths.pbm.c_str());
     if (ret != 0) fprintf(stderr, "ERROR: cCommand2:%s iRet=%d\n", paths.pbm.c_str(), ret);
   }
-}
-
-SpoolCleanup::~SpoolCleanup() {
-  if (!armed_) return;
-  unlink(paths_.ppm.c_str());
-  unlink(paths_.pbm.c_str());
 }
 
 }  // namespace zova

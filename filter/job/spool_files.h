@@ -5,7 +5,6 @@
 // old file: a spool file is removed and created afresh, exclusively, 0600.
 #pragma once
 
-#include <cups/raster.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -66,32 +65,26 @@ class SpoolReader {
   size_t end_ = 0;
 };
 
-// Creates the page's PPM and writes its header "P6\n<w> <h>\n255\n" from the
-// raster header. Returns the header's length, or -1 after an error line.
-int CreatePpmSpool(const std::string& path, const cups_page_header2_t* header, SpoolWriter* writer);
+// Creates the page's PPM and writes its header "P6\n<width> <height>\n255\n".
+// Returns the header's length, or -1 after an error line.
+int CreatePpmSpool(const std::string& path, unsigned width, unsigned height, SpoolWriter* writer);
 
-// Reads the header of a raw PBM image: "P4\n", then width and height on one
-// line. Returns 0 with the outputs set, -1 when the file cannot be opened
-// (outputs untouched), -2 after an error line when the header is malformed.
-int getSize(const char* cFileName, unsigned* Width, unsigned* Height, int* HeadLen);
+// The header of a raw PBM image: "P4\n", then width and height on one line.
+struct PbmHeader {
+  enum Status {
+    kRead,       // the fields below are set
+    kMissing,    // the file cannot be opened
+    kMalformed,  // an error line has said what is wrong
+  };
+  Status status = kMissing;
+  unsigned Width = 0;
+  unsigned Height = 0;
+  int HeadLen = 0;  // bytes up to the first row
+};
+
+PbmHeader getSize(const std::string& cFileName);
 
 // Deletes the page's spool files at the end of a page, logging failures.
 void RemoveSpoolFiles(const SpoolPaths& paths, bool iPicFlag);
-
-// Removes a page's spool files on every path out of the page, including the
-// errors that end the job.
-class SpoolCleanup {
- public:
-  explicit SpoolCleanup(const SpoolPaths& paths) : paths_(paths) {}
-  ~SpoolCleanup();
-  SpoolCleanup(const SpoolCleanup&) = delete;
-  SpoolCleanup& operator=(const SpoolCleanup&) = delete;
-  // The page removed its files itself.
-  void Dismiss() { armed_ = false; }
-
- private:
-  const SpoolPaths& paths_;
-  bool armed_ = true;
-};
 
 }  // namespace zova

@@ -9,29 +9,27 @@
 
 #include "dotmatrix/dotmatrix.h"
 #include "support/memory_sink.h"
-#include "support/page_header.h"
+#include "support/page_plan.h"
 
 namespace zova::testing {
 
 class BandTest : public ::testing::Test {
  protected:
-  BandTest() { out.Sink = sink.file(); }
+  BandTest() { out.Sink = OutputSink(sink.file()); }
 
   // Starts a page and drops its setup bytes, so that expectations see bands.
   void StartPage(const char* type, unsigned r0, unsigned r1, unsigned width) {
-    header = MakeHeader(type, r0, r1, width);
-    ASSERT_TRUE(zova::StartPage(out, nullptr, &header));
+    ASSERT_TRUE(zova::StartPage(out, MakePlan(type, r0, r1, width)));
     sink.Take();
   }
 
   // Feeds one row: 'X' prints a dot, anything else does not.
   void Row(const std::string& dots) {
-    std::vector<uint8_t>& row = out.Planes[0];
-    std::fill(row.begin(), row.end(), 0);
+    std::vector<uint8_t> row((dots.size() + 7) / 8, 0);
     for (size_t i = 0; i < dots.size(); ++i) {
       if (dots[i] == 'X') row[i / 8] |= static_cast<uint8_t>(0x80 >> (i % 8));
     }
-    OutputLine(out, &header);
+    ASSERT_TRUE(OutputLine(out, row));
   }
 
   void Rows(int count, const std::string& dots) {
@@ -50,7 +48,6 @@ class BandTest : public ::testing::Test {
 
   MemorySink sink;
   OutputState out;
-  cups_page_header2_t header{};
 };
 
 // The LQ feed of `units` pending lines, as PrintNLine sends it.

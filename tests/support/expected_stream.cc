@@ -5,6 +5,7 @@
 
 #include "dotmatrix/dotmatrix.h"
 #include "support/memory_sink.h"
+#include "support/page_plan.h"
 
 namespace zova::testing {
 namespace {
@@ -30,55 +31,48 @@ Bitmap Threshold(const PageSpec& page, int below) {
   return dots;
 }
 
+// The page as the filter plans it from its raster header, `columns` wide.
+PagePlan PlanOf(const PageSpec& page, unsigned columns) {
+  PagePlan plan = MakePlan(page.outputType, page.hwResolution[0], page.hwResolution[1], columns);
+  plan.pageLines = static_cast<int>(page.pageSize[1] / 12.0 + 0.5);
+  return plan;
+}
+
 }  // namespace
 
-ExpectedStream::ExpectedStream() : bytes_(9800, 0) {}
+ExpectedStream::ExpectedStream() : bytes_(kPreambleLength, kNul) {}
 
-ExpectedStream& ExpectedStream::Page(const cups_page_header2_t& start,
-                                     const cups_page_header2_t& rows, const Bitmap& dots) {
+ExpectedStream& ExpectedStream::Page(const PagePlan& plan, const Bitmap& dots) {
   MemorySink sink;
   OutputState out;
-  out.Sink = sink.file();
-  cups_page_header2_t setup = start;
-  setup.cupsRowCount = 24;
-  if (!StartPage(out, nullptr, &setup)) abort();
-  cups_page_header2_t current = rows;
-  current.cupsRowCount = 24;
+  out.Sink = OutputSink(sink.file());
+  if (!StartPage(out, plan)) abort();
   for (unsigned y = 0; y < dots.height; ++y) {
-    out.Planes[0] = PackRow(dots, y, out.Planes[0].size());
-    OutputLine(out, &current);
+    if (!OutputLine(out, PackRow(dots, y, (plan.columns + 7) / 8))) abort();
   }
-  EndPage(out, &current);
-  last_lq_ = out.SimulationTypeLQ;
+  if (!EndPage(out)) abort();
+  last_lq_ = out.SimulationType == CommandSetId::kLq;
   const std::vector<uint8_t> page = sink.Bytes();
   bytes_.insert(bytes_.end(), page.begin(), page.end());
   return *this;
 }
 
 ExpectedStream& ExpectedStream::TextPage(const PageSpec& page, const Bitmap& dots) {
-  const cups_page_header2_t h = page.Header();
-  return Page(h, h, dots);
+  return Page(PlanOf(page, page.width), dots);
 }
 
 ExpectedStream& ExpectedStream::ReducedPage(const PageSpec& page, const Bitmap& halved) {
-  const cups_page_header2_t start = page.Header();
-  cups_page_header2_t rows = start;
-  rows.HWResolution[0] = rows.HWResolution[1] = 180;
-  rows.cupsWidth = (start.cupsWidth + 1) / 2;
-  return Page(start, rows, halved);
+  PagePlan plan = PlanOf(page, (page.width + 1) / 2);
+  plan.band = {180, 180};
+  return Page(plan, halved);
 }
 
 ExpectedStream& ExpectedStream::PicturePage(const PageSpec& page, const Bitmap& dots) {
-  const cups_page_header2_t start = page.Header();
-  cups_page_header2_t rows = start;
-  rows.cupsWidth = dots.width;
-  rows.cupsHeight = dots.height;
-  rows.cupsBytesPerLine = (dots.width + 7) / 8;
-  return Page(start, rows, dots);
+  return Page(PlanOf(page, dots.width), dots);
 }
 
 std::vector<uint8_t> ExpectedStream::End() {
-  if (last_lq_ == 1) {
+  if (last_lq_) {
     bytes_.push_back(0x1B);
     bytes_.push_back(0x40);
   }

@@ -2,12 +2,10 @@
 // page with the band routines (whose bytes the unit tests pin down).
 #pragma once
 
-#include <cups/ppd.h>
-#include <cups/raster.h>
-
 #include <cstdint>
 #include <vector>
 
+#include "dotmatrix/page_plan.h"
 #include "testpage/testpage.h"
 
 namespace zova::testing {
@@ -19,10 +17,8 @@ class ExpectedStream {
  public:
   ExpectedStream();  // starts with the job preamble
 
-  // A page set up from `start` (the header as the raster gave it) whose rows
-  // print under `rows` (the width and resolution the rows have).
-  ExpectedStream& Page(const cups_page_header2_t& start, const cups_page_header2_t& rows,
-                       const Bitmap& dots);
+  // A page printed as `plan` says, its rows the given dots.
+  ExpectedStream& Page(const PagePlan& plan, const Bitmap& dots);
   // Text page printed at its own resolution.
   ExpectedStream& TextPage(const PageSpec& page, const Bitmap& dots);
   // Text page at 360x360, printed at 180x180 from `halved` dots.
@@ -33,7 +29,7 @@ class ExpectedStream {
   std::vector<uint8_t> End();
 
  private:
-  int last_lq_ = 1;
+  bool last_lq_ = true;
   std::vector<uint8_t> bytes_;
 };
 

@@ -23,7 +23,7 @@ namespace {
 
 void Drain(int out_fd, int err_fd, FilterResult* result) {
   pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
-  int open_fds = 2;
+  int open_fds = (out_fd >= 0) + (err_fd >= 0);
   char buf[65536];
   while (open_fds > 0) {
     if (poll(fds, 2, -1) < 0) {
@@ -82,7 +82,11 @@ FilterProcess::FilterProcess(const FilterOptions& options) {
     const std::string in = options.stdinFile.empty() ? "/dev/null" : options.stdinFile;
     posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
   }
-  posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
+  if (options.stdoutFile.empty()) {
+    posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 1, options.stdoutFile.c_str(), O_WRONLY, 0);
+  }
   posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
 
   // Environment: ours, with PPD and the extras replaced.
@@ -117,6 +121,10 @@ FilterProcess::FilterProcess(const FilterOptions& options) {
     stdin_fd_ = in_pipe[1];
   }
   out_fd_ = out_pipe[0];
+  if (options.stdoutClosed || !options.stdoutFile.empty()) {
+    close(out_fd_);
+    out_fd_ = -1;
+  }
   err_fd_ = err_pipe[0];
   reader_ = std::thread(Drain, out_fd_, err_fd_, &result_);
 }

@@ -28,8 +28,12 @@ struct FilterOptions {
   std::vector<std::string> args;  // argv[1..]; argv[0] is the filter's path
   std::string ppd;                // $PPD; unset when empty and !ppdSet
   bool ppdSet = true;
-  std::string stdinFile;                   // raster on stdin from this file
-  bool stdinPipe = false;                  // or from a pipe the test writes
+  std::string stdinFile;   // raster on stdin from this file
+  bool stdinPipe = false;  // or from a pipe the test writes
+  // The printer stream: collected through a pipe, unless it goes to this
+  // file (e.g. /dev/full) or into a pipe whose reader has gone.
+  std::string stdoutFile;
+  bool stdoutClosed = false;
   std::map<std::string, std::string> env;  // extra environment
 };
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "support/expected_stream.h"
-#include "support/page_header.h"
+#include "support/page_plan.h"
 
 namespace zova::testing {
 
@@ -20,9 +20,8 @@ struct PrintedPage {
 inline std::vector<uint8_t> PrintJob(const std::vector<PrintedPage>& pages) {
   ExpectedStream job;
   for (const PrintedPage& page : pages) {
-    const cups_page_header2_t header =
-        MakeHeader(page.output_type.c_str(), page.r0, page.r1, std::max(page.dots.width, 1u));
-    job.Page(header, header, page.dots);
+    job.Page(MakePlan(page.output_type, page.r0, page.r1, std::max(page.dots.width, 1u)),
+             page.dots);
   }
   return job.End();
 }

@@ -1,0 +1,50 @@
+// The printer's native command set.
+#include "dotmatrix/command_set.h"
+#include "dotmatrix/commands.h"
+
+namespace zova {
+namespace {
+
+class NativeCommandSet final : public CommandSet {
+ public:
+  // A native bit image carries no density: any resolution prints.
+  bool CanPrint(Resolution) const override { return true; }
+
+  bool Shingles(Resolution) const override { return false; }
+
+  void WritePageSetup(OutputSink& sink, const PagePlan& plan) const override {
+    sink.Put({kEsc, 'N'});
+    sink.Put({kEsc, '%', 'B'});
+    sink.Put({kEsc, '6'});
+    // Page length as two raw decimal digits, tens first.
+    sink.Put({kEsc, 'F', static_cast<uint8_t>(plan.pageLines / 10),
+              static_cast<uint8_t>(plan.pageLines % 10)});
+  }
+
+  void WriteImageCommand(OutputSink& sink, Resolution, bool, size_t columns) const override {
+    sink.Put({kEsc, '%', '1', static_cast<uint8_t>((columns >> 8) & 0xFF),
+              static_cast<uint8_t>(columns & 0xFF)});
+  }
+
+  void WriteFeed(OutputSink& sink, unsigned units) const override {
+    // ESC % 5 moves at most 255 of its units, 16 per band.
+    unsigned t = units * 16;
+    while (t > 255) {
+      sink.Put({kEsc, '%', '5', 0xFF});
+      t -= 255;
+    }
+    sink.Put({kEsc, '%', '5', static_cast<uint8_t>(t)});
+  }
+
+  // The native set has no job end.
+  void WriteJobEnd(OutputSink&) const override {}
+};
+
+}  // namespace
+
+const CommandSet& NativeCommands() {
+  static const NativeCommandSet commands;
+  return commands;
+}
+
+}  // namespace zova

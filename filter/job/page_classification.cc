@@ -1,0 +1,44 @@
+#include "job/page_classification.h"
+
+#include "binarize/binarize.h"
+
+namespace zova {
+namespace {
+
+// Channel sums: at most 730 is not near-white, below 301 is dark.
+constexpr int kNearWhiteSum = 730;
+constexpr int kDarkSum = 301;
+// Pages whose dark share is below this are pictures; below the second, very
+// light pictures that the tool screens differently.
+constexpr double kPictureRatio = 0.3;
+constexpr double kLightPictureRatio = 0.1;
+
+}  // namespace
+
+void CountDarkPixels(const uint8_t* row, size_t pixels, DarkCount& count) {
+  size_t i = 0;
+  while (i < pixels) {
+    if (i + 8 <= pixels && EightWhitePixels(row + 3 * i)) {
+      i += 8;
+      continue;
+    }
+    const uint8_t* px = row + 3 * i;
+    const int sum = px[0] + px[1] + px[2];
+    count.iTotal += sum <= kNearWhiteSum;
+    count.iHis += sum < kDarkSum;
+    ++i;
+  }
+}
+
+double DarkRatio(const DarkCount& count) {
+  return static_cast<double>(count.iHis) / static_cast<double>(count.iTotal);
+}
+
+PageClass ClassifyPage(double dPicNo) {
+  if (!(dPicNo < kPictureRatio)) return PageClass::kText;
+  return dPicNo < kLightPictureRatio ? PageClass::kLightPicture : PageClass::kPicture;
+}
+
+int DitherModeFor(PageClass page_class) { return page_class == PageClass::kLightPicture ? 2 : 3; }
+
+}  // namespace zova

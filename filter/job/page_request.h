@@ -1,0 +1,33 @@
+// What a job asks of one page: the geometry of its RGB raster and how the
+// printer is to print it. The filter reads it from the CUPS raster header;
+// the printer application from PAPPL's header and the job's options.
+#pragma once
+
+#include <cups/raster.h>
+
+#include <optional>
+
+#include "dotmatrix/page_plan.h"
+
+namespace zova {
+
+struct PageRequest {
+  CommandSetId commandSet = CommandSetId::kLq;
+  Resolution resolution;      // of the raster
+  unsigned pageLength = 0;    // points, for the page length sent to the printer
+  unsigned width = 0;         // pixels per row
+  unsigned height = 0;        // rows
+  unsigned bytesPerLine = 0;  // bytes per row: 3 per pixel, padding allowed
+};
+
+// The request of a CUPS raster page, or nullopt after an "ERROR: " line when
+// the page cannot be printed at all: no pixels, not 24-bit RGB, or no
+// OutputType to choose the command set by ("LQ", or any other name for the
+// native set).
+std::optional<PageRequest> RequestFromHeader(const cups_page_header2_t& header, int page);
+
+// Whether the printer can print the page as asked; refuses with an "ERROR: "
+// line naming what it cannot do.
+[[nodiscard]] bool CheckPageRequest(const PageRequest& request);
+
+}  // namespace zova

@@ -1,0 +1,53 @@
+// One page on its way through /tmp: its raster copied row by row into a PPM
+// spool image, with its dark pixels counted on the way. The spool files go
+// with the object, on every way out of the page.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "job/page_classification.h"
+#include "job/page_request.h"
+#include "job/spool_files.h"
+
+namespace zova {
+
+class PageSpool {
+ public:
+  PageSpool(const std::string& jobId, int page) : paths_(BuildSpoolPaths(jobId, page)) {}
+  ~PageSpool();
+  PageSpool(const PageSpool&) = delete;
+  PageSpool& operator=(const PageSpool&) = delete;
+
+  // Creates the PPM and writes its header. Prints the error line and returns
+  // false when the file cannot be created or the row buffer not allocated.
+  [[nodiscard]] bool Begin(const PageRequest& request);
+  // The spool pass's own row buffer: fill it with one raster row, then
+  // AppendRow.
+  std::span<uint8_t> Row() { return row_; }
+  // Counts the row in Row() and appends it to the PPM. False after the error
+  // line when the file cannot be written.
+  [[nodiscard]] bool AppendRow();
+  // Writes out what is buffered and closes the PPM.
+  [[nodiscard]] bool Finish();
+
+  const SpoolPaths& paths() const { return paths_; }
+  const DarkCount& count() const { return count_; }
+  int headerLength() const { return header_length_; }
+
+  // Deletes the spool files at the end of a printed page, logging failures;
+  // `picture` when the halftoning tool has left its image.
+  void Remove(bool picture);
+
+ private:
+  SpoolPaths paths_;
+  SpoolWriter writer_;
+  std::vector<uint8_t> row_;
+  DarkCount count_;
+  int header_length_ = 0;
+  bool removed_ = false;
+};
+
+}  // namespace zova

@@ -1,0 +1,23 @@
+// What every page of a job shares, whoever drives the pages: the CUPS filter
+// or the printer application.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "dotmatrix/dotmatrix.h"
+#include "dotmatrix/printer_models.h"
+
+namespace zova {
+
+struct PrinterJob {
+  OutputState out;  // out.Sink carries the printer stream
+  const PrinterModel* model = &kPrinterModels[0];
+  std::string jobId;  // names the page's spool files
+  // The halftoning tool: found through PATH unless the name holds a '/'.
+  std::string halftoneTool = "zova_ID";
+  // Asked at every row: a cancelled page stops and is ended.
+  std::function<bool()> canceled = [] { return false; };
+};
+
+}  // namespace zova
