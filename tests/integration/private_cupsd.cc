@@ -24,44 +24,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Starts argv (found on PATH) with stdout and stderr on out_fd, stdin on
-// /dev/null, and the given environment entries added.
-pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out_fd) {
-  std::vector<std::string> envs;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
-    bool replaced = false;
-    for (const std::string& extra : env) {
-      replaced |= entry.compare(0, extra.find('=') + 1, extra, 0, extra.find('=') + 1) == 0;
-    }
-    if (!replaced) envs.push_back(entry);
-  }
-  envs.insert(envs.end(), env.begin(), env.end());
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  std::vector<char*> envp;
-  for (const std::string& e : envs) envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-
-  // The child dies with the test: a test killed on its timeout leaves no
-  // scheduler behind.
-  const pid_t parent = getpid();
-  const pid_t pid = fork();
-  if (pid != 0) return pid;
-  prctl(PR_SET_PDEATHSIG, SIGTERM);
-  if (getppid() != parent) _exit(127);
-  const int null_fd = open("/dev/null", O_RDONLY);
-  if (null_fd < 0 || dup2(null_fd, 0) < 0 || dup2(out_fd, 1) < 0 || dup2(out_fd, 2) < 0) {
-    _exit(127);
-  }
-  execvpe(args[0], args.data(), envp.data());
-  const char kCannotRun[] = ": cannot be run\n";
-  (void)!write(2, args[0], strlen(args[0]));
-  (void)!write(2, kCannotRun, sizeof kCannotRun - 1);
-  _exit(127);
-}
-
 int WaitStatus(pid_t pid) {
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
@@ -110,7 +72,44 @@ bool MirrorServerBin(const CupsdConfig& config, const fs::path& dest, std::strin
   return true;
 }
 
-// One value of an attribute as text; empty for collections and the like.
+}  // namespace
+
+pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out_fd) {
+  std::vector<std::string> envs;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    bool replaced = false;
+    for (const std::string& extra : env) {
+      replaced |= entry.compare(0, extra.find('=') + 1, extra, 0, extra.find('=') + 1) == 0;
+    }
+    if (!replaced) envs.push_back(entry);
+  }
+  envs.insert(envs.end(), env.begin(), env.end());
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  std::vector<char*> envp;
+  for (const std::string& e : envs) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+
+  // The child dies with the test: a test killed on its timeout leaves no
+  // scheduler behind.
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (getppid() != parent) _exit(127);
+  const int null_fd = open("/dev/null", O_RDONLY);
+  if (null_fd < 0 || dup2(null_fd, 0) < 0 || dup2(out_fd, 1) < 0 || dup2(out_fd, 2) < 0) {
+    _exit(127);
+  }
+  execvpe(args[0], args.data(), envp.data());
+  const char kCannotRun[] = ": cannot be run\n";
+  (void)!write(2, args[0], strlen(args[0]));
+  (void)!write(2, kCannotRun, sizeof kCannotRun - 1);
+  _exit(127);
+}
+
 std::string IppValue(ipp_attribute_t* attribute, int i) {
   switch (ippGetValueTag(attribute)) {
     case IPP_TAG_RESOLUTION: {
@@ -128,8 +127,6 @@ std::string IppValue(ipp_attribute_t* attribute, int i) {
     }
   }
 }
-
-}  // namespace
 
 CommandResult RunCommand(const std::vector<std::string>& argv,
                          const std::vector<std::string>& env) {
@@ -234,20 +231,22 @@ bool PrivateCupsd::Launch(const CupsdConfig& config, std::string* error) {
   return false;
 }
 
-void PrivateCupsd::Stop() {
-  if (pid_ < 0) return;
-  kill(pid_, SIGTERM);
-  for (auto waited = 0ms; waited < 10s; waited += 50ms) {
-    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-      pid_ = -1;
+void StopProcess(pid_t* pid, std::chrono::seconds grace) {
+  if (*pid < 0) return;
+  kill(*pid, SIGTERM);
+  for (auto waited = 0ms; waited < grace; waited += 50ms) {
+    if (waitpid(*pid, nullptr, WNOHANG) == *pid) {
+      *pid = -1;
       return;
     }
     std::this_thread::sleep_for(50ms);
   }
-  kill(pid_, SIGKILL);
-  waitpid(pid_, nullptr, 0);
-  pid_ = -1;
+  kill(*pid, SIGKILL);
+  waitpid(*pid, nullptr, 0);
+  *pid = -1;
 }
+
+void PrivateCupsd::Stop() { StopProcess(&pid_, 10s); }
 
 PrivateCupsd::~PrivateCupsd() {
   Stop();

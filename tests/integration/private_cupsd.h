@@ -27,6 +27,19 @@ struct CommandResult {
   std::string output;  // standard output and standard error, interleaved
 };
 
+// Starts argv (found on PATH) with stdout and stderr on out_fd, stdin on
+// /dev/null, and the given environment entries (NAME=value) added. The child
+// dies with the test process. Returns the pid, or -1.
+pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out_fd);
+
+// Ends a child started by Spawn: SIGTERM, then SIGKILL after `grace`; reaps
+// it and sets *pid to -1.
+void StopProcess(pid_t* pid, std::chrono::seconds grace);
+
+// One value of an attribute as text ("180x180dpi"); empty for collections
+// and the like.
+std::string IppValue(ipp_attribute_t* attribute, int i);
+
 // Runs a program found on PATH, with extra environment entries (NAME=value).
 CommandResult RunCommand(const std::vector<std::string>& argv,
                          const std::vector<std::string>& env = {});

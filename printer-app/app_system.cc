@@ -1,0 +1,123 @@
+#include "app_system.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "drivers.h"
+#include "ghostscript_filter.h"
+#include "job_order.h"
+#include "vendor_options.h"
+
+namespace zova::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string DefaultStateDirectory() {
+  if (getuid() == 0) return std::string("/var/lib/") + kAppName;
+  if (const char* xdg = getenv("XDG_STATE_HOME"); xdg != nullptr && *xdg == '/') {
+    return std::string(xdg) + "/" + kAppName;
+  }
+  const char* home = getenv("HOME");
+  return std::string(home != nullptr ? home : "/tmp") + "/.local/state/" + kAppName;
+}
+
+bool MakeDirectory(const std::string& path) {
+  std::error_code ec;
+  fs::create_directories(path, ec);
+  if (ec) {
+    fprintf(stderr, "ERROR: Unable to create directory %s: %s\n", path.c_str(),
+            ec.message().c_str());
+    return false;
+  }
+  return true;
+}
+
+pappl_loglevel_t LogLevel(const char* value) {
+  if (value == nullptr) return PAPPL_LOGLEVEL_WARN;
+  static constexpr struct {
+    const char* name;
+    pappl_loglevel_t level;
+  } kLevels[] = {{"fatal", PAPPL_LOGLEVEL_FATAL},
+                 {"error", PAPPL_LOGLEVEL_ERROR},
+                 {"warn", PAPPL_LOGLEVEL_WARN},
+                 {"info", PAPPL_LOGLEVEL_INFO},
+                 {"debug", PAPPL_LOGLEVEL_DEBUG}};
+  for (const auto& l : kLevels) {
+    if (strcmp(value, l.name) == 0) return l.level;
+  }
+  return PAPPL_LOGLEVEL_WARN;
+}
+
+bool SaveState(pappl_system_t* system, void* path) {
+  return papplSystemSaveState(system, static_cast<const char*>(path));
+}
+
+}  // namespace
+
+pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*data*/) {
+  const auto option = [&](const char* name) { return cupsGetOption(name, num_options, options); };
+
+  const char* state_option = option("state-directory");
+  const std::string state_dir = state_option != nullptr ? state_option : DefaultStateDirectory();
+  const char* spool_option = option("spool-directory");
+  const std::string spool_dir = spool_option != nullptr ? spool_option : state_dir + "/spool";
+  const char* log_option = option("log-file");
+  const std::string log_file =
+      log_option != nullptr ? log_option : state_dir + "/" + kAppName + ".log";
+  if (!MakeDirectory(state_dir) || !MakeDirectory(spool_dir)) return nullptr;
+  // Job files hold users' documents.
+  chmod(spool_dir.c_str(), 0700);
+
+  int port = 0;
+  if (const char* value = option("server-port"); value != nullptr) {
+    char* end = nullptr;
+    errno = 0;
+    const long parsed = strtol(value, &end, 10);
+    if (errno != 0 || *end != '\0' || parsed < 0 || parsed > 65535) {
+      fprintf(stderr, "ERROR: Bad server-port value \"%s\"\n", value);
+      return nullptr;
+    }
+    port = static_cast<int>(parsed);
+  }
+
+  pappl_system_t* system =
+      papplSystemCreate(PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE, kAppName, port,
+                        "_print,_universal", spool_dir.c_str(), log_file.c_str(),
+                        LogLevel(option("log-level")), nullptr, false);
+  if (system == nullptr) {
+    fprintf(stderr, "ERROR: Unable to create the printer application\n");
+    return nullptr;
+  }
+  const char* listen = option("listen-hostname");
+  if (!papplSystemAddListeners(system, listen != nullptr ? listen : "localhost")) {
+    fprintf(stderr, "ERROR: Unable to listen on %s, port %d\n",
+            listen != nullptr ? listen : "localhost", port);
+    papplSystemDelete(system);
+    return nullptr;
+  }
+
+  const std::span<pappl_pr_driver_t> drivers = Drivers();
+  papplSystemSetPrinterDrivers(system, static_cast<int>(drivers.size()), drivers.data(), nullptr,
+                               nullptr, DriverCallback, nullptr);
+  papplSystemAddStringsData(system, "/zova-en.strings", "en", VendorStrings().c_str());
+  AddGhostscriptFilters(system);
+  StartJobOrderTimer(system);
+
+  // The state file lives where we were told, also for root, whose default
+  // PAPPL would otherwise put under /var/lib.
+  static std::string state_file;
+  state_file = state_dir + "/" + kAppName + ".state";
+  papplSystemLoadState(system, state_file.c_str());
+  papplSystemSetSaveCallback(system, SaveState, state_file.data());
+  return system;
+}
+
+}  // namespace zova::app

@@ -1,0 +1,22 @@
+// The PAPPL system of the printer application: where it keeps its state,
+// spool and log, where it listens, and what it prints.
+#pragma once
+
+#include <pappl/pappl.h>
+
+namespace zova::app {
+
+inline constexpr const char* kAppName = "zova-printer-app";
+
+// papplMainloop's system callback. Server options (-o NAME=VALUE):
+//   state-directory  the state file, and the spool and log unless given
+//                    (default $XDG_STATE_HOME/zova-printer-app, or
+//                    ~/.local/state/zova-printer-app; /var/lib/... for root)
+//   spool-directory  the job files (default STATE/spool)
+//   log-file         the log, "-" for standard error (default STATE/zova-printer-app.log)
+//   log-level        fatal, error, warn (default), info or debug
+//   listen-hostname  the address to listen on (default localhost)
+//   server-port      the IPP port (default 8000 + uid % 1000)
+pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* data);
+
+}  // namespace zova::app

@@ -1,0 +1,35 @@
+// A stdio stream over a PAPPL device, so that the output routines, which
+// write to a FILE*, print through papplDeviceWrite.
+#pragma once
+
+#include <pappl/pappl.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace zova::app {
+
+class DeviceStream {
+ public:
+  // Null stream() when the stream cannot be made (out of memory).
+  explicit DeviceStream(pappl_device_t* device);
+  ~DeviceStream();
+  DeviceStream(const DeviceStream&) = delete;
+  DeviceStream& operator=(const DeviceStream&) = delete;
+
+  FILE* stream() const { return stream_; }
+  // Whether any write to the device failed: the printer has not got
+  // everything, so the job must not count as printed.
+  bool failed() const { return failed_; }
+  // Flushes the stream and the device; false when anything failed.
+  bool Flush();
+
+ private:
+  static ssize_t Write(void* cookie, const char* data, size_t size);
+
+  pappl_device_t* device_;
+  FILE* stream_ = nullptr;
+  bool failed_ = false;
+};
+
+}  // namespace zova::app

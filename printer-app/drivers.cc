@@ -1,0 +1,121 @@
+#include "drivers.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "dotmatrix/printer_models.h"
+#include "raster_callbacks.h"
+#include "vendor_options.h"
+
+namespace zova::app {
+namespace {
+
+// Four of the five resolutions the printer has, PAPPL's limit. 240 dpi is
+// left out: PAPPL maps print-quality draft, normal and high to the first,
+// the middle (index 2) and the last resolution, so 60, 120, 180, 360 gives
+// draft 60 (the PPD's draft), normal 180 (the default) and high 360, where
+// dropping 120 would make 240 the normal quality. 240 dpi is also the
+// slowest mode, two passes per band, unidirectional.
+constexpr int kResolutions[] = {60, 120, 180, 360};
+constexpr int kDefaultResolution = 180;
+
+// The PPD's sizes: cut sheets, the continuous forms, the passbooks, and any
+// size from a 3 inch square to a 15 x 22 inch form.
+constexpr const char* kMedia[] = {
+    "iso_a4_210x297mm",           "na_letter_8.5x11in",         "na_legal_8.5x14in",
+    "iso_a5_148x210mm",           "custom_9.5x11in_9.5x11in",   "custom_15x11in_15x11in",
+    "custom_140x180mm_140x180mm", "custom_180x140mm_180x140mm", "iso_b6_125x176mm",
+    "custom_min_3x3in",           "custom_max_15x22in",
+};
+constexpr const char* kDefaultMedia = "iso_a4_210x297mm";
+// Passbooks and forms go in by hand at the front, or on the tractor.
+constexpr const char* kSources[] = {"manual", "tractor"};
+
+std::vector<pappl_pr_driver_t> MakeDrivers() {
+  std::vector<pappl_pr_driver_t> drivers;
+  for (const PrinterModel& model : kPrinterModels) {
+    // The table's names are string literals, so their data ends in a NUL.
+    drivers.push_back({model.driverName.data(), model.name.data(), nullptr, nullptr});
+  }
+  return drivers;
+}
+
+void SetMedia(pappl_pr_driver_data_t* data) {
+  data->num_media = static_cast<int>(std::size(kMedia));
+  for (size_t i = 0; i < std::size(kMedia); ++i) data->media[i] = kMedia[i];
+  data->num_source = static_cast<int>(std::size(kSources));
+  const pwg_media_t* pwg = pwgMediaForPWG(kDefaultMedia);
+  for (size_t i = 0; i < std::size(kSources); ++i) {
+    data->source[i] = kSources[i];
+    pappl_media_col_t& ready = data->media_ready[i];
+    // No margins: what a document puts at a spot of a form lands there.
+    ready = {};
+    snprintf(ready.size_name, sizeof ready.size_name, "%s", kDefaultMedia);
+    snprintf(ready.source, sizeof ready.source, "%s", kSources[i]);
+    snprintf(ready.type, sizeof ready.type, "%s", "stationery");
+    ready.size_width = pwg->width;
+    ready.size_length = pwg->length;
+  }
+  data->media_default = data->media_ready[0];
+  data->num_type = 1;
+  data->type[0] = "stationery";
+  data->borderless = true;
+  data->left_right = 0;
+  data->bottom_top = 0;
+}
+
+}  // namespace
+
+std::span<pappl_pr_driver_t> Drivers() {
+  static std::vector<pappl_pr_driver_t> drivers = MakeDrivers();
+  return drivers;
+}
+
+bool DriverCallback(pappl_system_t* system, const char* driver_name, const char* /*device_uri*/,
+                    const char* /*device_id*/, pappl_pr_driver_data_t* data, ipp_t** attrs,
+                    void* /*cbdata*/) {
+  const PrinterModel* model = ModelFromDriverName(driver_name);
+  if (model == nullptr) {
+    papplLog(system, PAPPL_LOGLEVEL_ERROR, "Unknown driver '%s'.", driver_name);
+    return false;
+  }
+  SetRasterCallbacks(data);
+  data->extension = const_cast<PrinterModel*>(model);
+  snprintf(data->make_and_model, sizeof data->make_and_model, "%.*s",
+           static_cast<int>(model->name.size()), model->name.data());
+  data->format = kRawFormat;
+  data->ppm = 1;
+  data->kind = PAPPL_KIND_DOCUMENT;
+  data->orient_default = IPP_ORIENT_NONE;
+  data->quality_default = IPP_QUALITY_NORMAL;
+  data->scaling_default = PAPPL_SCALING_AUTO;
+  data->content_default = PAPPL_CONTENT_AUTO;
+  // Contone only: the driver classifies pages and halftones pictures itself,
+  // so PAPPL must not dither.
+  data->raster_types = PAPPL_PWG_RASTER_TYPE_SRGB_8 | PAPPL_PWG_RASTER_TYPE_SGRAY_8;
+  data->force_raster_type = PAPPL_PWG_RASTER_TYPE_NONE;
+  data->color_supported =
+      PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_COLOR | PAPPL_COLOR_MODE_MONOCHROME;
+  data->color_default = PAPPL_COLOR_MODE_AUTO;
+  data->sides_supported = PAPPL_SIDES_ONE_SIDED;
+  data->sides_default = PAPPL_SIDES_ONE_SIDED;
+  data->duplex = PAPPL_DUPLEX_NONE;
+
+  data->num_resolution = static_cast<int>(std::size(kResolutions));
+  for (size_t i = 0; i < std::size(kResolutions); ++i) {
+    data->x_resolution[i] = kResolutions[i];
+    data->y_resolution[i] = kResolutions[i];
+  }
+  data->x_default = data->y_default = kDefaultResolution;
+  SetMedia(data);
+
+  data->num_vendor = 0;
+  for (const VendorOption* option : VendorOptions())
+    data->vendor[data->num_vendor++] = option->name;
+  *attrs = ippNew();
+  AddVendorAttributes(*attrs);
+  return true;
+}
+
+}  // namespace zova::app

@@ -1,0 +1,22 @@
+// PDF and PostScript jobs: Ghostscript rasterises each page at the job's
+// resolution and page size, 1:1 without scaling, and the pages go through
+// the same page pipeline as raster jobs.
+#pragma once
+
+#include <pappl/pappl.h>
+
+#include <string>
+#include <vector>
+
+namespace zova::app {
+
+// The Ghostscript command for `file`: 24-bit RGB PPM pages of width x
+// height pixels at xdpi x ydpi on standard output, messages on standard
+// error.
+std::vector<std::string> GhostscriptCommand(const std::string& file, unsigned xdpi, unsigned ydpi,
+                                            unsigned width, unsigned height);
+
+// Registers the filter for application/pdf and application/postscript.
+void AddGhostscriptFilters(pappl_system_t* system);
+
+}  // namespace zova::app

@@ -1,0 +1,81 @@
+#include "raster_callbacks.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "app_job.h"
+#include "job/file_descriptor.h"
+
+namespace zova::app {
+namespace {
+
+AppJob* JobOf(pappl_job_t* job) { return static_cast<AppJob*>(papplJobGetData(job)); }
+
+bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+  auto* app = new AppJob(job, options, device);
+  papplJobSetData(job, app);
+  return app->Start();
+}
+
+bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* /*device*/,
+               unsigned /*page*/) {
+  return JobOf(job)->StartPage(options->header, RowFormatOf(options->header));
+}
+
+bool WriteLine(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* /*device*/,
+               unsigned /*y*/, const unsigned char* line) {
+  return JobOf(job)->WriteRow(line);
+}
+
+bool EndPage(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* /*device*/,
+             unsigned /*page*/) {
+  return JobOf(job)->EndPage();
+}
+
+bool EndJob(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* /*device*/) {
+  AppJob* app = JobOf(job);
+  papplJobSetData(job, nullptr);
+  const bool ok = app->Finish();
+  delete app;
+  return ok;
+}
+
+// A raw job is already the printer's stream: it goes out whole, in its turn.
+bool PrintRawFile(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+  AppJob app(job, options, device);
+  if (!app.Start(/*raw=*/true)) return false;
+  if (app.repeat()) return true;
+  FileDescriptor file(open(papplJobGetFilename(job), O_RDONLY | O_CLOEXEC));
+  if (!file.valid()) {
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to open the job file: %s", strerror(errno));
+    return false;
+  }
+  char buffer[64 * 1024];
+  ssize_t n = 0;
+  while (!app.canceled() && (n = read(file.get(), buffer, sizeof buffer)) != 0) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to read the job file: %s", strerror(errno));
+      return false;
+    }
+    if (!app.WriteRaw(buffer, static_cast<size_t>(n))) return false;
+  }
+  if (!app.canceled()) papplJobSetImpressionsCompleted(job, 1);
+  return app.Finish();
+}
+
+}  // namespace
+
+void SetRasterCallbacks(pappl_pr_driver_data_t* data) {
+  data->rstartjob_cb = StartJob;
+  data->rstartpage_cb = StartPage;
+  data->rwriteline_cb = WriteLine;
+  data->rendpage_cb = EndPage;
+  data->rendjob_cb = EndJob;
+  data->printfile_cb = PrintRawFile;
+}
+
+}  // namespace zova::app

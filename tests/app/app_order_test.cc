@@ -1,0 +1,135 @@
+// Jobs against the printer application's ordering and cancel handling: a
+// burst prints one job at a time in submission order, and a cancelled job
+// ends its page and leaves no spool file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "app/app_test_fixture.h"
+#include "preview/stream_decoder.h"
+#include "support/memory_sink.h"
+
+namespace zova::test {
+namespace {
+
+using namespace std::chrono_literals;
+using preview::DecodedStream;
+using preview::DecodeStream;
+
+class AppOrderTest : public AppTest {};
+
+TEST_F(AppOrderTest, BurstPrintsWholeJobsInSubmissionOrder) {
+  AddPrinter("burst", "zova-qrt");
+  constexpr int kJobs = 8;
+  const cups_page_header2_t h = PwgHeader("iso_b6_125x176mm", 180);
+  std::vector<std::string> files;
+  std::vector<std::vector<uint8_t>> expected;
+  for (int i = 0; i < kJobs; ++i) {
+    // Pictures and text pages, each different.
+    const ReferencePage page = i % 3 == 0 ? PhotoPage(h) : TextPage(h, 100 + i);
+    files.push_back(TempFile("burst-" + std::to_string(i) + ".png"));
+    ASSERT_TRUE(WritePng(files.back(), page.image, 180));
+    std::string error;
+    expected.push_back(FilterStream({page}, "LQ", PpdPath("zovaqrt.ppd"), &error));
+    ASSERT_FALSE(expected.back().empty()) << error;
+  }
+
+  // Four clients at once, two jobs each: PAPPL starts jobs side by side
+  // and picks among many pending ones. The job ID says which came first.
+  std::filesystem::remove(app_->Output("burst"));
+  std::vector<std::pair<int, int>> submitted;  // job ID, document
+  std::mutex submitted_mutex;
+  std::vector<std::thread> clients;
+  for (int c = 0; c < 4; ++c) {
+    clients.emplace_back([&, c] {
+      for (int i = c; i < kJobs; i += 4) {
+        const IppJob job = app_->Print("burst", files[static_cast<size_t>(i)], "image/png",
+                                       {"media=iso_b6_125x176mm"});
+        const std::lock_guard lock(submitted_mutex);
+        submitted.emplace_back(job.id, i);
+      }
+    });
+  }
+  for (std::thread& client : clients) client.join();
+  std::sort(submitted.begin(), submitted.end());
+  ASSERT_EQ(submitted.size(), size_t{kJobs});
+  for (const auto& [id, document] : submitted) {
+    ASSERT_GT(id, 0) << "document " << document << " was refused";
+    EXPECT_EQ(app_->WaitForJobEnd("burst", id, kJobTimeout), kJobCompleted) << "job " << id;
+  }
+
+  // The device file must hold the jobs' streams one after the other in the
+  // order of their IDs, each whole.
+  const std::vector<uint8_t> output = ReadBytes(app_->Output("burst"));
+  size_t at = 0;
+  for (const auto& [id, document] : submitted) {
+    SCOPED_TRACE("job " + std::to_string(id));
+    const std::vector<uint8_t>& stream = expected[static_cast<size_t>(document)];
+    ASSERT_LE(at + stream.size(), output.size());
+    EXPECT_TRUE(std::equal(stream.begin(), stream.end(), output.begin() + static_cast<long>(at)))
+        << "not the stream of document " << document << " at byte " << at;
+    at += stream.size();
+  }
+  EXPECT_EQ(at, output.size()) << "bytes after the last job";
+}
+
+// A PostScript document of `pages` pages of text.
+void WriteLongDocument(const std::string& path, int pages) {
+  std::ofstream ps(path);
+  ps << "%!PS\n/Courier findfont 11 scalefont setfont\n";
+  for (int p = 1; p <= pages; ++p) {
+    for (int line = 0; line < 60; ++line) {
+      ps << "40 " << 800 - 12 * line << " moveto (Page " << p << " line " << line
+         << ": the quick brown fox jumps over the lazy dog) show\n";
+    }
+    ps << "showpage\n";
+  }
+}
+
+int ImpressionsCompleted(const PrivateApp& app, const std::string& printer, int job) {
+  const std::vector<std::string> done =
+      app.JobAttributes(printer, job)["job-impressions-completed"];
+  return done.empty() ? -1 : atoi(done[0].c_str());
+}
+
+TEST_F(AppOrderTest, CancelledJobEndsItsPageAndLeavesNoSpoolFile) {
+  AddPrinter("cancel", "zova-qrt");
+  const std::string doc = TempFile("long.ps");
+  WriteLongDocument(doc, 40);
+  std::filesystem::remove(app_->Output("cancel"));
+  const IppJob job = app_->Print("cancel", doc, "application/postscript");
+  ASSERT_GT(job.id, 0) << job.error;
+
+  bool printing = false;
+  for (auto waited = 0ms; !printing && waited < kJobTimeout; waited += 50ms) {
+    printing = ImpressionsCompleted(*app_, "cancel", job.id) >= 1;
+    if (!printing) std::this_thread::sleep_for(50ms);
+  }
+  ASSERT_TRUE(printing) << app_->Log();
+  ASSERT_TRUE(app_->CancelJob("cancel", job.id));
+  EXPECT_EQ(app_->WaitForJobEnd("cancel", job.id, kJobTimeout), kJobCanceled);
+
+  // PAPPL reports the cancel when the job's thread is done: the page has
+  // been ended and the job end written.
+  const std::vector<uint8_t> bytes = ReadBytes(app_->Output("cancel"));
+  const DecodedStream stream = DecodeStream(bytes);
+  ASSERT_FALSE(stream.error) << "byte " << stream.error->offset << ": " << stream.error->message;
+  ASSERT_GE(stream.pages.size(), 1u);
+  EXPECT_LT(stream.pages.size(), 40u) << "the job ran to its end before the cancel";
+  EXPECT_EQ(zova::testing::Hex({bytes.end() - 3, bytes.end()}), "0C 1B 40");
+
+  const std::string printer_id = app_->PrinterAttributes("cancel")["printer-id"].at(0);
+  const std::string prefix =
+      "nfet" + std::to_string(app_->pid()) + "-" + printer_id + "-" + std::to_string(job.id) + "_";
+  for (const std::filesystem::directory_entry& entry :
+       std::filesystem::directory_iterator("/tmp")) {
+    EXPECT_NE(entry.path().filename().string().rfind(prefix, 0), 0u)
+        << "spool file left behind: " << entry.path();
+  }
+}
+
+}  // namespace
+}  // namespace zova::test

@@ -1,0 +1,156 @@
+// Jobs through the printer application's own server: every document type it
+// takes must come out as exactly the stream rastertozova prints for the same
+// raster, and its options must reach the printer.
+#include <gtest/gtest.h>
+
+#include "app/app_test_fixture.h"
+#include "ghostscript_filter.h"
+#include "preview/stream_decoder.h"
+#include "support/run_program.h"
+
+namespace zova::test {
+namespace {
+
+using preview::DecodedStream;
+using preview::DecodeStream;
+
+constexpr const char* kPassbook = "iso_b6_125x176mm";
+
+class AppPrintTest : public AppTest {
+ protected:
+  void SetUp() override {
+    AddPrinter("zova", "zova-qrt");
+    AddPrinter("zovaoki", "zova-qrt-okidata");
+  }
+
+  // The job's stream must decode and equal the filter's for the same pages.
+  void ExpectFilterStream(const std::vector<uint8_t>& stream,
+                          const std::vector<ReferencePage>& pages, const std::string& command_set,
+                          const char* ppd) {
+    const DecodedStream decoded = DecodeStream(stream);
+    ASSERT_FALSE(decoded.error) << "byte " << decoded.error->offset << ": "
+                                << decoded.error->message;
+    EXPECT_EQ(decoded.pages.size(), pages.size());
+    std::string error;
+    const std::vector<uint8_t> expected = FilterStream(pages, command_set, PpdPath(ppd), &error);
+    ASSERT_FALSE(expected.empty()) << error;
+    EXPECT_TRUE(stream == expected)
+        << "the app wrote " << stream.size() << " bytes, the filter " << expected.size();
+  }
+};
+
+TEST_F(AppPrintTest, PwgRasterPrintsAsTheFilterDoes) {
+  const cups_page_header2_t h = PwgHeader(kPassbook, 180);
+  const std::vector<ReferencePage> pages = {TextPage(h, 1), PhotoPage(h)};
+  const std::string file = TempFile("pages.pwg");
+  ASSERT_TRUE(WritePwgRaster(file, pages));
+  ExpectFilterStream(PrintJob("zova", file, "image/pwg-raster"), pages, "LQ", "zovaqrt.ppd");
+}
+
+TEST_F(AppPrintTest, GreyPwgRasterPrintsAsItsRgbExpansion) {
+  // 360 dpi text, printed at 180 by merging pixel pairs, on the OKIDATA model.
+  ReferencePage page = TextPage(PwgHeader(kPassbook, 360), 2);
+  Image grey = page.image;
+  grey.channels = 1;
+  grey.pixels.clear();
+  for (size_t i = 0; i < page.image.pixels.size(); i += 3)
+    grey.pixels.push_back(page.image.pixels[i]);
+  ReferencePage grey_page = page;
+  grey_page.image = grey;
+  const std::string file = TempFile("grey.pwg");
+  ASSERT_TRUE(WritePwgRaster(file, {grey_page}));
+  ExpectFilterStream(PrintJob("zovaoki", file, "image/pwg-raster"), {page}, "LQ", "zovaqrto.ppd");
+}
+
+TEST_F(AppPrintTest, PngAndJpegPrintPixelForPixel) {
+  // Images of the page's size at the printer's resolution print 1:1.
+  const cups_page_header2_t h = PwgHeader(kPassbook, 180);
+  const ReferencePage photo = PhotoPage(h);
+  const std::string png = TempFile("photo.png");
+  ASSERT_TRUE(WritePng(png, photo.image, 180));
+  ExpectFilterStream(PrintJob("zova", png, "image/png", {"media=" + std::string(kPassbook)}),
+                     {photo}, "LQ", "zovaqrt.ppd");
+
+  // A grey JPEG prints as the image a decoder makes of it.
+  ReferencePage text = TextPage(h, 3);
+  Image grey{text.image.width, text.image.height, 1, {}};
+  for (size_t i = 0; i < text.image.pixels.size(); i += 3)
+    grey.pixels.push_back(text.image.pixels[i]);
+  const std::string jpeg = TempFile("text.jpg");
+  ASSERT_TRUE(WriteJpeg(jpeg, grey, 180));
+  ASSERT_TRUE(ReadJpeg(jpeg, &text.image));
+  ExpectFilterStream(PrintJob("zova", jpeg, "image/jpeg", {"media=" + std::string(kPassbook)}),
+                     {text}, "LQ", "zovaqrt.ppd");
+}
+
+TEST_F(AppPrintTest, PdfPrintsAsItsGhostscriptRaster) {
+  // Rasterised the way the app's filter does it, then the real filter.
+  const cups_page_header2_t h = PwgHeader("iso_a4_210x297mm", 120);
+  std::vector<std::string> gs = app::GhostscriptCommand(
+      ZOVA_SAMPLE_PDF, h.HWResolution[0], h.HWResolution[1], h.cupsWidth, h.cupsHeight);
+  gs[0] = ZOVA_GS;
+  const testing::ProgramResult raster = testing::RunProgram(gs);
+  ASSERT_EQ(raster.status, 0) << raster.err;
+  std::vector<ReferencePage> pages;
+  for (Image& image : SplitPpm(raster.out)) {
+    ReferencePage page;
+    page.image = std::move(image);
+    page.dpi[0] = page.dpi[1] = 120;
+    page.pageSize[0] = h.PageSize[0];
+    page.pageSize[1] = h.PageSize[1];
+    pages.push_back(std::move(page));
+  }
+  ASSERT_EQ(pages.size(), 2u) << "the sample has a text page and a picture page";
+  ExpectFilterStream(PrintJob("zova", ZOVA_SAMPLE_PDF, "application/pdf",
+                              {"printer-resolution=120x120dpi", "zova-command-set=native"}),
+                     pages, "Native", "zovaqrt.ppd");
+}
+
+TEST_F(AppPrintTest, CommandSetPerJobAndAsThePrintersDefault) {
+  AddPrinter("zovadefault", "zova-qrt");
+  const cups_page_header2_t h = PwgHeader(kPassbook, 180);
+  const std::vector<ReferencePage> pages = {TextPage(h, 4)};
+  const std::string png = TempFile("text.png");
+  ASSERT_TRUE(WritePng(png, pages[0].image, 180));
+  const std::string media = "media=" + std::string(kPassbook);
+
+  ExpectFilterStream(PrintJob("zovadefault", png, "image/png", {media, "zova-command-set=native"}),
+                     pages, "Native", "zovaqrt.ppd");
+  // The printer's default reaches jobs that do not ask.
+  std::string error;
+  ASSERT_TRUE(
+      app_->SetPrinterAttributes("zovadefault", {"zova-command-set-default=native"}, &error))
+      << error;
+  EXPECT_EQ(app_->PrinterAttributes("zovadefault")["zova-command-set-default"],
+            std::vector<std::string>{"native"});
+  ExpectFilterStream(PrintJob("zovadefault", png, "image/png", {media}), pages, "Native",
+                     "zovaqrt.ppd");
+  // A job's own choice wins over the default.
+  ExpectFilterStream(PrintJob("zovadefault", png, "image/png", {media, "zova-command-set=lq"}),
+                     pages, "LQ", "zovaqrt.ppd");
+}
+
+TEST_F(AppPrintTest, PrinterOffersTheDriversChoices) {
+  auto attributes = app_->PrinterAttributes("zovaoki");
+  EXPECT_EQ(attributes["printer-make-and-model"], std::vector<std::string>{"ZOVA-QRT OKIDATA"});
+  EXPECT_EQ(attributes["printer-resolution-supported"],
+            (std::vector<std::string>{"60x60dpi", "120x120dpi", "180x180dpi", "360x360dpi"}));
+  EXPECT_EQ(attributes["printer-resolution-default"], std::vector<std::string>{"180x180dpi"});
+  EXPECT_EQ(attributes["media-default"], std::vector<std::string>{"iso_a4_210x297mm"});
+  EXPECT_EQ(attributes["media-supported"],
+            (std::vector<std::string>{"iso_a4_210x297mm", "na_letter_8.5x11in", "na_legal_8.5x14in",
+                                      "iso_a5_148x210mm", "custom_9.5x11in_9.5x11in",
+                                      "custom_15x11in_15x11in", "custom_140x180mm_140x180mm",
+                                      "custom_180x140mm_180x140mm", "iso_b6_125x176mm",
+                                      "custom_min_3x3in", "custom_max_15x22in"}));
+  EXPECT_EQ(attributes["zova-command-set-supported"], (std::vector<std::string>{"lq", "native"}));
+  EXPECT_EQ(attributes["zova-command-set-default"], std::vector<std::string>{"lq"});
+  const std::vector<std::string>& formats = attributes["document-format-supported"];
+  for (const char* format : {"application/pdf", "application/postscript", "image/pwg-raster",
+                             "image/urf", "image/png", "image/jpeg"}) {
+    EXPECT_NE(std::find(formats.begin(), formats.end(), format), formats.end()) << format;
+  }
+}
+
+}  // namespace
+}  // namespace zova::test

@@ -1,0 +1,263 @@
+#include "app/private_app.h"
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+namespace zova::test {
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct HttpCloser {
+  void operator()(http_t* http) const { httpClose(http); }
+};
+
+// A port on 127.0.0.1 that nothing listens on now.
+int FreePort() {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return 0;
+  sockaddr_in addr = {};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  int port = 0;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
+    port = ntohs(addr.sin_port);
+  }
+  close(fd);
+  return port;
+}
+
+// NAME=VALUE as an IPP attribute of the group: a resolution, an integer or
+// a keyword, by the look of the value.
+void AddAttribute(ipp_t* ipp, ipp_tag_t group, const std::string& text) {
+  const size_t eq = text.find('=');
+  const std::string name = text.substr(0, eq);
+  const std::string value = text.substr(eq + 1);
+  int x = 0, y = 0;
+  char unit[4] = {};
+  if (sscanf(value.c_str(), "%dx%d%3s", &x, &y, unit) == 3 && strcmp(unit, "dpi") == 0) {
+    ippAddResolution(ipp, group, name.c_str(), IPP_RES_PER_INCH, x, y);
+  } else if (!value.empty() && value.find_first_not_of("0123456789") == std::string::npos) {
+    ippAddInteger(ipp, group, IPP_TAG_INTEGER, name.c_str(), atoi(value.c_str()));
+  } else {
+    ippAddString(ipp, group, IPP_TAG_KEYWORD, name.c_str(), nullptr, value.c_str());
+  }
+}
+
+// A request to `uri` with the operation attributes every request carries;
+// job or printer attributes follow them.
+ipp_t* NewRequest(ipp_op_t op, const std::string& uri) {
+  ipp_t* request = ippNewRequest(op);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI,
+               op == IPP_OP_GET_SYSTEM_ATTRIBUTES ? "system-uri" : "printer-uri", nullptr,
+               uri.c_str());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  return request;
+}
+
+}  // namespace
+
+std::unique_ptr<PrivateApp> PrivateApp::Start(std::string* error) {
+  char pattern[] = "/tmp/zova-app-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) {
+    *error = std::string("mkdtemp: ") + strerror(errno);
+    return nullptr;
+  }
+  std::unique_ptr<PrivateApp> app(new PrivateApp(pattern, FreePort()));
+  if (app->port_ == 0) {
+    *error = "no free port on 127.0.0.1";
+    return nullptr;
+  }
+  if (!app->Launch(error)) return nullptr;
+  return app;
+}
+
+bool PrivateApp::Launch(std::string* error) {
+  fs::create_directories(dir_ / "out");
+  const int log_fd =
+      open((dir_ / "server.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const std::string d = dir_.string();
+  pid_ = Spawn({ZOVA_PRINTER_APP, "server", "-o", "state-directory=" + d + "/state", "-o",
+                "log-file=" + d + "/app.log", "-o", "log-level=debug", "-o",
+                "listen-hostname=127.0.0.1", "-o", "server-port=" + std::to_string(port_)},
+               {"ZOVA_HALFTONE_TOOL=" ZOVA_HALFTONE_TOOL, "TMPDIR=" + d}, log_fd);
+  close(log_fd);
+  if (pid_ < 0) {
+    *error = std::string("fork: ") + strerror(errno);
+    return false;
+  }
+  for (auto waited = 0ms; waited < 30s; waited += 100ms) {
+    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+      pid_ = -1;
+      *error = "zova-printer-app exited at start:\n" + ReadFile(dir_ / "server.out") + Log();
+      return false;
+    }
+    ipp_t* request = NewRequest(IPP_OP_GET_SYSTEM_ATTRIBUTES, SystemUri());
+    if (const auto response = Request(request, "/ipp/system");
+        response && ippGetStatusCode(response.get()) == IPP_STATUS_OK) {
+      return true;
+    }
+    std::this_thread::sleep_for(100ms);
+  }
+  *error = "zova-printer-app did not answer on port " + std::to_string(port_);
+  return false;
+}
+
+void PrivateApp::Stop() { StopProcess(&pid_, 20s); }
+
+PrivateApp::~PrivateApp() {
+  Stop();
+  // ZOVA_KEEP_TEST_DIRS=1 keeps the state, log and output for a look.
+  if (const char* keep = getenv("ZOVA_KEEP_TEST_DIRS"); keep != nullptr && *keep == '1') return;
+  std::error_code ec;
+  fs::remove_all(dir_, ec);
+}
+
+std::string PrivateApp::SystemUri() const {
+  return "ipp://127.0.0.1:" + std::to_string(port_) + "/ipp/system";
+}
+
+std::string PrivateApp::PrinterUri(const std::string& printer) const {
+  return "ipp://127.0.0.1:" + std::to_string(port_) + "/ipp/print/" + printer;
+}
+
+fs::path PrivateApp::Output(const std::string& printer) const {
+  return dir_ / "out" / (printer + ".prn");
+}
+
+CommandResult PrivateApp::Command(const std::vector<std::string>& args) const {
+  std::vector<std::string> argv = {ZOVA_PRINTER_APP};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return RunCommand(argv, {"TMPDIR=" + dir_.string()});
+}
+
+bool PrivateApp::AddPrinter(const std::string& printer, const std::string& driver,
+                            std::string* error) const {
+  // PAPPL takes a file device only when it can write the file already.
+  std::ofstream(Output(printer)).flush();
+  const CommandResult added = Command({"add", "-u", SystemUri(), "-d", printer, "-m", driver, "-v",
+                                       "file://" + Output(printer).string()});
+  if (added.status != 0) *error = "zova-printer-app add: " + added.output;
+  return added.status == 0;
+}
+
+std::unique_ptr<ipp_t, IppDeleter> PrivateApp::Request(ipp_t* request, const std::string& resource,
+                                                       const std::string& file) const {
+  std::unique_ptr<http_t, HttpCloser> http(
+      httpConnect2("127.0.0.1", port_, nullptr, AF_INET, HTTP_ENCRYPTION_NEVER, 1, 10000, nullptr));
+  if (!http) {
+    ippDelete(request);
+    return nullptr;
+  }
+  return std::unique_ptr<ipp_t, IppDeleter>(cupsDoFileRequest(
+      http.get(), request, resource.c_str(), file.empty() ? nullptr : file.c_str()));
+}
+
+IppJob PrivateApp::Print(const std::string& printer, const std::string& file,
+                         const std::string& format,
+                         const std::vector<std::string>& attributes) const {
+  ipp_t* request = NewRequest(IPP_OP_PRINT_JOB, PrinterUri(printer));
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr,
+               format.c_str());
+  for (const std::string& a : attributes) AddAttribute(request, IPP_TAG_JOB, a);
+  const auto response = Request(request, "/ipp/print/" + printer, file);
+  IppJob job;
+  if (!response) {
+    job.error = cupsLastErrorString();
+    return job;
+  }
+  if (ippGetStatusCode(response.get()) > IPP_STATUS_OK_CONFLICTING) {
+    job.error = ippErrorString(ippGetStatusCode(response.get()));
+    return job;
+  }
+  if (ipp_attribute_t* id = ippFindAttribute(response.get(), "job-id", IPP_TAG_INTEGER)) {
+    job.id = ippGetInteger(id, 0);
+  }
+  return job;
+}
+
+bool PrivateApp::SetPrinterAttributes(const std::string& printer,
+                                      const std::vector<std::string>& attributes,
+                                      std::string* error) const {
+  ipp_t* request = NewRequest(IPP_OP_SET_PRINTER_ATTRIBUTES, PrinterUri(printer));
+  for (const std::string& a : attributes) AddAttribute(request, IPP_TAG_PRINTER, a);
+  const auto response = Request(request, "/ipp/print/" + printer);
+  if (!response || ippGetStatusCode(response.get()) != IPP_STATUS_OK) {
+    *error = cupsLastErrorString();
+    return false;
+  }
+  return true;
+}
+
+bool PrivateApp::CancelJob(const std::string& printer, int job) const {
+  ipp_t* request = NewRequest(IPP_OP_CANCEL_JOB, PrinterUri(printer));
+  ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", job);
+  const auto response = Request(request, "/ipp/print/" + printer);
+  return response && ippGetStatusCode(response.get()) == IPP_STATUS_OK;
+}
+
+int PrivateApp::JobState(const std::string& printer, int job) const {
+  const std::vector<std::string> state = JobAttributes(printer, job)["job-state"];
+  return state.empty() ? 0 : atoi(state[0].c_str());
+}
+
+int PrivateApp::WaitForJobEnd(const std::string& printer, int job,
+                              std::chrono::seconds timeout) const {
+  int state = 0;
+  for (auto waited = 0ms; waited < timeout; waited += 100ms) {
+    state = JobState(printer, job);
+    if (state >= kJobCanceled) return state;
+    std::this_thread::sleep_for(100ms);
+  }
+  return state;
+}
+
+namespace {
+
+std::map<std::string, std::vector<std::string>> AttributeMap(const ipp_t* response) {
+  std::map<std::string, std::vector<std::string>> attributes;
+  for (ipp_attribute_t* a = ippFirstAttribute(const_cast<ipp_t*>(response)); a != nullptr;
+       a = ippNextAttribute(const_cast<ipp_t*>(response))) {
+    if (ippGetName(a) == nullptr) continue;
+    std::vector<std::string>& values = attributes[ippGetName(a)];
+    for (int i = 0; i < ippGetCount(a); ++i) {
+      if (const std::string value = IppValue(a, i); !value.empty()) values.push_back(value);
+    }
+  }
+  return attributes;
+}
+
+}  // namespace
+
+std::map<std::string, std::vector<std::string>> PrivateApp::JobAttributes(
+    const std::string& printer, int job) const {
+  ipp_t* request = NewRequest(IPP_OP_GET_JOB_ATTRIBUTES, PrinterUri(printer));
+  ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", job);
+  const auto response = Request(request, "/ipp/print/" + printer);
+  return response ? AttributeMap(response.get())
+                  : std::map<std::string, std::vector<std::string>>{};
+}
+
+std::map<std::string, std::vector<std::string>> PrivateApp::PrinterAttributes(
+    const std::string& printer) const {
+  const auto response = Request(NewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, PrinterUri(printer)),
+                                "/ipp/print/" + printer);
+  return response ? AttributeMap(response.get())
+                  : std::map<std::string, std::vector<std::string>>{};
+}
+
+}  // namespace zova::test

@@ -1,0 +1,76 @@
+// A zova-printer-app server of the test's own: its state, spool and log in a
+// scratch directory, IPP on a free port of 127.0.0.1, started and stopped by
+// its process ID. Printers print to files in the scratch directory.
+#pragma once
+
+#include <cups/cups.h>
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "integration/private_cupsd.h"
+
+namespace zova::test {
+
+struct IppJob {
+  int id = 0;         // 0 when the job was refused
+  std::string error;  // why, when it was
+};
+
+class PrivateApp {
+ public:
+  // Returns nullptr and a reason when the server does not come up.
+  static std::unique_ptr<PrivateApp> Start(std::string* error);
+  ~PrivateApp();
+  PrivateApp(const PrivateApp&) = delete;
+  PrivateApp& operator=(const PrivateApp&) = delete;
+
+  const std::filesystem::path& dir() const { return dir_; }
+  int port() const { return port_; }
+  pid_t pid() const { return pid_; }
+  std::string SystemUri() const;
+  std::string PrinterUri(const std::string& printer) const;
+  // The stream a printer wrote to its file device.
+  std::filesystem::path Output(const std::string& printer) const;
+  std::string Log() const { return ReadFile(dir_ / "app.log"); }
+
+  // Runs the program's own sub-command against this server.
+  CommandResult Command(const std::vector<std::string>& args) const;
+  // Adds a printer with `driver` that prints to Output(printer).
+  bool AddPrinter(const std::string& printer, const std::string& driver, std::string* error) const;
+
+  // Print-Job with the document and job attributes given as NAME=VALUE
+  // (integers, keywords and resolutions such as 360x360dpi).
+  IppJob Print(const std::string& printer, const std::string& file, const std::string& format,
+               const std::vector<std::string>& attributes = {}) const;
+  // Sets printer attributes, e.g. zova-command-set-default=native.
+  bool SetPrinterAttributes(const std::string& printer, const std::vector<std::string>& attributes,
+                            std::string* error) const;
+  bool CancelJob(const std::string& printer, int job) const;
+  // The job's state (IPP enum), 0 when it cannot be had.
+  int JobState(const std::string& printer, int job) const;
+  int WaitForJobEnd(const std::string& printer, int job, std::chrono::seconds timeout) const;
+  // Attributes as text, as PrivateCupsd gives them.
+  std::map<std::string, std::vector<std::string>> PrinterAttributes(
+      const std::string& printer) const;
+  std::map<std::string, std::vector<std::string>> JobAttributes(const std::string& printer,
+                                                                int job) const;
+
+ private:
+  PrivateApp(std::filesystem::path dir, int port) : dir_(std::move(dir)), port_(port) {}
+  bool Launch(std::string* error);
+  void Stop();
+  std::unique_ptr<ipp_t, IppDeleter> Request(ipp_t* request, const std::string& resource,
+                                             const std::string& file = "") const;
+
+  std::filesystem::path dir_;
+  int port_;
+  pid_t pid_ = -1;
+};
+
+}  // namespace zova::test
