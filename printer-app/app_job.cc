@@ -49,18 +49,17 @@ AppJob::~AppJob() {
 bool AppJob::Start(bool raw) {
   raw_ = raw;
   pappl_printer_t* printer = papplJobGetPrinter(job_);
-  const JobOrder::Admission admission = JobOrder::For(printer).Enter(job_);
   entered_ = true;
-  if (admission == JobOrder::Admission::kRepeat) {
+  if (JobOrder::For(printer).Enter(job_) == JobOrder::Admission::kRepeat) {
     papplLogJob(job_, PAPPL_LOGLEVEL_WARN, "Job already printed by another thread; skipped.");
     repeat_ = true;
     return true;
   }
-  // The job before may have closed the device this job was handed: PAPPL
-  // closes a file device at the end of every job.
+  // PAPPL closes a file device at the end of every job, also under a job
+  // that it started beside it: a file device is opened for this job alone.
+  // Other devices stay open while any job is active.
   const char* uri = papplPrinterGetDeviceURI(printer);
-  if ((admission == JobOrder::Admission::kWaited || device_ == nullptr) && uri != nullptr &&
-      strncmp(uri, "file:", 5) == 0) {
+  if (uri != nullptr && strncmp(uri, "file:", 5) == 0) {
     own_device_.reset(papplDeviceOpen(uri, papplJobGetName(job_), papplLogDevice,
                                       papplPrinterGetSystem(printer)));
     device_ = own_device_.get();
@@ -79,7 +78,7 @@ bool AppJob::Start(bool raw) {
   printer_job_.jobId = SpoolStem(job_);
   printer_job_.halftoneTool = HalftoneTool();
   printer_job_.canceled = [job = job_] { return papplJobIsCanceled(job); };
-  command_set_ = VendorValue(job_, options_, kCommandSetOption) == std::string("native")
+  command_set_ = VendorValue(job_, options_, kCommandSetOption) == "native-commands"
                      ? CommandSetId::kNative
                      : CommandSetId::kLq;
   if (!raw_) Setup(printer_job_.out);

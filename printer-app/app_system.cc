@@ -13,7 +13,6 @@
 #include "drivers.h"
 #include "ghostscript_filter.h"
 #include "job_order.h"
-#include "vendor_options.h"
 
 namespace zova::app {
 namespace {
@@ -107,7 +106,10 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
   const std::span<pappl_pr_driver_t> drivers = Drivers();
   papplSystemSetPrinterDrivers(system, static_cast<int>(drivers.size()), drivers.data(), nullptr,
                                nullptr, DriverCallback, nullptr);
-  papplSystemAddStringsData(system, "/zova-en.strings", "en", VendorStrings().c_str());
+  // No strings file for the option labels: with one, PAPPL 1.3.1 adds
+  // printer-strings-languages-supported to the printer's own attributes at
+  // every Get-Printer-Attributes, so they grow and repeat. The web page
+  // shows the keywords' words capitalised instead.
   AddGhostscriptFilters(system);
   StartJobOrderTimer(system);
 

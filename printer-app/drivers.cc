@@ -23,10 +23,12 @@ constexpr int kDefaultResolution = 180;
 // The PPD's sizes: cut sheets, the continuous forms, the passbooks, and any
 // size from a 3 inch square to a 15 x 22 inch form.
 constexpr const char* kMedia[] = {
-    "iso_a4_210x297mm",           "na_letter_8.5x11in",         "na_legal_8.5x14in",
-    "iso_a5_148x210mm",           "custom_9.5x11in_9.5x11in",   "custom_15x11in_15x11in",
-    "custom_140x180mm_140x180mm", "custom_180x140mm_180x140mm", "iso_b6_125x176mm",
-    "custom_min_3x3in",           "custom_max_15x22in",
+    "iso_a4_210x297mm",          "na_letter_8.5x11in",
+    "na_legal_8.5x14in",         "iso_a5_148x210mm",
+    "custom_80-column_9.5x11in", "custom_136-column_15x11in",
+    "custom_passbook_140x180mm", "custom_passbook-landscape_180x140mm",
+    "iso_b6_125x176mm",          "custom_min_3x3in",
+    "custom_max_15x22in",
 };
 constexpr const char* kDefaultMedia = "iso_a4_210x297mm";
 // Passbooks and forms go in by hand at the front, or on the tractor.
@@ -87,7 +89,8 @@ bool DriverCallback(pappl_system_t* system, const char* driver_name, const char*
   data->format = kRawFormat;
   data->ppm = 1;
   data->kind = PAPPL_KIND_DOCUMENT;
-  data->orient_default = IPP_ORIENT_NONE;
+  // Forms and passbooks go in upright; nothing is turned to fit.
+  data->orient_default = IPP_ORIENT_PORTRAIT;
   data->quality_default = IPP_QUALITY_NORMAL;
   data->scaling_default = PAPPL_SCALING_AUTO;
   data->content_default = PAPPL_CONTENT_AUTO;

@@ -86,7 +86,6 @@ JobOrder::Admission JobOrder::Enter(pappl_job_t* job) {
     return Admission::kRepeat;
   }
   waiting_.insert(id);
-  bool free = true;
   for (;;) {
     // An older job that PAPPL started beside this one has a thread that
     // has not got here yet: it goes first. PAPPL does not say when its jobs
@@ -95,7 +94,6 @@ JobOrder::Admission JobOrder::Enter(pappl_job_t* job) {
     const bool older_started = OlderJobProcessing(printer, id);
     lock.lock();
     if (!older_started && printing_ == 0 && *waiting_.begin() == id) break;
-    free = false;
     turn_.wait_for(lock, kRecheck);
   }
   waiting_.erase(id);
@@ -106,7 +104,7 @@ JobOrder::Admission JobOrder::Enter(pappl_job_t* job) {
     const std::lock_guard balance_lock(balance_mutex_);
     holding_ = true;
   }
-  return free ? Admission::kFirst : Admission::kWaited;
+  return Admission::kTurn;
 }
 
 void JobOrder::Leave(pappl_job_t* job) {

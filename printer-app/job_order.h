@@ -28,9 +28,8 @@ namespace zova::app {
 class JobOrder {
  public:
   enum class Admission {
-    kFirst,   // the printer was free
-    kWaited,  // another job printed first: its end may have closed the device
-    kRepeat,  // this job has been printed already by another thread
+    kTurn,    // the job prints now
+    kRepeat,  // another thread prints or printed this job: this one prints nothing
   };
 
   // The printer's order, made on first use, kept for the program's life.

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "app_job.h"
 #include "job/file_descriptor.h"
@@ -15,9 +16,12 @@ namespace {
 AppJob* JobOf(pappl_job_t* job) { return static_cast<AppJob*>(papplJobGetData(job)); }
 
 bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
-  auto* app = new AppJob(job, options, device);
-  papplJobSetData(job, app);
-  return app->Start();
+  auto app = std::make_unique<AppJob>(job, options, device);
+  // PAPPL calls no rendjob when rstartjob fails: the job ends here, and
+  // gives up the printer on its way out.
+  if (!app->Start()) return false;
+  papplJobSetData(job, app.release());
+  return true;
 }
 
 bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* /*device*/,

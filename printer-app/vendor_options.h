@@ -1,5 +1,6 @@
-// The driver's own job options, as IPP attributes with readable labels for
-// the web page, and how a job's value is found.
+// The driver's own job options, as IPP attributes, and how a job's value is
+// found. Their keywords read well as PAPPL's web page shows them: words
+// capitalised.
 #pragma once
 
 #include <pappl/pappl.h>
@@ -9,15 +10,9 @@
 
 namespace zova::app {
 
-struct VendorChoice {
-  const char* keyword;
-  const char* label;
-};
-
 struct VendorOption {
-  const char* name;  // the IPP attribute; "-default" and "-supported" follow it
-  const char* label;
-  std::span<const VendorChoice> choices;  // the first is the default
+  const char* name;                      // the IPP attribute; "-default" and "-supported" follow it
+  std::span<const char* const> choices;  // keywords; the first is the default
 };
 
 // The command set the printer is switched to.
@@ -29,9 +24,6 @@ std::span<const VendorOption* const> VendorOptions();
 // Adds "NAME-supported" and "NAME-default" of every option to the driver's
 // attributes.
 void AddVendorAttributes(ipp_t* attrs);
-
-// The labels, as a strings file for papplSystemAddStringsData.
-const std::string& VendorStrings();
 
 // The job's value: the job's own, else the printer's default (PAPPL 1.3.1
 // leaves that out of the job's options), else the option's first choice.

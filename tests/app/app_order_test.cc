@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <numeric>
 #include <thread>
 
 #include "app/app_test_fixture.h"
@@ -19,60 +20,106 @@ using namespace std::chrono_literals;
 using preview::DecodedStream;
 using preview::DecodeStream;
 
-class AppOrderTest : public AppTest {};
+class AppOrderTest : public AppTest {
+ protected:
+  static constexpr int kJobs = 8;
+
+  // Eight one-page jobs, pictures and text pages, and what the filter
+  // prints for each.
+  void MakeJobs() {
+    const cups_page_header2_t h = PwgHeader("iso_b6_125x176mm", 180);
+    for (int i = 0; i < kJobs; ++i) {
+      const ReferencePage page = i % 3 == 0 ? PhotoPage(h) : TextPage(h, 100 + i);
+      files_.push_back(TempFile("burst-" + std::to_string(i) + ".png"));
+      ASSERT_TRUE(WritePng(files_.back(), page.image, 180));
+      std::string error;
+      expected_.push_back(FilterStream({page}, "LQ", PpdPath("zovaqrt.ppd"), &error));
+      ASSERT_FALSE(expected_.back().empty()) << error;
+    }
+  }
+
+  IppJob Submit(const std::string& printer, int document) {
+    return app_->Print(printer, files_[static_cast<size_t>(document)], "image/png",
+                       {"media=iso_b6_125x176mm"});
+  }
+
+  void WaitForAll(const std::string& printer, const std::vector<std::pair<int, int>>& jobs) {
+    for (const auto& [id, document] : jobs) {
+      ASSERT_GT(id, 0) << "document " << document << " was refused";
+      EXPECT_EQ(app_->WaitForJobEnd(printer, id, kJobTimeout), kJobCompleted) << "job " << id;
+    }
+  }
+
+  std::vector<std::string> files_;
+  std::vector<std::vector<uint8_t>> expected_;
+};
 
 TEST_F(AppOrderTest, BurstPrintsWholeJobsInSubmissionOrder) {
   AddPrinter("burst", "zova-qrt");
-  constexpr int kJobs = 8;
-  const cups_page_header2_t h = PwgHeader("iso_b6_125x176mm", 180);
-  std::vector<std::string> files;
-  std::vector<std::vector<uint8_t>> expected;
-  for (int i = 0; i < kJobs; ++i) {
-    // Pictures and text pages, each different.
-    const ReferencePage page = i % 3 == 0 ? PhotoPage(h) : TextPage(h, 100 + i);
-    files.push_back(TempFile("burst-" + std::to_string(i) + ".png"));
-    ASSERT_TRUE(WritePng(files.back(), page.image, 180));
-    std::string error;
-    expected.push_back(FilterStream({page}, "LQ", PpdPath("zovaqrt.ppd"), &error));
-    ASSERT_FALSE(expected.back().empty()) << error;
-  }
-
-  // Four clients at once, two jobs each: PAPPL starts jobs side by side
-  // and picks among many pending ones. The job ID says which came first.
+  MakeJobs();
+  // One client, as fast as it can: each job is in when the next is sent, so
+  // job IDs are the submission order. PAPPL alone would print the first job
+  // and then the newest.
   std::filesystem::remove(app_->Output("burst"));
-  std::vector<std::pair<int, int>> submitted;  // job ID, document
-  std::mutex submitted_mutex;
-  std::vector<std::thread> clients;
-  for (int c = 0; c < 4; ++c) {
-    clients.emplace_back([&, c] {
-      for (int i = c; i < kJobs; i += 4) {
-        const IppJob job = app_->Print("burst", files[static_cast<size_t>(i)], "image/png",
-                                       {"media=iso_b6_125x176mm"});
-        const std::lock_guard lock(submitted_mutex);
-        submitted.emplace_back(job.id, i);
-      }
-    });
+  std::vector<std::pair<int, int>> jobs;  // job ID, document
+  for (int i = 0; i < kJobs; ++i) {
+    const IppJob job = Submit("burst", i);
+    ASSERT_GT(job.id, 0) << job.error;
+    jobs.emplace_back(job.id, i);
   }
-  for (std::thread& client : clients) client.join();
-  std::sort(submitted.begin(), submitted.end());
-  ASSERT_EQ(submitted.size(), size_t{kJobs});
-  for (const auto& [id, document] : submitted) {
-    ASSERT_GT(id, 0) << "document " << document << " was refused";
-    EXPECT_EQ(app_->WaitForJobEnd("burst", id, kJobTimeout), kJobCompleted) << "job " << id;
-  }
+  WaitForAll("burst", jobs);
 
-  // The device file must hold the jobs' streams one after the other in the
-  // order of their IDs, each whole.
+  // The device file holds the jobs' streams one after the other, each whole.
   const std::vector<uint8_t> output = ReadBytes(app_->Output("burst"));
   size_t at = 0;
-  for (const auto& [id, document] : submitted) {
+  for (const auto& [id, document] : jobs) {
     SCOPED_TRACE("job " + std::to_string(id));
-    const std::vector<uint8_t>& stream = expected[static_cast<size_t>(document)];
+    const std::vector<uint8_t>& stream = expected_[static_cast<size_t>(document)];
     ASSERT_LE(at + stream.size(), output.size());
     EXPECT_TRUE(std::equal(stream.begin(), stream.end(), output.begin() + static_cast<long>(at)))
         << "not the stream of document " << document << " at byte " << at;
     at += stream.size();
   }
+  EXPECT_EQ(at, output.size()) << "bytes after the last job";
+}
+
+TEST_F(AppOrderTest, ClientsAtOnceGetEveryJobPrintedWholeOnce) {
+  AddPrinter("clients", "zova-qrt");
+  MakeJobs();
+  // Four clients at once, two jobs each: PAPPL starts jobs side by side,
+  // and sometimes one job twice. Which job is in first depends on the
+  // uploads, so only one job at a time and each once are certain.
+  std::filesystem::remove(app_->Output("clients"));
+  std::vector<std::pair<int, int>> jobs;
+  std::mutex jobs_mutex;
+  std::vector<std::thread> clients;
+  for (int c = 0; c < 4; ++c) {
+    clients.emplace_back([&, c] {
+      for (int i = c; i < kJobs; i += 4) {
+        const IppJob job = Submit("clients", i);
+        const std::lock_guard lock(jobs_mutex);
+        jobs.emplace_back(job.id, i);
+      }
+    });
+  }
+  for (std::thread& client : clients) client.join();
+  WaitForAll("clients", jobs);
+
+  const std::vector<uint8_t> output = ReadBytes(app_->Output("clients"));
+  std::vector<int> left(kJobs);
+  std::iota(left.begin(), left.end(), 0);
+  size_t at = 0;
+  while (at < output.size() && !left.empty()) {
+    const auto whole = std::find_if(left.begin(), left.end(), [&](int document) {
+      const std::vector<uint8_t>& stream = expected_[static_cast<size_t>(document)];
+      return at + stream.size() <= output.size() &&
+             std::equal(stream.begin(), stream.end(), output.begin() + static_cast<long>(at));
+    });
+    ASSERT_NE(whole, left.end()) << "no job's whole stream at byte " << at;
+    at += expected_[static_cast<size_t>(*whole)].size();
+    left.erase(whole);
+  }
+  EXPECT_TRUE(left.empty()) << left.size() << " jobs missing";
   EXPECT_EQ(at, output.size()) << "bytes after the last job";
 }
 

@@ -101,9 +101,10 @@ TEST_F(AppPrintTest, PdfPrintsAsItsGhostscriptRaster) {
     pages.push_back(std::move(page));
   }
   ASSERT_EQ(pages.size(), 2u) << "the sample has a text page and a picture page";
-  ExpectFilterStream(PrintJob("zova", ZOVA_SAMPLE_PDF, "application/pdf",
-                              {"printer-resolution=120x120dpi", "zova-command-set=native"}),
-                     pages, "Native", "zovaqrt.ppd");
+  ExpectFilterStream(
+      PrintJob("zova", ZOVA_SAMPLE_PDF, "application/pdf",
+               {"printer-resolution=120x120dpi", "zova-command-set=native-commands"}),
+      pages, "Native", "zovaqrt.ppd");
 }
 
 TEST_F(AppPrintTest, CommandSetPerJobAndAsThePrintersDefault) {
@@ -114,20 +115,22 @@ TEST_F(AppPrintTest, CommandSetPerJobAndAsThePrintersDefault) {
   ASSERT_TRUE(WritePng(png, pages[0].image, 180));
   const std::string media = "media=" + std::string(kPassbook);
 
-  ExpectFilterStream(PrintJob("zovadefault", png, "image/png", {media, "zova-command-set=native"}),
-                     pages, "Native", "zovaqrt.ppd");
+  ExpectFilterStream(
+      PrintJob("zovadefault", png, "image/png", {media, "zova-command-set=native-commands"}), pages,
+      "Native", "zovaqrt.ppd");
   // The printer's default reaches jobs that do not ask.
   std::string error;
-  ASSERT_TRUE(
-      app_->SetPrinterAttributes("zovadefault", {"zova-command-set-default=native"}, &error))
+  ASSERT_TRUE(app_->SetPrinterAttributes("zovadefault",
+                                         {"zova-command-set-default=native-commands"}, &error))
       << error;
   EXPECT_EQ(app_->PrinterAttributes("zovadefault")["zova-command-set-default"],
-            std::vector<std::string>{"native"});
+            std::vector<std::string>{"native-commands"});
   ExpectFilterStream(PrintJob("zovadefault", png, "image/png", {media}), pages, "Native",
                      "zovaqrt.ppd");
   // A job's own choice wins over the default.
-  ExpectFilterStream(PrintJob("zovadefault", png, "image/png", {media, "zova-command-set=lq"}),
-                     pages, "LQ", "zovaqrt.ppd");
+  ExpectFilterStream(
+      PrintJob("zovadefault", png, "image/png", {media, "zova-command-set=lq-simulation"}), pages,
+      "LQ", "zovaqrt.ppd");
 }
 
 TEST_F(AppPrintTest, PrinterOffersTheDriversChoices) {
@@ -139,12 +142,13 @@ TEST_F(AppPrintTest, PrinterOffersTheDriversChoices) {
   EXPECT_EQ(attributes["media-default"], std::vector<std::string>{"iso_a4_210x297mm"});
   EXPECT_EQ(attributes["media-supported"],
             (std::vector<std::string>{"iso_a4_210x297mm", "na_letter_8.5x11in", "na_legal_8.5x14in",
-                                      "iso_a5_148x210mm", "custom_9.5x11in_9.5x11in",
-                                      "custom_15x11in_15x11in", "custom_140x180mm_140x180mm",
-                                      "custom_180x140mm_180x140mm", "iso_b6_125x176mm",
+                                      "iso_a5_148x210mm", "custom_80-column_9.5x11in",
+                                      "custom_136-column_15x11in", "custom_passbook_140x180mm",
+                                      "custom_passbook-landscape_180x140mm", "iso_b6_125x176mm",
                                       "custom_min_3x3in", "custom_max_15x22in"}));
-  EXPECT_EQ(attributes["zova-command-set-supported"], (std::vector<std::string>{"lq", "native"}));
-  EXPECT_EQ(attributes["zova-command-set-default"], std::vector<std::string>{"lq"});
+  EXPECT_EQ(attributes["zova-command-set-supported"],
+            (std::vector<std::string>{"lq-simulation", "native-commands"}));
+  EXPECT_EQ(attributes["zova-command-set-default"], std::vector<std::string>{"lq-simulation"});
   const std::vector<std::string>& formats = attributes["document-format-supported"];
   for (const char* format : {"application/pdf", "application/postscript", "image/pwg-raster",
                              "image/urf", "image/png", "image/jpeg"}) {
