@@ -4,6 +4,8 @@
 #                 PATH=<serverbin>/filter:/usr/bin:/usr/sbin:/bin, whatever
 #                 the install prefix, and the filter finds the tool on PATH)
 #   zova-preview  <prefix>/bin
+#   zova-printer-app  <prefix>/bin, with its systemd unit in
+#                 <prefix>/lib/systemd/system (zova-printer-app.service)
 #   PPDs          <datadir>/model/zova          (lpadmin -m zova/zovaqrt.ppd)
 # <serverbin> and <datadir> come from cups-config (CupsDirs.cmake). All paths
 # honour DESTDIR.
@@ -12,6 +14,17 @@ include(GNUInstallDirs)
 
 install(TARGETS rastertozova zova_ID RUNTIME DESTINATION ${ZOVA_CUPS_FILTERDIR})
 install(TARGETS zova-preview RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET zova-printer-app)
+  install(TARGETS zova-printer-app RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # The unit names the program where this install puts it: cpack installs
+  # under its own prefix.
+  set(unit_in ${PROJECT_SOURCE_DIR}/printer-app/systemd/zova-printer-app.service.in)
+  set(unit ${PROJECT_BINARY_DIR}/zova-printer-app.service)
+  install(CODE "
+    set(ZOVA_APP_BIN \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/zova-printer-app\")
+    configure_file(\"${unit_in}\" \"${unit}\" @ONLY)")
+  install(FILES ${unit} DESTINATION lib/systemd/system)
+endif()
 install(FILES ${ZOVA_PPD_FILES} DESTINATION ${ZOVA_CUPS_MODELDIR})
 
 if(NOT TARGET uninstall)
@@ -24,11 +37,12 @@ endif()
 # A Debian package of the same files: cpack -G DEB --config build/CPackConfig.cmake
 set(CPACK_PACKAGE_NAME zova-qrt-driver)
 set(CPACK_PACKAGE_VENDOR "ZOVA")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "CUPS driver for ZOVA-QRT 24-pin dot-matrix printers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "CUPS driver and printer application for ZOVA-QRT 24-pin dot-matrix printers")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "ZOVA driver team <driver@zova.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "cups, cups-filters, ghostscript")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "cups, cups-filters, ghostscript, libpappl1")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 include(CPack)

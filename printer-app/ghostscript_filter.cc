@@ -73,6 +73,13 @@ bool GhostscriptFilter(pappl_job_t* job, pappl_device_t* device, void* /*data*/)
   const cups_page_header2_t& h = options->header;
   const unsigned width = h.cupsWidth, height = h.cupsHeight;
 
+  // PAPPL can hand over a job whose document is gone: one it has printed
+  // already on another thread, or one whose document never came whole.
+  const char* document = papplJobGetFilename(job);
+  if (document == nullptr) {
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The job has no document to print.");
+    return false;
+  }
   AppJob app(job, options.get(), device);
   if (!app.Start()) return false;
   if (app.repeat()) return true;
@@ -83,9 +90,9 @@ bool GhostscriptFilter(pappl_job_t* job, pappl_device_t* device, void* /*data*/)
     return false;
   }
   ChildProcess gs;
-  const int err = gs.Start(GhostscriptCommand(papplJobGetFilename(job), h.HWResolution[0],
-                                              h.HWResolution[1], width, height),
-                           fileno(messages.get()));
+  const int err =
+      gs.Start(GhostscriptCommand(document, h.HWResolution[0], h.HWResolution[1], width, height),
+               fileno(messages.get()));
   if (err != 0) {
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to run Ghostscript (gs): %s", strerror(err));
     return false;

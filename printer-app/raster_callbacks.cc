@@ -52,9 +52,11 @@ bool PrintRawFile(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*
   AppJob app(job, options, device);
   if (!app.Start(/*raw=*/true)) return false;
   if (app.repeat()) return true;
-  FileDescriptor file(open(papplJobGetFilename(job), O_RDONLY | O_CLOEXEC));
+  const char* document = papplJobGetFilename(job);
+  FileDescriptor file(document != nullptr ? open(document, O_RDONLY | O_CLOEXEC) : -1);
   if (!file.valid()) {
-    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to open the job file: %s", strerror(errno));
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to open the job's document: %s",
+                document != nullptr ? strerror(errno) : "there is none");
     return false;
   }
   char buffer[64 * 1024];

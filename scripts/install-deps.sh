@@ -12,6 +12,7 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get update
 apt-get install -y --no-install-recommends \
   build-essential cmake pkg-config \
-  libcups2-dev libgtest-dev libbenchmark-dev libpng-dev \
+  libcups2-dev libgtest-dev libbenchmark-dev libpng-dev libpappl-dev libjpeg-dev \
   clang-format \
-  cups cups-client cups-filters cups-ppdc ghostscript fonts-dejavu-core
+  cups cups-client cups-filters cups-ppdc cups-ipp-utils ghostscript fonts-dejavu-core \
+  chromium
