@@ -53,4 +53,40 @@ if [ "$status" != 0 ]; then
   exit "$status"
 fi
 echo "pages as printed (out/sample/):"
-exec "$bindir/zova-preview" out/sample.prn -o out/sample
+"$bindir/zova-preview" out/sample.prn -o out/sample
+
+# The printer application: a server of its own with its state in out/,
+# IPP on a free local port, stopped by its process ID at the end.
+app_dir=$(pwd)/out/sample-app.d
+rm -rf "$app_dir" out/sample-app
+mkdir -p "$app_dir" out/sample-app
+: > out/sample-app.prn
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+"$bindir/zova-printer-app" server -o state-directory="$app_dir" -o log-file="$app_dir/log" \
+  -o listen-hostname=127.0.0.1 -o server-port="$port" > "$app_dir/server.out" 2>&1 &
+app_pid=$!
+trap 'kill "$app_pid" 2> /dev/null; wait "$app_pid" 2> /dev/null || true' EXIT
+uri=ipp://127.0.0.1:$port
+tries=0
+until "$bindir/zova-printer-app" status -u "$uri/ipp/system" > /dev/null 2>&1; do
+  tries=$((tries + 1))
+  [ "$tries" -lt 50 ] || { echo "ERROR: zova-printer-app did not start; see $app_dir" >&2; exit 1; }
+  sleep 0.2
+done
+"$bindir/zova-printer-app" add -u "$uri/ipp/system" -d zova -m zova-qrt \
+  -v "file://$(pwd)/out/sample-app.prn"
+"$bindir/zova-printer-app" submit -u "$uri/ipp/print/zova" build/samples/sample.pdf
+tries=0
+while "$bindir/zova-printer-app" jobs -u "$uri/ipp/print/zova" | grep -Eq 'pending|held|processing'; do
+  tries=$((tries + 1))
+  [ "$tries" -lt 300 ] || { echo "ERROR: the app's job did not end; see $app_dir/log" >&2; exit 1; }
+  sleep 0.2
+done
+if ! "$bindir/zova-printer-app" jobs -u "$uri/ipp/print/zova" | grep -q completed; then
+  echo "ERROR: the app's job did not complete; see $app_dir/log" >&2
+  exit 1
+fi
+echo
+echo "printer app:    out/sample-app.prn, $(wc -c < out/sample-app.prn) bytes (log: $app_dir/log)"
+echo "pages as printed by the app (out/sample-app/):"
+"$bindir/zova-preview" out/sample-app.prn -o out/sample-app
