@@ -57,7 +57,7 @@ TEST_F(FilterCancel, BeforeTheFirstPage) {
   writer.Close();
   const FilterResult r = filter.Wait();
   EXPECT_EQ(r.status, 1);
-  std::vector<uint8_t> expected(9800, 0);
+  std::vector<uint8_t> expected(kPreambleLength, kNul);
   expected.insert(expected.end(), {0x1B, 0x40});
   EXPECT_EQ(Hex(r.out), Hex(expected));
   EXPECT_EQ(r.err, "");
@@ -80,7 +80,7 @@ TEST_F(FilterCancel, InTheMiddleOfAPage) {
   const FilterResult r = filter.Wait();
   EXPECT_EQ(r.status, 0) << "the cancelled page was started";
   // Page setup, no band (the read-back stops at once), form feed, job end.
-  std::vector<uint8_t> expected(9800, 0);
+  std::vector<uint8_t> expected(kPreambleLength, kNul);
   expected.insert(expected.end(), {0x1B, 0x40, 0x1B, 0x36, 0x1C, 0x78, 0x30, 0x1B, 0x55, 0x30, 0x1B,
                                    0x32, 0x1B, 0x43, 0x46, 0x1B, 0x33, 0x08, 0x0C, 0x1B, 0x40});
   EXPECT_EQ(Hex(r.out), Hex(expected));

@@ -21,7 +21,7 @@ using testing::SmallPage;
 using testing::WriteTestPpd;
 using testpage::PageSpec;
 
-const std::vector<uint8_t> kPreamble(9800, 0);
+const std::vector<uint8_t> kPreamble(kPreambleLength, kNul);
 
 std::vector<uint8_t> PreambleThen(std::initializer_list<uint8_t> tail) {
   std::vector<uint8_t> bytes = kPreamble;

@@ -62,7 +62,7 @@ TEST_F(FilterPages, SmallBlackPageByteForByte) {
   const PageSpec page = SmallPage("LQ", 180, 180, 8, 24, testpage::Solid(0, 0, 0));
   const FilterResult r = Run({page});
   ASSERT_EQ(r.status, 0) << r.err;
-  std::string expected = Hex(std::vector<uint8_t>(9800, 0)) +
+  std::string expected = Hex(std::vector<uint8_t>(kPreambleLength, kNul)) +
                          " 1B 40 1B 36 1C 78 30 1B 55 30 1B 32 1B 43 46 1B 33 08"
                          // buffer 0: group 0 whole, group 1 odd columns, group 2 even ones
                          " 0D 1B 2A 27 08 00";

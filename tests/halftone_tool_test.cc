@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -35,11 +36,24 @@ TEST(HalftoneToolTest, ReportsHowTheToolEnded) {
     SCOPED_TRACE(c.fixture);
     setenv("ZOVA_FIXTURE", c.fixture, 1);
     ::testing::internal::CaptureStderr();
-    const ToolResult result = RunHalftoneTool(c.tool, base, 180, 3);
+    const ToolResult result = RunHalftoneTool(c.tool, base, 180, 3, [] { return false; });
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.message);
     EXPECT_EQ(result.status, c.status);
     EXPECT_EQ(result.code, c.code);
   }
+  // A cancel stops a tool that would run on: at once, or when it comes.
+  setenv("ZOVA_FIXTURE", "hang", 1);
+  const auto start = std::chrono::steady_clock::now();
+  for (const auto delay : {std::chrono::milliseconds(0), std::chrono::milliseconds(300)}) {
+    const auto cancel_at = std::chrono::steady_clock::now() + delay;
+    ::testing::internal::CaptureStderr();
+    const ToolResult result = RunHalftoneTool(
+        tool, base, 180, 3, [&] { return std::chrono::steady_clock::now() >= cancel_at; });
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(result.status, ToolResult::kKilled);
+    EXPECT_EQ(result.code, SIGTERM);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   unsetenv("ZOVA_FIXTURE");
   std::ifstream image(base + ".pbm");
   std::string magic;

@@ -61,7 +61,7 @@ TEST(PageRequestTest, RefusesPagesThePrinterCannotTake) {
   for (const auto& c : cases) {
     ::testing::internal::CaptureStderr();
     const std::optional<PageRequest> request = RequestFromHeader(c.header, 3);
-    const bool taken = request && CheckPageRequest(*request);
+    const bool taken = request && CheckPageRequest(*request, 3);
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(taken, c.message.empty()) << c.message;
     EXPECT_EQ(err, c.message);

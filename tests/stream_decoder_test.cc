@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "dotmatrix/commands.h"
 #include "support/print_job.h"
 #include "support/test_pages.h"
 
@@ -19,13 +20,13 @@ using preview::DecodeStream;
 using testing::PrintPage;
 using testing::RandomBitmap;
 
-constexpr size_t kPreamble = 9800;
+constexpr size_t kPreamble = kPreambleLength;
 using Bytes = std::vector<uint8_t>;
 
 // The preamble and then `body`.
 Bytes Job(const Bytes& body) {
-  Bytes job(kPreamble, 0);
-  job.insert(job.end(), body.begin(), body.end());
+  Bytes job(kPreamble + body.size(), 0);
+  std::copy(body.begin(), body.end(), job.begin() + static_cast<long>(kPreamble));
   return job;
 }
 

@@ -26,8 +26,10 @@ struct PageRequest {
 // native set).
 std::optional<PageRequest> RequestFromHeader(const cups_page_header2_t& header, int page);
 
-// Whether the printer can print the page as asked; refuses with an "ERROR: "
-// line naming what it cannot do.
-[[nodiscard]] bool CheckPageRequest(const PageRequest& request);
+// Whether the printer can print the page as asked: within its resolutions,
+// its widest carriage and its longest form, in a command set that prints at
+// that resolution. Refuses with an "ERROR: " line naming what it cannot do,
+// before anything is allocated for the page. `page` numbers the message.
+[[nodiscard]] bool CheckPageRequest(const PageRequest& request, int page);
 
 }  // namespace zova

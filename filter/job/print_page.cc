@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "binarize/binarize.h"
+#include "dotmatrix/printer_limits.h"
 #include "job/halftone_tool.h"
 
 namespace zova {
@@ -28,15 +29,24 @@ struct ReadBack {
   unsigned perLine = 0;
 };
 
-// Runs the halftoning tool and takes the page's size from its image. Returns
-// false when the image is unusable; a missing image shows when it is opened.
-bool PreparePicture(const PrinterJob& job, const PageRequest& request, const PageSpool& spool,
-                    PageClass page_class, ReadBack& rb) {
+// Has the page's PPM screened into its PBM.
+void Halftone(const PrinterJob& job, const PageRequest& request, const PageSpool& spool,
+              PageClass page_class) {
   const SpoolPaths& paths = spool.paths();
   // An image left by an earlier job must never print in place of this page.
   unlink(paths.pbm.c_str());
-  RunHalftoneTool(job.halftoneTool, paths.base, request.resolution.x, DitherModeFor(page_class));
+  const int mode = DitherModeFor(page_class);
+  if (job.halftone) {
+    job.halftone(paths.base, request.resolution.x, mode);
+  } else {
+    RunHalftoneTool(job.halftoneTool, paths.base, request.resolution.x, mode, job.canceled);
+  }
+}
 
+// Takes the page's size from the tool's image. Returns false when the image
+// is unusable; a missing image shows when it is opened.
+bool PreparePicture(const PageRequest& request, const PageSpool& spool, ReadBack& rb) {
+  const SpoolPaths& paths = spool.paths();
   const PbmHeader pbm = getSize(paths.pbm);
   if (pbm.status == PbmHeader::kMalformed) return false;
   unsigned width = request.width;
@@ -44,6 +54,12 @@ bool PreparePicture(const PrinterJob& job, const PageRequest& request, const Pag
   if (pbm.status == PbmHeader::kRead) {
     width = pbm.Width;
     height = pbm.Height;
+  }
+  // An image the printer could not hold is not the page's.
+  if (width > MaxColumnsAt(request.resolution.x) || height > MaxRowsAt(request.resolution.y)) {
+    fprintf(stderr, "ERROR: %s is %ux%u dots, more than the printer takes at %ux%u dpi\n",
+            paths.pbm.c_str(), width, height, request.resolution.x, request.resolution.y);
+    return false;
   }
   rb.path = paths.pbm;
   rb.iPbmHeadLen = pbm.HeadLen;
@@ -151,6 +167,20 @@ bool PrintRows(PrinterJob& job, const PageRequest& request, const PagePlan& plan
   return true;
 }
 
+// A page cancelled before its rows: its setup and its form feed.
+PageResult EndCancelledPage(PrinterJob& job, const PageRequest& request, PageSpool& spool) {
+  ReadBack rb;
+  PrepareText(request, spool, false, rb);
+  if (!StartPage(job.out, PlanPage(job, request, RowSource::kThresholded, rb)) ||
+      !EndPage(job.out)) {
+    return PageResult::kFailed;
+  }
+  // The stopped tool has removed its image, or left a part of one.
+  unlink(spool.paths().pbm.c_str());
+  spool.Remove(false);
+  return PageResult::kPrinted;
+}
+
 }  // namespace
 
 PageResult PrintSpooledPage(PrinterJob& job, const PageRequest& request, PageSpool& spool) {
@@ -163,7 +193,10 @@ PageResult PrintSpooledPage(PrinterJob& job, const PageRequest& request, PageSpo
   RowSource source = RowSource::kHalftoned;
   ReadBack rb;
   if (iPicFlag) {
-    if (!PreparePicture(job, request, spool, page_class, rb)) return PageResult::kFailed;
+    Halftone(job, request, spool, page_class);
+    // A cancel stops the tool; the page ends without its rows.
+    if (job.canceled()) return EndCancelledPage(job, request, spool);
+    if (!PreparePicture(request, spool, rb)) return PageResult::kFailed;
   } else {
     const bool reduced = request.resolution == Resolution{360, 360};
     source = reduced ? RowSource::kReduced : RowSource::kThresholded;
@@ -182,9 +215,9 @@ PageResult PrintSpooledPage(PrinterJob& job, const PageRequest& request, PageSpo
   fprintf(stderr, "ERROR: open %s ok %d\n", rb.path.c_str(), errno);
 
   // The header was checked when written or parsed: skip it.
-  std::vector<uint8_t> head(static_cast<size_t>(rb.iPbmHeadLen) + 1, 0);
-  reader.Read(head.data(), static_cast<size_t>(rb.iPbmHeadLen));
-  fprintf(stderr, "ERROR: pbmHead %s ok \n", reinterpret_cast<const char*>(head.data()));
+  std::string head(static_cast<size_t>(rb.iPbmHeadLen), '\0');
+  reader.Read(reinterpret_cast<uint8_t*>(head.data()), head.size());
+  fprintf(stderr, "ERROR: pbmHead %s ok \n", head.c_str());
 
   if (!StartPage(job.out, plan)) return PageResult::kFailed;
   const bool printed = PrintRows(job, request, plan, reader, rb) && EndPage(job.out);

@@ -50,7 +50,7 @@ bool SpoolRaster(JobContext& job, const PageRequest& request, PageSpool& spool) 
 PageResult ProcessPage(JobContext& job) {
   AnnouncePage(job);
   const std::optional<PageRequest> request = RequestFromHeader(job.header, job.page);
-  if (!request || !CheckPageRequest(*request)) {
+  if (!request || !CheckPageRequest(*request, job.page)) {
     DropPageRows(job);
     return PageResult::kSkipped;
   }

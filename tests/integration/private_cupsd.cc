@@ -1,12 +1,8 @@
 #include "integration/private_cupsd.h"
 
 #include <cups/cups.h>
-#include <fcntl.h>
 #include <grp.h>
-#include <signal.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,59 +12,11 @@
 #include <sstream>
 #include <thread>
 
-extern char** environ;
-
-namespace zova::test {
+namespace zova::testing {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-// Starts argv (found on PATH) with stdout and stderr on out_fd, stdin on
-// /dev/null, and the given environment entries added.
-pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out_fd) {
-  std::vector<std::string> envs;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
-    bool replaced = false;
-    for (const std::string& extra : env) {
-      replaced |= entry.compare(0, extra.find('=') + 1, extra, 0, extra.find('=') + 1) == 0;
-    }
-    if (!replaced) envs.push_back(entry);
-  }
-  envs.insert(envs.end(), env.begin(), env.end());
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  std::vector<char*> envp;
-  for (const std::string& e : envs) envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-
-  // The child dies with the test: a test killed on its timeout leaves no
-  // scheduler behind.
-  const pid_t parent = getpid();
-  const pid_t pid = fork();
-  if (pid != 0) return pid;
-  prctl(PR_SET_PDEATHSIG, SIGTERM);
-  if (getppid() != parent) _exit(127);
-  const int null_fd = open("/dev/null", O_RDONLY);
-  if (null_fd < 0 || dup2(null_fd, 0) < 0 || dup2(out_fd, 1) < 0 || dup2(out_fd, 2) < 0) {
-    _exit(127);
-  }
-  execvpe(args[0], args.data(), envp.data());
-  const char kCannotRun[] = ": cannot be run\n";
-  (void)!write(2, args[0], strlen(args[0]));
-  (void)!write(2, kCannotRun, sizeof kCannotRun - 1);
-  _exit(127);
-}
-
-int WaitStatus(pid_t pid) {
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 bool WriteFile(const fs::path& path, const std::string& text) {
   std::ofstream out(path);
@@ -133,23 +81,15 @@ std::string IppValue(ipp_attribute_t* attribute, int i) {
 
 CommandResult RunCommand(const std::vector<std::string>& argv,
                          const std::vector<std::string>& env) {
-  CommandResult result;
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return result;
-  const pid_t pid = Spawn(argv, env, fds[1]);
-  close(fds[1]);
-  char buffer[4096];
-  ssize_t n;
-  while ((n = read(fds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
-    if (n > 0) result.output.append(buffer, static_cast<size_t>(n));
+  ProcessOptions options;
+  options.args = argv;
+  for (const std::string& entry : env) {
+    const size_t eq = entry.find('=');
+    options.env[entry.substr(0, eq)] = entry.substr(eq + 1);
   }
-  close(fds[0]);
-  if (pid < 0) {
-    result.output = std::string("fork: ") + strerror(errno);
-    return result;
-  }
-  result.status = WaitStatus(pid);
-  return result;
+  options.stderrToStdout = true;
+  const ProcessResult run = RunProcess(options);
+  return {run.status, run.out + run.err};
 }
 
 std::string ReadFile(const fs::path& path) {
@@ -210,19 +150,13 @@ bool PrivateCupsd::Launch(const CupsdConfig& config, std::string* error) {
     return false;
   }
 
-  const int log_fd =
-      open((dir_ / "log" / "cupsd.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  pid_ = Spawn({config.cupsd, "-f", "-c", d + "/cupsd.conf", "-s", d + "/cups-files.conf"}, {},
-               log_fd);
-  close(log_fd);
-  if (pid_ < 0) {
-    *error = std::string("fork: ") + strerror(errno);
-    return false;
-  }
+  ProcessOptions options;
+  options.args = {config.cupsd, "-f", "-c", d + "/cupsd.conf", "-s", d + "/cups-files.conf"};
+  options.stdoutFile = (dir_ / "log" / "cupsd.out").string();
+  options.stderrToStdout = true;
+  server_ = std::make_unique<Process>(options);
   for (auto waited = 0ms; waited < 15s; waited += 100ms) {
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
+    if (!server_->Running()) {
       *error = "cupsd exited at start (run scripts/install-deps.sh if it is missing):\n" +
                ReadFile(dir_ / "log" / "cupsd.out") + ReadFile(dir_ / "log" / "error_log");
       return false;
@@ -235,18 +169,8 @@ bool PrivateCupsd::Launch(const CupsdConfig& config, std::string* error) {
 }
 
 void PrivateCupsd::Stop() {
-  if (pid_ < 0) return;
-  kill(pid_, SIGTERM);
-  for (auto waited = 0ms; waited < 10s; waited += 50ms) {
-    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-      pid_ = -1;
-      return;
-    }
-    std::this_thread::sleep_for(50ms);
-  }
-  kill(pid_, SIGKILL);
-  waitpid(pid_, nullptr, 0);
-  pid_ = -1;
+  if (server_) server_->Stop(10s);
+  server_.reset();
 }
 
 PrivateCupsd::~PrivateCupsd() {
@@ -368,4 +292,4 @@ std::vector<std::string> PrivateCupsd::JobLog(int id) const {
   return lines;
 }
 
-}  // namespace zova::test
+}  // namespace zova::testing

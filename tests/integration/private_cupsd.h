@@ -16,7 +16,9 @@
 #include <utility>
 #include <vector>
 
-namespace zova::test {
+#include "support/process.h"
+
+namespace zova::testing {
 
 struct IppDeleter {
   void operator()(ipp_t* ipp) const { ippDelete(ipp); }
@@ -96,7 +98,7 @@ class PrivateCupsd {
 
   std::filesystem::path dir_;
   int firstJobId_;
-  pid_t pid_ = -1;
+  std::unique_ptr<Process> server_;
 };
 
-}  // namespace zova::test
+}  // namespace zova::testing

@@ -11,11 +11,12 @@
 #include <thread>
 #include <vector>
 
+#include "dotmatrix/commands.h"
 #include "integration/private_cupsd.h"
 #include "preview/stream_decoder.h"
 #include "support/memory_sink.h"
 
-namespace zova::test {
+namespace zova::testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -26,7 +27,6 @@ using preview::DecodeStream;
 using preview::Dialect;
 using zova::testing::Hex;
 
-constexpr size_t kPreambleBytes = 9800;
 // Generous: the sanitizer build runs the filter several times slower.
 constexpr auto kJobTimeout = 180s;
 
@@ -48,7 +48,7 @@ std::vector<uint8_t> ReadBytes(const fs::path& path) {
 // form feed, on a page without a band).
 std::string FirstPageSetup(const std::vector<uint8_t>& stream) {
   std::vector<uint8_t> setup;
-  for (size_t i = kPreambleBytes; i < stream.size() && stream[i] != 0x0D && stream[i] != 0x0C;
+  for (size_t i = kPreambleLength; i < stream.size() && stream[i] != 0x0D && stream[i] != 0x0C;
        ++i) {
     setup.push_back(stream[i]);
   }
@@ -253,4 +253,4 @@ TEST_F(SchedulerTest, CancelledJobEndsItsPageAndLeavesNoSpoolFile) {
 }
 
 }  // namespace
-}  // namespace zova::test
+}  // namespace zova::testing

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "dotmatrix/commands.h"
 #include "support/expected_stream.h"
 #include "support/filter_runner.h"
 #include "support/memory_sink.h"
