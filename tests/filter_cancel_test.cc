@@ -88,5 +88,33 @@ TEST_F(FilterCancel, InTheMiddleOfAPage) {
   EXPECT_EQ(r.err.find("PAGE: 2"), std::string::npos);
 }
 
+TEST_F(FilterCancel, WhileTheHalftoningToolRuns) {
+  // The stand-in tool hangs until a signal ends it: only a cancel that
+  // reaches it lets the job end.
+  const PageSpec page = SmallPage("LQ", 180, 180, 16, 24, testpage::Solid(160, 160, 160));
+  const std::string raster = dir.File("job.ras");
+  ASSERT_TRUE(testpage::WriteRasterFile(raster, {page}));
+  FilterOptions o = Options(raster);
+  o.env["ZOVA_FIXTURE"] = "hang";
+  FilterProcess filter(o);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (ToolCalls().empty() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_EQ(ToolCalls().size(), 1u) << "the tool never started";
+  const auto cancelled = std::chrono::steady_clock::now();
+  filter.Signal(SIGTERM);
+  const FilterResult r = filter.Wait();
+  EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::seconds(5));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("DEBUG: zova_ID was killed by signal 15\n"), std::string::npos) << r.err;
+  // The page's setup and form feed, as for any cancelled page.
+  std::vector<uint8_t> expected(kPreambleLength, kNul);
+  expected.insert(expected.end(), {0x1B, 0x40, 0x1B, 0x36, 0x1C, 0x78, 0x30, 0x1B, 0x55, 0x30, 0x1B,
+                                   0x32, 0x1B, 0x43, 0x46, 0x1B, 0x33, 0x08, 0x0C, 0x1B, 0x40});
+  EXPECT_EQ(Hex(r.out), Hex(expected));
+  EXPECT_NE(r.err.find("PAGE: 1 1\n"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace zova

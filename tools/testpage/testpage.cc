@@ -148,12 +148,16 @@ void RasterStreamWriter::Close() {
 
 bool RasterStreamWriter::Header(const PageSpec& page) {
   cups_page_header2_t h = page.Header();
-  row_.assign(h.cupsBytesPerLine, 0xFF);
+  // The row is made when rows are written: a header may claim rows of
+  // gigabytes that never follow.
+  row_.clear();
+  bytes_per_line_ = h.cupsBytesPerLine;
   return cupsRasterWriteHeader2(raster_, &h) != 0;
 }
 
 bool RasterStreamWriter::Rows(const PageSpec& page, unsigned from, unsigned to) {
   const RowFill fill = page.fill ? page.fill : White();
+  if (from < to) row_.resize(bytes_per_line_);
   const unsigned width = std::min(page.width, static_cast<unsigned>(row_.size() / 3));
   for (unsigned y = from; y < to; ++y) {
     std::fill(row_.begin(), row_.end(), 0xFF);

@@ -82,6 +82,7 @@ class RasterStreamWriter {
  private:
   cups_raster_t* raster_ = nullptr;
   std::vector<uint8_t> row_;
+  unsigned bytes_per_line_ = 0;
 };
 
 }  // namespace zova::testpage
