@@ -75,6 +75,7 @@ int main(int argc, char* argv[]) {
   PpdPtr ppd = LoadPpd(getenv("PPD"));
   if (!ppd) return 1;
   job.printer.model = &PpdModel(ppd.get());
+  job.printAs = ReadPrintAs(ppd.get(), argv[5]);
 
   static char stdout_buffer[kStdoutBufferSize];
   setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "dotmatrix/page_plan.h"
+#include "job/print_as.h"
 
 namespace zova {
 
@@ -18,6 +19,7 @@ struct PageRequest {
   unsigned width = 0;         // pixels per row
   unsigned height = 0;        // rows
   unsigned bytesPerLine = 0;  // bytes per row: 3 per pixel, padding allowed
+  PrintAs printAs = PrintAs::kAuto;
 };
 
 // The request of a CUPS raster page, or nullopt after an "ERROR: " line when

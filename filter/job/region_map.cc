@@ -1,0 +1,76 @@
+#include "job/region_map.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "binarize/binarize.h"
+
+namespace zova {
+namespace {
+
+// The same bounds as the page's dark count.
+constexpr int kNearWhiteSum = 730;
+constexpr int kDarkSum = 301;
+
+}  // namespace
+
+RegionCounter::RegionCounter(unsigned width, unsigned height, unsigned scale)
+    : width_(width),
+      scale_(scale),
+      columns_((width + kRegionColumns * scale - 1) / (kRegionColumns * scale)),
+      bands_((height + kRegionRows * scale - 1) / (kRegionRows * scale)),
+      counts_(size_t{columns_} * bands_) {}
+
+void RegionCounter::AddRow(const uint8_t* rgb) {
+  const unsigned band = row_++ / (kRegionRows * scale_);
+  if (band >= bands_) return;
+  Counts* counts = &counts_[size_t{band} * columns_];
+  const unsigned region_width = kRegionColumns * scale_;
+  for (unsigned x0 = 0, region = 0; x0 < width_; x0 += region_width, ++region) {
+    const unsigned x1 = std::min(width_, x0 + region_width);
+    Counts& c = counts[region];
+    c.all += x1 - x0;
+    for (unsigned x = x0; x < x1; ++x) {
+      // Most of a page is white: skip it eight pixels at a time.
+      if ((x - x0) % 8 == 0 && x + 8 <= x1 && EightWhitePixels(rgb + 3 * x)) {
+        x += 7;
+        continue;
+      }
+      const uint8_t* px = rgb + 3 * x;
+      const int sum = px[0] + px[1] + px[2];
+      c.ink += sum < kDarkSum;
+      c.tone += sum >= kDarkSum && sum <= kNearWhiteSum;
+    }
+  }
+}
+
+RegionMap RegionCounter::Classify() const {
+  RegionMap map(columns_, bands_);
+  for (unsigned band = 0; band < bands_; ++band) {
+    for (unsigned region = 0; region < columns_; ++region) {
+      const Counts& c = counts_[size_t{band} * columns_ + region];
+      if (c.tone > c.all / 8 || c.tone > c.ink) {
+        map.SetPicture(band, region);
+        map.anyPicture = true;
+        map.pictureCount.iHis += c.ink;
+        map.pictureCount.iTotal += c.ink + c.tone;
+      } else if (c.ink > 0) {
+        map.anyText = true;
+      }
+    }
+  }
+  return map;
+}
+
+void ComposeRow(const RegionMap& map, unsigned band, const uint8_t* text, const uint8_t* picture,
+                size_t bytes, uint8_t* out) {
+  constexpr size_t kRegionBytes = kRegionColumns / 8;
+  for (unsigned region = 0; region < map.columns(); ++region) {
+    const size_t start = region * kRegionBytes;
+    if (start >= bytes) break;
+    const size_t length = std::min(kRegionBytes, bytes - start);
+    memcpy(out + start, (map.IsText(band, region) ? text : picture) + start, length);
+  }
+}
+
+}  // namespace zova
