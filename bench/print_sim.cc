@@ -1,6 +1,7 @@
-// zova_print_sim ORIGINAL.ppm PRINT.pbm DPI: how far the printed page's
-// lightness is from the original's, as the eye sees both from reading
-// distance.
+// zova_print_sim ORIGINAL.ppm PRINT.pbm DPI [SEEN]: how far the printed
+// page's lightness is from the original's, as the eye sees both from reading
+// distance. With SEEN, both as seen are written, one sample per cell, to
+// SEEN-print.pgm and SEEN-original.pgm (sRGB encoded) for a look.
 //
 // Each dot of PRINT.pbm is a black disc 0.2 mm across centred on its cell,
 // 1/DPI in wide and 1/180 in high, on white paper, drawn on a grid of 1/1440
@@ -134,9 +135,29 @@ Plane Blur(Plane& p) {
   return out;
 }
 
+// The plane sampled at each cell's centre, sRGB encoded.
+bool WriteSeen(const Plane& p, int cell_width, const std::string& path) {
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const int w = p.w / cell_width;
+  const int h = p.h / kCellHeight;
+  fprintf(f, "P5\n%d %d\n255\n", w, h);
+  std::vector<uint8_t> row(w);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const double v =
+          p.v[static_cast<size_t>(y * kCellHeight + kCellHeight / 2) * p.w + x * cell_width];
+      const double e = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
+      row[x] = static_cast<uint8_t>(std::lround(std::clamp(e, 0.0, 1.0) * 255));
+    }
+    fwrite(row.data(), 1, row.size(), f);
+  }
+  return fclose(f) == 0;
+}
+
 int Main(int argc, char** argv) {
-  if (argc != 4) {
-    fprintf(stderr, "ERROR: usage: zova_print_sim ORIGINAL.ppm PRINT.pbm DPI\n");
+  if (argc != 4 && argc != 5) {
+    fprintf(stderr, "ERROR: usage: zova_print_sim ORIGINAL.ppm PRINT.pbm DPI [SEEN]\n");
     return 2;
   }
   const int dpi = atoi(argv[3]);
@@ -187,6 +208,14 @@ int Main(int argc, char** argv) {
   }
   const double count = static_cast<double>(seen_print.v.size());
   printf("mean |dL*| %.2f  mean dL* %+.2f\n", abs_sum / count, signed_sum / count);
+  if (argc == 5) {
+    const std::string seen = argv[4];
+    if (!WriteSeen(seen_print, cell_width, seen + "-print.pgm") ||
+        !WriteSeen(seen_original, cell_width, seen + "-original.pgm")) {
+      fprintf(stderr, "ERROR: zova_print_sim: cannot write %s-*.pgm\n", seen.c_str());
+      return 1;
+    }
+  }
   return 0;
 }
 
