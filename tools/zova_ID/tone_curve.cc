@@ -60,10 +60,15 @@ LuminanceTable::LuminanceTable() {
   }
 }
 
+// Entry i holds the number of steps k whose luminance, LuminanceBelowCoverage
+// of (k - 1/2) / full, lies above i: InkCoverage rounded to whole steps, with
+// one power per step rather than one per entry.
 CoverageTable::CoverageTable(int dpi, uint16_t full) : steps_((kWhite >> kShift) + 1) {
-  for (size_t i = 0; i < steps_.size(); ++i) {
-    const double luminance = static_cast<double>(i << kShift) / kWhite;
-    steps_[i] = static_cast<uint16_t>(std::lround(InkCoverage(luminance, dpi) * full));
+  size_t darker = 0;  // entries below this one are already set
+  for (int k = full; k >= 1; --k) {
+    const uint32_t below = LuminanceBelowCoverage((k - 0.5) / full, dpi);
+    const size_t end = std::min<size_t>(steps_.size(), (below + (1u << kShift) - 1) >> kShift);
+    for (; darker < end; ++darker) steps_[darker] = static_cast<uint16_t>(k);
   }
 }
 
