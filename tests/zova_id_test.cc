@@ -617,14 +617,16 @@ TEST(ToneCurveTest, EveryGreyAndPrimaryGetsTheCoverageOfItsLightness) {
 }
 
 TEST(ToneCurveTest, CompensatesMoreAtFinerResolutions) {
-  for (double y : {0.05, 0.2158, 0.5, 0.9}) {
-    SCOPED_TRACE(y);
-    EXPECT_LT(InkCoverage(y, 180), InkCoverage(y, 120));
-    EXPECT_LT(InkCoverage(y, 240), InkCoverage(y, 180));
-    EXPECT_LT(InkCoverage(y, 360), InkCoverage(y, 240));
+  // The more the dots overlap, the darker the pixel that a given share of
+  // dots is right for.
+  for (double coverage : {0.1, 0.38, 0.62, 0.9}) {
+    SCOPED_TRACE(coverage);
+    EXPECT_LT(LuminanceBelowCoverage(coverage, 180), LuminanceBelowCoverage(coverage, 120));
+    EXPECT_LT(LuminanceBelowCoverage(coverage, 240), LuminanceBelowCoverage(coverage, 180));
+    EXPECT_LT(LuminanceBelowCoverage(coverage, 360), LuminanceBelowCoverage(coverage, 240));
     // Beyond what the head can print nothing changes.
-    EXPECT_EQ(InkCoverage(y, 720), InkCoverage(y, 360));
-    EXPECT_EQ(InkCoverage(y, 1), InkCoverage(y, 60));
+    EXPECT_EQ(LuminanceBelowCoverage(coverage, 720), LuminanceBelowCoverage(coverage, 360));
+    EXPECT_EQ(LuminanceBelowCoverage(coverage, 1), LuminanceBelowCoverage(coverage, 60));
   }
 }
 

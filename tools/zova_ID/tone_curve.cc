@@ -6,7 +6,7 @@
 // reflects (1 - f)^a of the light, and it has the original's lightness when
 // that equals the pixel's relative luminance Y (linear light, not the
 // gamma-encoded sRGB value), so
-//   f = 1 - Y^(1 / a).
+//   f = 1 - Y^(1 / a),  or  Y = (1 - f)^a.
 // White stays free of dots and black is fully inked at every resolution; the
 // mid tones get fewer dots the finer the resolution.
 #include "zova_ID/tone_curve.h"
@@ -43,10 +43,6 @@ double DotGainExponent(int dpi) {
   return std::max(1.0, kDotAreaMm2 / (cell_width_mm * kPinPitchMm));
 }
 
-double InkCoverage(double luminance, int dpi) {
-  return 1.0 - std::pow(std::clamp(luminance, 0.0, 1.0), 1.0 / DotGainExponent(dpi));
-}
-
 uint32_t LuminanceBelowCoverage(double coverage, int dpi) {
   const double luminance = std::pow(1.0 - std::clamp(coverage, 0.0, 1.0), DotGainExponent(dpi));
   return static_cast<uint32_t>(std::ceil(luminance * kWhite));
@@ -61,8 +57,8 @@ LuminanceTable::LuminanceTable() {
 }
 
 // Entry i holds the number of steps k whose luminance, LuminanceBelowCoverage
-// of (k - 1/2) / full, lies above i: InkCoverage rounded to whole steps, with
-// one power per step rather than one per entry.
+// of (k - 1/2) / full, lies above it: the coverage rounded to whole steps,
+// found with one power per step rather than one per entry.
 CoverageTable::CoverageTable(int dpi, uint16_t full) : steps_((kWhite >> kShift) + 1) {
   size_t darker = 0;  // entries below this one are already set
   for (int k = full; k >= 1; --k) {

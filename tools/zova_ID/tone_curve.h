@@ -19,14 +19,11 @@ double SrgbToLinear(int value);
 // least 1. Resolutions outside 60 to 360 dpi are taken as the nearer end.
 double DotGainExponent(int dpi);
 
-// Share of the paper, 0 to 1, that the screens fill with dots for a pixel of
-// this relative luminance (0 to 1) at this resolution. 0 for white, 1 for
-// black, rising with darkness.
-double InkCoverage(double luminance, int dpi);
-
-// The luminance under which a pixel needs more than `coverage`: a screen that
-// inks a cell of rank `coverage` for every pixel darker than this prints
-// InkCoverage to the precision of its ranks.
+// The tone curve turned round: the relative luminance, in steps of 1/kWhite
+// rounded up, of a pixel that needs this share of the paper (0 to 1) covered
+// with dots at this resolution. Darker pixels need more. A screen that inks
+// its cell of rank r (of n) for every pixel darker than the luminance for
+// (r + 1/2) / n prints each pixel's coverage rounded to its ranks.
 uint32_t LuminanceBelowCoverage(double coverage, int dpi);
 
 // Relative luminance of an sRGB pixel (Rec. 709 weights on linear light), in
@@ -42,9 +39,9 @@ class LuminanceTable {
   std::array<std::array<uint32_t, 256>, 3> channel_;
 };
 
-// InkCoverage in whole steps of `full` for a luminance from LuminanceTable.
+// The coverage in whole steps of `full` for a luminance from LuminanceTable.
 // Indexed in steps of 2^-16, fine enough that the darkest sRGB values keep
-// coverages of their own.
+// coverages of their own. 0 for white, `full` for black.
 class CoverageTable {
  public:
   CoverageTable(int dpi, uint16_t full);
