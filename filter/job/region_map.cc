@@ -49,7 +49,9 @@ RegionMap RegionCounter::Classify() const {
   for (unsigned band = 0; band < bands_; ++band) {
     for (unsigned region = 0; region < columns_; ++region) {
       const Counts& c = counts_[size_t{band} * columns_ + region];
-      if (c.tone > c.all / 8 || c.tone > c.ink) {
+      // Text is strokes on paper: few tones, and paper showing around them.
+      const uint32_t paper = c.all - c.ink - c.tone;
+      if (c.tone > c.all / 8 || c.tone > c.ink || paper < c.all / 4) {
         map.SetPicture(band, region);
         map.anyPicture = true;
         map.pictureCount.iHis += c.ink;

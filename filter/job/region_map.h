@@ -47,8 +47,9 @@ class RegionCounter {
   RegionCounter(unsigned width, unsigned height, unsigned scale);
   // The next raster row, 3 bytes per pixel.
   void AddRow(const uint8_t* rgb);
-  // A region whose pixels are mostly mid-tones, or whose tones outnumber its
-  // dark strokes, is a picture; any other is text.
+  // A region is a picture when more than an eighth of its pixels are
+  // mid-tones, when its tones outnumber its dark pixels, or when less than a
+  // quarter of it is paper; any other is text.
   RegionMap Classify() const;
 
  private:

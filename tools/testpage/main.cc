@@ -3,7 +3,8 @@
 //   zova-testpage [--uncompressed] OUT PAGE...
 //
 // PAGE is CONTENT:OUTPUTTYPE:DPI or CONTENT:OUTPUTTYPE:XDPIxYDPI, CONTENT one
-// of text, photo, white, grey, or ppm=FILE. Example: text:LQ:180 photo:N:360
+// of text, photo, form (text beside a photo, a grey title, a shaded box and a
+// coloured logo), white, grey, or ppm=FILE. Example: text:LQ:180 photo:N:360
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +33,8 @@ bool ParsePage(const std::string& arg, unsigned seed, PageSpec* page) {
   *page = A4Page(x, y, type);
   if (content == "text") {
     page->fill = FromBitmap(TextBitmap(page->width, page->height, seed, x));
+  } else if (content == "form") {
+    page->fill = FormPage(page->width, page->height, x);
   } else if (content == "photo") {
     page->fill = Photo(page->height);
   } else if (content == "white") {

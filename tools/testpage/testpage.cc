@@ -60,6 +60,70 @@ RowFill FromBitmap(Bitmap bitmap) {
   };
 }
 
+RowFill Ink(Bitmap bitmap, uint8_t r, uint8_t g, uint8_t b) {
+  return [bitmap = std::move(bitmap), r, g, b](unsigned y, uint8_t* rgb, unsigned width) {
+    if (y >= bitmap.height) return;
+    for (unsigned x = 0; x < std::min(width, bitmap.width); ++x) {
+      if (!bitmap.at(x, y)) continue;
+      rgb[3 * x] = r;
+      rgb[3 * x + 1] = g;
+      rgb[3 * x + 2] = b;
+    }
+  };
+}
+
+RowFill Blocks(std::vector<Block> blocks) {
+  return [blocks = std::move(blocks)](unsigned y, uint8_t* rgb, unsigned width) {
+    memset(rgb, 0xFF, size_t{width} * 3);
+    for (const Block& block : blocks) {
+      if (y < block.y || y >= block.y + block.height || block.x >= width) continue;
+      block.fill(y - block.y, rgb + 3 * size_t{block.x}, std::min(block.width, width - block.x));
+    }
+  };
+}
+
+RowFill FormPage(unsigned width, unsigned height, unsigned dpi) {
+  const unsigned margin = dpi / 2;
+  const unsigned column = (width - 3 * margin) / 2;
+  const unsigned right = 2 * margin + column;
+  const unsigned title = dpi / 3;
+  // A grey title in letters twice the size: the first line of a text block
+  // of its own, whose margin is cut off.
+  const Bitmap letters = TextBitmap(width - 2 * margin, 2 * dpi, 11, 2 * dpi);
+  unsigned first = 0;
+  while (first < letters.height &&
+         std::none_of(letters.dots.begin() + static_cast<long>(size_t{first} * letters.width),
+                      letters.dots.begin() + static_cast<long>(size_t{first + 1} * letters.width),
+                      [](uint8_t dot) { return dot != 0; })) {
+    ++first;
+  }
+  const RowFill title_ink = Ink(letters, 0x99, 0x99, 0x99);
+  std::vector<Block> blocks = {
+      {margin, margin, width - 2 * margin, title,
+       [title_ink, first](unsigned y, uint8_t* rgb, unsigned w) { title_ink(y + first, rgb, w); }}};
+  const unsigned top = margin + title + dpi / 6;
+  // Text down the left column; beside it a photo, below it a shaded box
+  // with text on it and a coloured logo.
+  blocks.push_back({margin, top, column, height - top - margin,
+                    Ink(TextBitmap(column, height - top - margin, 12, dpi))});
+  const unsigned photo = std::min(column * 3 / 4, (height - top) / 3);
+  blocks.push_back({right, top, column, photo, Photo(photo)});
+  const unsigned box_top = top + photo + dpi / 4;
+  const unsigned box = std::min(dpi * 3 / 2, height - box_top - margin);
+  blocks.push_back({right, box_top, column, box, Solid(0xDD, 0xDD, 0xDD)});
+  blocks.push_back({right + dpi / 8, box_top + dpi / 8, column - dpi / 4, box - dpi / 4,
+                    Ink(TextBitmap(column - dpi / 4, box - dpi / 4, 13, dpi))});
+  const unsigned logo_top = box_top + box + dpi / 4;
+  blocks.push_back({right, logo_top, dpi, dpi / 2, Solid(0xE0, 0x60, 0x10)});
+  // More text under the logo, to the foot of the page.
+  const unsigned rest = logo_top + dpi / 2 + dpi / 6;
+  if (rest + margin < height) {
+    blocks.push_back({right, rest, column, height - rest - margin,
+                      Ink(TextBitmap(column, height - rest - margin, 14, dpi))});
+  }
+  return Blocks(std::move(blocks));
+}
+
 RowFill FromPpm(const std::string& path) {
   struct Image {
     unsigned width = 0, height = 0;

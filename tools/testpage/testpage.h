@@ -52,6 +52,19 @@ RowFill FromBitmap(Bitmap bitmap);
 RowFill FromPpm(const std::string& path);
 // A photo-like scene of the given height (see synthetic_photo.h).
 RowFill Photo(unsigned height);
+// Only the bitmap's dots, in this colour, over whatever is below them.
+RowFill Ink(Bitmap bitmap, uint8_t r = 0, uint8_t g = 0, uint8_t b = 0);
+
+// A rectangle of a page, filled by its own rule in its own coordinates.
+struct Block {
+  unsigned x = 0, y = 0, width = 0, height = 0;
+  RowFill fill;
+};
+// White, with the blocks drawn over it in order.
+RowFill Blocks(std::vector<Block> blocks);
+// A form as offices print them: a grey title, paragraphs of text, a shaded
+// box with text in it, a coloured logo, and a photo beside the text.
+RowFill FormPage(unsigned width, unsigned height, unsigned dpi);
 
 // Lines of glyph-like black strokes on white, as a page of printed text.
 Bitmap TextBitmap(unsigned width, unsigned height, unsigned seed, unsigned dpi = 180);
