@@ -25,6 +25,15 @@ std::string WriteTestPpd(const std::string& dir, const std::string& name,
   if (fields.nickname != nullptr) ppd << "*NickName: \"" << fields.nickname << "\"\n";
   ppd << "*PSVersion: \"(3010.000) 0\"\n"
          "*cupsFilter: \"application/vnd.cups-raster 0 rastertozova\"\n";
+  if (fields.printAsDefault != nullptr) {
+    ppd << "*OpenUI *ZovaPrintAs/Print As: PickOne\n"
+           "*DefaultZovaPrintAs: "
+        << fields.printAsDefault << "\n";
+    for (const char* choice : {"Auto", "Text", "Picture", "Mixed"}) {
+      ppd << "*ZovaPrintAs " << choice << ": \"\"\n";
+    }
+    ppd << "*CloseUI: *ZovaPrintAs\n";
+  }
   return path;
 }
 

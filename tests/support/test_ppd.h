@@ -10,6 +10,8 @@ struct PpdIdentityFields {
   const char* manufacturer = "ZOVA";
   const char* product = "(ZOVA-QRT)";
   const char* nickname = "ZOVA QRT";
+  // The queue's default for ZovaPrintAs; nullptr leaves the option out.
+  const char* printAsDefault = nullptr;
 };
 
 // Writes a minimal PPD with these identity lines; returns its path.
