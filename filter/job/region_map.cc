@@ -14,10 +14,12 @@ constexpr int kDarkSum = 301;
 
 }  // namespace
 
-RegionCounter::RegionCounter(unsigned width, unsigned height, unsigned scale)
+RegionCounter::RegionCounter(unsigned width, unsigned height, unsigned scale,
+                             unsigned region_columns)
     : width_(width),
       scale_(scale),
-      columns_((width + kRegionColumns * scale - 1) / (kRegionColumns * scale)),
+      region_columns_(region_columns),
+      columns_((width + region_columns * scale - 1) / (region_columns * scale)),
       bands_((height + kRegionRows * scale - 1) / (kRegionRows * scale)),
       counts_(size_t{columns_} * bands_) {}
 
@@ -25,7 +27,7 @@ void RegionCounter::AddRow(const uint8_t* rgb) {
   const unsigned band = row_++ / (kRegionRows * scale_);
   if (band >= bands_) return;
   Counts* counts = &counts_[size_t{band} * columns_];
-  const unsigned region_width = kRegionColumns * scale_;
+  const unsigned region_width = region_columns_ * scale_;
   for (unsigned x0 = 0, region = 0; x0 < width_; x0 += region_width, ++region) {
     const unsigned x1 = std::min(width_, x0 + region_width);
     Counts& c = counts[region];
@@ -45,7 +47,7 @@ void RegionCounter::AddRow(const uint8_t* rgb) {
 }
 
 RegionMap RegionCounter::Classify() const {
-  RegionMap map(columns_, bands_);
+  RegionMap map(columns_, bands_, region_columns_);
   for (unsigned band = 0; band < bands_; ++band) {
     for (unsigned region = 0; region < columns_; ++region) {
       const Counts& c = counts_[size_t{band} * columns_ + region];
@@ -66,11 +68,11 @@ RegionMap RegionCounter::Classify() const {
 
 void ComposeRow(const RegionMap& map, unsigned band, const uint8_t* text, const uint8_t* picture,
                 size_t bytes, uint8_t* out) {
-  constexpr size_t kRegionBytes = kRegionColumns / 8;
+  const size_t region_bytes = map.regionColumns() / 8;
   for (unsigned region = 0; region < map.columns(); ++region) {
-    const size_t start = region * kRegionBytes;
+    const size_t start = region * region_bytes;
     if (start >= bytes) break;
-    const size_t length = std::min(kRegionBytes, bytes - start);
+    const size_t length = std::min(region_bytes, bytes - start);
     memcpy(out + start, (map.IsText(band, region) ? text : picture) + start, length);
   }
 }

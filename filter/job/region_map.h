@@ -12,18 +12,23 @@
 
 namespace zova {
 
-// A whole number of bytes of a packed row, so regions meet at byte edges.
+// A whole number of bytes of a packed row, so regions meet at byte edges;
+// bench/region_size measures the choice.
 inline constexpr unsigned kRegionColumns = 32;
 inline constexpr unsigned kRegionRows = 24;
 
 class RegionMap {
  public:
   RegionMap() = default;
-  RegionMap(unsigned columns, unsigned bands)
-      : columns_(columns), bands_(bands), text_(size_t{columns} * bands, 1) {}
+  RegionMap(unsigned columns, unsigned bands, unsigned region_columns)
+      : columns_(columns),
+        bands_(bands),
+        region_columns_(region_columns),
+        text_(size_t{columns} * bands, 1) {}
 
-  unsigned columns() const { return columns_; }  // regions across
-  unsigned bands() const { return bands_; }      // regions down
+  unsigned regionColumns() const { return region_columns_; }  // printed columns per region
+  unsigned columns() const { return columns_; }               // regions across
+  unsigned bands() const { return bands_; }                   // regions down
   bool IsText(unsigned band, unsigned column) const {
     return text_[size_t{band} * columns_ + column] != 0;
   }
@@ -36,6 +41,7 @@ class RegionMap {
  private:
   unsigned columns_ = 0;
   unsigned bands_ = 0;
+  unsigned region_columns_ = kRegionColumns;
   std::vector<uint8_t> text_;  // 1: text (or blank), 0: picture
 };
 
@@ -44,7 +50,9 @@ class RegionMap {
 // at 180x180.
 class RegionCounter {
  public:
-  RegionCounter(unsigned width, unsigned height, unsigned scale);
+  // `region_columns`, a multiple of 8, is for measuring other sizes.
+  RegionCounter(unsigned width, unsigned height, unsigned scale,
+                unsigned region_columns = kRegionColumns);
   // The next raster row, 3 bytes per pixel.
   void AddRow(const uint8_t* rgb);
   // A region is a picture when more than an eighth of its pixels are
@@ -60,6 +68,7 @@ class RegionCounter {
   };
   unsigned width_;
   unsigned scale_;
+  unsigned region_columns_;
   unsigned columns_;
   unsigned bands_;
   unsigned row_ = 0;

@@ -83,6 +83,10 @@ RowFill Blocks(std::vector<Block> blocks) {
 }
 
 RowFill FormPage(unsigned width, unsigned height, unsigned dpi) {
+  return Blocks(FormBlocks(width, height, dpi));
+}
+
+std::vector<Block> FormBlocks(unsigned width, unsigned height, unsigned dpi) {
   const unsigned margin = dpi / 2;
   const unsigned column = (width - 3 * margin) / 2;
   const unsigned right = 2 * margin + column;
@@ -100,28 +104,29 @@ RowFill FormPage(unsigned width, unsigned height, unsigned dpi) {
   const RowFill title_ink = Ink(letters, 0x99, 0x99, 0x99);
   std::vector<Block> blocks = {
       {margin, margin, width - 2 * margin, title,
-       [title_ink, first](unsigned y, uint8_t* rgb, unsigned w) { title_ink(y + first, rgb, w); }}};
+       [title_ink, first](unsigned y, uint8_t* rgb, unsigned w) { title_ink(y + first, rgb, w); },
+       true}};
   const unsigned top = margin + title + dpi / 6;
   // Text down the left column; beside it a photo, below it a shaded box
   // with text on it and a coloured logo.
   blocks.push_back({margin, top, column, height - top - margin,
                     Ink(TextBitmap(column, height - top - margin, 12, dpi))});
   const unsigned photo = std::min(column * 3 / 4, (height - top) / 3);
-  blocks.push_back({right, top, column, photo, Photo(photo)});
+  blocks.push_back({right, top, column, photo, Photo(photo), true});
   const unsigned box_top = top + photo + dpi / 4;
   const unsigned box = std::min(dpi * 3 / 2, height - box_top - margin);
-  blocks.push_back({right, box_top, column, box, Solid(0xDD, 0xDD, 0xDD)});
+  blocks.push_back({right, box_top, column, box, Solid(0xDD, 0xDD, 0xDD), true});
   blocks.push_back({right + dpi / 8, box_top + dpi / 8, column - dpi / 4, box - dpi / 4,
-                    Ink(TextBitmap(column - dpi / 4, box - dpi / 4, 13, dpi))});
+                    Ink(TextBitmap(column - dpi / 4, box - dpi / 4, 13, dpi)), true});
   const unsigned logo_top = box_top + box + dpi / 4;
-  blocks.push_back({right, logo_top, dpi, dpi / 2, Solid(0xE0, 0x60, 0x10)});
+  blocks.push_back({right, logo_top, dpi, dpi / 2, Solid(0xE0, 0x60, 0x10), true});
   // More text under the logo, to the foot of the page.
   const unsigned rest = logo_top + dpi / 2 + dpi / 6;
   if (rest + margin < height) {
     blocks.push_back({right, rest, column, height - rest - margin,
                       Ink(TextBitmap(column, height - rest - margin, 14, dpi))});
   }
-  return Blocks(std::move(blocks));
+  return blocks;
 }
 
 RowFill FromPpm(const std::string& path) {

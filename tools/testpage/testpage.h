@@ -59,11 +59,13 @@ RowFill Ink(Bitmap bitmap, uint8_t r = 0, uint8_t g = 0, uint8_t b = 0);
 struct Block {
   unsigned x = 0, y = 0, width = 0, height = 0;
   RowFill fill;
+  bool picture = false;  // tones to be printed as such, not strokes
 };
 // White, with the blocks drawn over it in order.
 RowFill Blocks(std::vector<Block> blocks);
 // A form as offices print them: a grey title, paragraphs of text, a shaded
 // box with text in it, a coloured logo, and a photo beside the text.
+std::vector<Block> FormBlocks(unsigned width, unsigned height, unsigned dpi);
 RowFill FormPage(unsigned width, unsigned height, unsigned dpi);
 
 // Lines of glyph-like black strokes on white, as a page of printed text.
