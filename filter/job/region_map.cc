@@ -1,7 +1,9 @@
 #include "job/region_map.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "binarize/binarize.h"
 
@@ -11,6 +13,14 @@ namespace {
 // The same bounds as the page's dark count.
 constexpr int kNearWhiteSum = 730;
 constexpr int kDarkSum = 301;
+// Strokes of text are black or a dark neutral grey; a dark colour is a
+// picture's shadow.
+constexpr int kStrokeTolerance = 24;
+
+bool IsStroke(const uint8_t* px, int sum) {
+  return sum < kDarkSum && std::abs(px[0] - px[1]) <= kStrokeTolerance &&
+         std::abs(px[1] - px[2]) <= kStrokeTolerance && std::abs(px[0] - px[2]) <= kStrokeTolerance;
+}
 
 }  // namespace
 
@@ -40,26 +50,56 @@ void RegionCounter::AddRow(const uint8_t* rgb) {
       }
       const uint8_t* px = rgb + 3 * x;
       const int sum = px[0] + px[1] + px[2];
-      c.ink += sum < kDarkSum;
-      c.tone += sum >= kDarkSum && sum <= kNearWhiteSum;
+      if (sum > kNearWhiteSum) continue;
+      const bool stroke = IsStroke(px, sum);
+      c.ink += stroke;
+      c.tone += !stroke;
+      c.dark += sum < kDarkSum;
     }
   }
 }
 
 RegionMap RegionCounter::Classify() const {
   RegionMap map(columns_, bands_, region_columns_);
+  auto counts = [&](unsigned band, unsigned region) -> const Counts& {
+    return counts_[size_t{band} * columns_ + region];
+  };
+  // Text is strokes on paper: few tones, and paper showing around them.
   for (unsigned band = 0; band < bands_; ++band) {
     for (unsigned region = 0; region < columns_; ++region) {
-      const Counts& c = counts_[size_t{band} * columns_ + region];
-      // Text is strokes on paper: few tones, and paper showing around them.
+      const Counts& c = counts(band, region);
       const uint32_t paper = c.all - c.ink - c.tone;
       if (c.tone > c.all / 8 || c.tone > c.ink || paper < c.all / 4) {
         map.SetPicture(band, region);
+      }
+    }
+  }
+  // A heavy dark mass beside a picture is the picture's shadow, not text:
+  // thresholded, it would print as a black bar along the picture's edge.
+  std::vector<std::pair<unsigned, unsigned>> shadows;
+  for (unsigned band = 0; band < bands_; ++band) {
+    for (unsigned region = 0; region < columns_; ++region) {
+      if (!map.IsText(band, region) || counts(band, region).ink <= counts(band, region).all / 4) {
+        continue;
+      }
+      const bool beside_picture = (band > 0 && !map.IsText(band - 1, region)) ||
+                                  (band + 1 < bands_ && !map.IsText(band + 1, region)) ||
+                                  (region > 0 && !map.IsText(band, region - 1)) ||
+                                  (region + 1 < columns_ && !map.IsText(band, region + 1));
+      if (beside_picture) shadows.emplace_back(band, region);
+    }
+  }
+  for (const auto& [band, region] : shadows) map.SetPicture(band, region);
+
+  for (unsigned band = 0; band < bands_; ++band) {
+    for (unsigned region = 0; region < columns_; ++region) {
+      const Counts& c = counts(band, region);
+      if (map.IsText(band, region)) {
+        map.anyText |= c.ink > 0;
+      } else {
         map.anyPicture = true;
-        map.pictureCount.iHis += c.ink;
+        map.pictureCount.iHis += c.dark;
         map.pictureCount.iTotal += c.ink + c.tone;
-      } else if (c.ink > 0) {
-        map.anyText = true;
       }
     }
   }

@@ -55,15 +55,17 @@ class RegionCounter {
                 unsigned region_columns = kRegionColumns);
   // The next raster row, 3 bytes per pixel.
   void AddRow(const uint8_t* rgb);
-  // A region is a picture when more than an eighth of its pixels are
-  // mid-tones, when its tones outnumber its dark pixels, or when less than a
-  // quarter of it is paper; any other is text.
+  // A region is a picture when more than an eighth of its pixels are tones
+  // (neither near-white nor black strokes), when its tones outnumber its
+  // strokes, when less than a quarter of it is paper, or when more than a
+  // quarter of it is strokes and it borders a picture; any other is text.
   RegionMap Classify() const;
 
  private:
   struct Counts {
-    uint32_t ink = 0;   // dark: channel sum below 301
-    uint32_t tone = 0;  // neither dark nor near-white
+    uint32_t ink = 0;   // strokes: black or a dark neutral grey
+    uint32_t tone = 0;  // neither strokes nor near-white
+    uint32_t dark = 0;  // channel sum below 301, as the page's dark count
     uint32_t all = 0;
   };
   unsigned width_;
