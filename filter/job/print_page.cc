@@ -1,34 +1,19 @@
 // Spooled page to printer bytes: decide where the 1-bit rows come from, plan
-// the page, then read the rows back and hand them to the bands.
+// the page, then have the rows read back into the bands.
 #include "job/print_page.h"
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <vector>
+#include <optional>
 
-#include "binarize/binarize.h"
 #include "dotmatrix/printer_limits.h"
 #include "job/halftone_tool.h"
+#include "job/read_back.h"
 #include "job/region_map.h"
 
 namespace zova {
 namespace {
-
-// A spool file the page's rows are read back from, and what they are.
-struct ReadBack {
-  std::string path;
-  int iPbmHeadLen = 0;
-  size_t rowBytes = 0;  // bytes per row in the file
-  uint8_t padding = 0;  // fills a short last row: white in either format
-  // The rows as the log line reports them.
-  unsigned cupsWidth = 0;
-  unsigned cupsHeight = 0;
-  unsigned perLine = 0;
-};
 
 // Has `paths.ppm` screened into `paths.pbm`.
 void Halftone(const PrinterJob& job, const SpoolPaths& paths, unsigned dpi, PageClass page_class) {
@@ -108,122 +93,6 @@ PagePlan PlanPage(const PrinterJob& job, const PageRequest& request, RowSource s
   plan.source = source;
   return plan;
 }
-
-// Reads one spool file back row by row.
-class RowReader {
- public:
-  // Opens the file and skips its header, with the log lines of both.
-  bool Open(const ReadBack& rb) {
-    rb_ = rb;
-    errno = 0;
-    if (!reader_.Open(rb.path)) {
-      fprintf(stderr, "ERROR: open %s error:%d\n", rb.path.c_str(), errno);
-      return false;
-    }
-    fprintf(stderr, "ERROR: open %s ok %d\n", rb.path.c_str(), errno);
-    // The header was checked when written or parsed: skip it.
-    std::string head(static_cast<size_t>(rb.iPbmHeadLen), '\0');
-    reader_.Read(reinterpret_cast<uint8_t*>(head.data()), head.size());
-    fprintf(stderr, "ERROR: pbmHead %s ok \n", head.c_str());
-    return true;
-  }
-
-  // The next row, in place in the reader's buffer; a row cut short by the
-  // end of the file is padded. Null at the end, after the log line that
-  // names `buffer`.
-  uint8_t* Next(const char* buffer) {
-    uint8_t* row = nullptr;
-    const ssize_t got = reader_.Next(rb_.rowBytes, &row);
-    if (got <= 0) {
-      fprintf(stderr, "ERROR: readfile to %s, iReadLen:%zd\n", buffer, got);
-      return nullptr;
-    }
-    if (static_cast<size_t>(got) < rb_.rowBytes) {
-      memset(row + got, rb_.padding, rb_.rowBytes - static_cast<size_t>(got));
-    }
-    return row;
-  }
-
-  const ReadBack& readBack() const { return rb_; }
-
- private:
-  ReadBack rb_;
-  SpoolReader reader_;
-};
-
-// The page's rows as printed: thresholded, reduced, halftoned, or composed
-// of thresholded and halftoned regions. Returns false when the printer
-// stream has failed.
-class PageRows {
- public:
-  PageRows(PrinterJob& job, const PageRequest& request, const PagePlan& plan)
-      : job_(job), request_(request), plan_(plan), packed_((plan.columns + 7) / 8) {}
-
-  bool Print(RowReader* text, RowReader* picture, const RegionMap* regions) {
-    const bool reduced =
-        plan_.source == RowSource::kReduced || plan_.source == RowSource::kMixedReduced;
-    std::vector<uint8_t> merged(reduced ? packed_ : 0);
-    std::vector<uint8_t> composed(regions != nullptr ? packed_ : 0);
-    unsigned raster_rows = 0;  // text rows read
-    for (unsigned y = 0; y < plan_.rows && !job_.canceled(); ++y) {
-      const uint8_t* text_row = nullptr;
-      bool last = false;  // the read-back breaks off after this row
-      if (text != nullptr) {
-        uint8_t* row = text->Next("Planes[0]");
-        if (row == nullptr) break;
-        ++raster_rows;
-        if (!reduced) {
-          TransToGray(row, plan_.columns);
-          text_row = row;
-        } else {
-          // Two raster rows make one printed row; an odd last row prints alone.
-          TransToGray360(row, request_.width / 2, request_.width % 2 != 0);
-          memcpy(merged.data(), row, packed_);
-          if (raster_rows < text->readBack().cupsHeight) {
-            uint8_t* second = text->Next("360_2");
-            if (second == nullptr) {
-              // The first row of the pair is already converted.
-              last = true;
-            } else {
-              ++raster_rows;
-              TransToGray360(second, request_.width / 2, request_.width % 2 != 0);
-              for (size_t i = 0; i < packed_; ++i) merged[i] |= second[i];
-            }
-          }
-          text_row = merged.data();
-        }
-      }
-      std::span<const uint8_t> dots;
-      if (picture == nullptr) {
-        dots = {text_row, packed_};
-      } else {
-        uint8_t* picture_row = picture->Next("Planes[0]");
-        if (picture_row == nullptr) break;
-        // Bytes of a picture row beyond the page's width are clipped.
-        const size_t picture_bytes = std::min(picture->readBack().rowBytes, packed_);
-        if (text == nullptr) {
-          dots = {picture_row, picture_bytes};
-        } else {
-          // A narrower image is blank beyond its edge.
-          std::fill(composed.begin(), composed.end(), 0);
-          memcpy(composed.data(), picture_row, picture_bytes);
-          ComposeRow(*regions, y / kRegionRows, text_row, composed.data(), packed_,
-                     composed.data());
-          dots = composed;
-        }
-      }
-      if (!OutputLine(job_.out, dots)) return false;
-      if (last) break;
-    }
-    return true;
-  }
-
- private:
-  PrinterJob& job_;
-  const PageRequest& request_;
-  const PagePlan& plan_;
-  size_t packed_;
-};
 
 // A page cancelled before its rows: its setup and its form feed.
 PageResult EndCancelledPage(PrinterJob& job, const PageRequest& request, PageSpool& spool) {
@@ -307,10 +176,9 @@ PageResult PrintSpooledPage(PrinterJob& job, const PageRequest& request, PageSpo
     return PageResult::kFailed;
   }
   if (!StartPage(job.out, plan)) return PageResult::kFailed;
-  PageRows page_rows(job, request, plan);
   const bool printed =
-      page_rows.Print(text ? &text_rows : nullptr, picture ? &picture_rows : nullptr,
-                      page_class == PageClass::kMixed ? &regions : nullptr) &&
+      PrintRows(job, request, plan, text ? &text_rows : nullptr, picture ? &picture_rows : nullptr,
+                page_class == PageClass::kMixed ? &regions : nullptr) &&
       EndPage(job.out);
   if (!printed) return PageResult::kFailed;
   spool.Remove(picture.has_value());
