@@ -2,7 +2,8 @@
 # Peak memory, time and disk use of zova_ID and zova-preview on hostile input:
 # a 24-byte PPM header claiming 1048576x16777216 pixels, a stream with a page
 # 426 inches long, and streams of thousands of tiny pages (426 inches long,
-# and 64 inches, the longest form, which the programs must take).
+# and 64 inches, the longest form, which the programs must take), and a
+# stream of pages as large as the printer takes.
 #
 #   bench/hostile_inputs.sh [BUILD_DIR] [LIMIT_SECONDS]   (default: build 60)
 #
@@ -44,14 +45,18 @@ measure() {
   local usage
   usage=$(tail -n 1 "$work/time")
   [ "$status" = 137 ] && status="killed after ${limit} s"
-  printf '%-34s exit %-18s peak %8d KB  %7.2f s  disk %11d B  %s\n' "$name" "$status" \
-    "${usage%% *}" "${usage##* }" "$(find "$out" -type f ! -name 'page.ppm' -printf '%s\n' | awk '{ n += $1 } END { print n + 0 }')" \
+  printf '%-42s exit %-18s peak %8d KB  %7.2f s  disk %11d B  %s\n' "$name" "$status" \
+    "${usage%% *}" "${usage##* }" "$(find "$out" -type f ! -name 'page.ppm' -printf '%s\n' | awk '{ n += $1 } END { printf "%.0f", n }')" \
     "$(grep -m1 ERROR "$work/stderr" | cut -c1-110 || true)"
 }
 
 mkdir -p "$work/ppm"
 printf 'P6\n1048576 16777216\n255\n' > "$work/ppm/page.ppm"
 measure "zova_ID, 24-byte PPM header" "$work/ppm" "$zova_id" "$work/ppm/page" 180 3
+rm -f "$work/ppm"/page.pbm*
+# The largest page it takes at 360 dpi, 16 x 64 inches, all rows missing.
+printf 'P6\n5760 46080\n255\n' > "$work/ppm/page.ppm"
+measure "zova_ID, header of 5760x46080" "$work/ppm" "$zova_id" "$work/ppm/page" 360 3
 rm -rf "$work/ppm"
 
 run_preview() {  # NAME COUNT PAGE_LINES COLUMNS
@@ -65,3 +70,4 @@ run_preview "preview, 4096 426-inch pages" 4096 2559 1
 run_preview "preview, 65536 426-inch pages" 65536 2559 1
 run_preview "preview, 4096 64-inch pages" 4096 384 1
 run_preview "preview, 65536 64-inch pages" 65536 384 1
+run_preview "preview, 96 16x64-inch pages" 96 384 2880

@@ -176,7 +176,7 @@ TEST_F(PreviewProgramTest, UsageAndFileErrors) {
   EXPECT_EQ(Pngs(), std::vector<std::string>{});
 }
 
-TEST_F(PreviewProgramTest, OutputDirectoryIsMadeAndAFailedRunTakesItBack) {
+TEST_F(PreviewProgramTest, OutputDirectoryIsMadeAndAFailedRunLeavesNothing) {
   WriteFile("job.prn", testing::PrintPage("LQ", 180, 180, Solid(2, 2)));
   WriteFile("bad.prn", Job(kNativeStart));
   const Outcome made = Preview(Path("job.prn") + " -o " + Path("new/dir"));
@@ -186,6 +186,16 @@ TEST_F(PreviewProgramTest, OutputDirectoryIsMadeAndAFailedRunTakesItBack) {
   const Outcome failed = Preview(Path("bad.prn") + " -o " + Path("other/dir"));
   EXPECT_EQ(failed.status, 1);
   EXPECT_FALSE(fs::exists(Path("other")));
+
+  // A page that cannot be written takes back the pages written before it.
+  fs::create_directories(Path("busy/page-2.png"));
+  WriteFile("two.prn",
+            testing::PrintJob({{"LQ", 180, 180, Solid(2, 2)}, {"LQ", 180, 180, Solid(3, 3)}}));
+  const Outcome blocked = Preview(Path("two.prn") + " -o " + Path("busy"));
+  EXPECT_EQ(blocked.status, 1);
+  EXPECT_EQ(blocked.err, "ERROR: cannot write " + Path("busy/page-2.png") + ": Is a directory\n");
+  EXPECT_EQ(blocked.out, "");
+  EXPECT_FALSE(fs::exists(Path("busy/page-1.png")));
 }
 
 // A native page: `setup`, then a band of `columns` columns with their top dot.

@@ -3,9 +3,9 @@
 // The decoder is strict: every byte must belong to a command the filter
 // writes, in the place the filter writes it. Anything else is an error that
 // names its byte offset, and decoding stops there. So is a page longer than
-// the longest form or a band beyond the widest carriage or below the longest
-// form: no ZOVA-QRT prints it, and the decoder holds no more than one such
-// page in memory.
+// the longest form, or a band beyond the widest carriage or below the
+// longest form: no ZOVA-QRT prints it, so no page drawn here is larger than
+// the largest the printer takes.
 //
 // Stream layout
 //   job      := preamble page* job-end
