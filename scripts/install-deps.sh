@@ -13,5 +13,5 @@ apt-get update
 apt-get install -y --no-install-recommends \
   build-essential cmake pkg-config \
   libcups2-dev libgtest-dev libbenchmark-dev libpng-dev \
-  clang-format \
+  clang-format clang libclang-rt-14-dev \
   cups cups-client cups-filters cups-ppdc ghostscript fonts-dejavu-core

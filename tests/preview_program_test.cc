@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "support/hand_made_stream.h"
 #include "support/png_file.h"
 #include "support/print_job.h"
+#include "support/run_program.h"
 #include "support/test_pages.h"
 
 namespace zova {
@@ -22,8 +24,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Bitmap;
+using testing::Bytes;
 using testing::DotDifference;
+using testing::Job;
+using testing::kNativeStart;
+using testing::NativeImage;
 using testing::PackedBitmap;
+using testing::operator+;
 
 struct Outcome {
   int status;
@@ -156,8 +163,9 @@ TEST_F(PreviewProgramTest, UsageAndFileErrors) {
       {Path("job.prn") + " -x", "ERROR: Usage: zova-preview STREAM [-o DIR]"},
       {Path("job.prn") + " -o", "ERROR: Usage: zova-preview STREAM [-o DIR]"},
       {Path("missing.prn"), "ERROR: cannot read " + Path("missing.prn") + ": No such file"},
-      {Path("job.prn") + " -o " + Path("nowhere"),
-       "ERROR: cannot write " + Path("nowhere/page-1.png") + ": No such file"},
+      {Path("job.prn") + " -o " + Path("job.prn/out"),
+       "ERROR: cannot create directory " + Path("job.prn/out") + ": Not a directory"},
+      {dir_, "ERROR: cannot read " + dir_ + ": Is a directory"},
   };
   for (const auto& c : cases) {
     const Outcome run = Preview(c.args);
@@ -166,6 +174,98 @@ TEST_F(PreviewProgramTest, UsageAndFileErrors) {
     EXPECT_EQ(run.out, "") << c.args;
   }
   EXPECT_EQ(Pngs(), std::vector<std::string>{});
+}
+
+TEST_F(PreviewProgramTest, OutputDirectoryIsMadeAndAFailedRunLeavesNothing) {
+  WriteFile("job.prn", testing::PrintPage("LQ", 180, 180, Solid(2, 2)));
+  WriteFile("bad.prn", Job(kNativeStart));
+  const Outcome made = Preview(Path("job.prn") + " -o " + Path("new/dir"));
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_TRUE(fs::is_regular_file(Path("new/dir/page-1.png")));
+
+  const Outcome failed = Preview(Path("bad.prn") + " -o " + Path("other/dir"));
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_FALSE(fs::exists(Path("other")));
+
+  // A page that cannot be written takes back the pages written before it.
+  fs::create_directories(Path("busy/page-2.png"));
+  WriteFile("two.prn",
+            testing::PrintJob({{"LQ", 180, 180, Solid(2, 2)}, {"LQ", 180, 180, Solid(3, 3)}}));
+  const Outcome blocked = Preview(Path("two.prn") + " -o " + Path("busy"));
+  EXPECT_EQ(blocked.status, 1);
+  EXPECT_EQ(blocked.err, "ERROR: cannot write " + Path("busy/page-2.png") + ": Is a directory\n");
+  EXPECT_EQ(blocked.out, "");
+  EXPECT_FALSE(fs::exists(Path("busy/page-1.png")));
+}
+
+// A native page: `setup`, then a band of `columns` columns with their top dot.
+Bytes NativePage(const Bytes& setup, size_t columns) {
+  Bytes dots;
+  for (size_t c = 0; c < columns; ++c) dots = dots + testing::kTopDot;
+  return kNativeStart + setup + Bytes{0x0D} + NativeImage(dots) + Bytes{0x0C};
+}
+
+Bytes Repeat(const Bytes& page, size_t n) {
+  Bytes pages;
+  for (size_t i = 0; i < n; ++i) pages.insert(pages.end(), page.begin(), page.end());
+  return pages;
+}
+
+TEST_F(PreviewProgramTest, HostileStreamsStayWithinOnePageOfMemory) {
+  // ESC F 38 4 is 384 lines, 64 inches; 255 9 is 2559 lines.
+  const Bytes longest = {0x1B, 'F', 38, 4};
+  const struct {
+    const char* what;
+    Bytes stream;
+    size_t pages;       // written when the stream is good
+    const char* error;  // "byte N: ..." when it is not
+    const char* last;   // the last summary line
+  } cases[] = {
+      {"a page 426 inches long", Job(NativePage({0x1B, 'F', 255, 9}, 1)), 0,
+       "byte 9807: ESC F sets a page of 2559 lines (426.50 inches), longer than the longest form "
+       "(64 inches)",
+       nullptr},
+      {"a band 64 inches across", Job(NativePage({}, 11520)), 0,
+       "byte 9808: the band reaches 64.00 inches across, beyond the widest carriage (16 inches)",
+       nullptr},
+      {"a good page, then one too long", Job(NativePage({}, 1) + NativePage({0x1B, 'F', 99, 0}, 1)),
+       0,
+       "byte 9824: ESC F sets a page of 990 lines (165.00 inches), longer than the longest form "
+       "(64 inches)",
+       nullptr},
+      {"4,096 pages of one dot", Job(Repeat(NativePage({}, 1), 4096)), 4096, nullptr,
+       "page-4096.png: native, 180x180 dpi (density not in the stream), 1x24 dots, 1 bands, 1 "
+       "dots printed"},
+      // Each page holds 4 MiB of dots: all of them together would not fit.
+      {"96 pages of 16 by 64 inches", Job(Repeat(NativePage(longest, 2880), 96)), 96, nullptr,
+       "page-96.png: native, 180x180 dpi (density not in the stream), 2880x11520 dots, 1 bands, "
+       "2880 dots printed"},
+  };
+  const std::string tmp = Path("tmp");
+  fs::create_directory(tmp);
+  const testing::ChildLimits limits{
+      .address_space = 256 << 20, .file_size = RLIM_INFINITY, .env = {{"TMPDIR", tmp}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFile("job.prn", c.stream);
+    const testing::ProgramResult r = testing::RunProgramWithin(
+        {ZOVA_PREVIEW_PROGRAM, Path("job.prn"), "-o", Path("out")}, limits);
+    EXPECT_TRUE(fs::is_empty(tmp)) << "the summary spool has no name";
+    if (c.error != nullptr) {
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.err, "ERROR: " + Path("job.prn") + ": " + c.error + "\n");
+      EXPECT_EQ(r.out, "");
+      EXPECT_FALSE(fs::exists(Path("out")));
+      continue;
+    }
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), static_cast<long>(c.pages));
+    EXPECT_TRUE(r.out.ends_with(std::string("\n") + c.last + "\n"))
+        << r.out.substr(r.out.size() - 200);
+    EXPECT_EQ(std::distance(fs::directory_iterator(Path("out")), {}), static_cast<long>(c.pages));
+    fs::remove_all(Path("out"));
+  }
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "dotmatrix/commands.h"
+#include "support/hand_made_stream.h"
 #include "support/print_job.h"
 #include "support/test_pages.h"
 
@@ -17,44 +17,20 @@ namespace {
 using preview::BandGeometry;
 using preview::DecodedStream;
 using preview::DecodeStream;
+using testing::Bytes;
+using testing::Job;
+using testing::kJobEnd;
+using testing::kLqStart;
+using testing::kNativeStart;
+using testing::kPreamble;
+using testing::kTopDot;
+using testing::kUnit180;
+using testing::LqFeed;
+using testing::LqImage;
+using testing::NativeImage;
 using testing::PrintPage;
 using testing::RandomBitmap;
-
-constexpr size_t kPreamble = kPreambleLength;
-using Bytes = std::vector<uint8_t>;
-
-// The preamble and then `body`.
-Bytes Job(const Bytes& body) {
-  Bytes job(kPreamble + body.size(), 0);
-  std::copy(body.begin(), body.end(), job.begin() + static_cast<long>(kPreamble));
-  return job;
-}
-
-Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-const Bytes kLqStart = {0x1B, '@', 0x1B, '6'};
-const Bytes kNativeStart = {0x1B, 'N', 0x1B, '%', 'B', 0x1B, '6'};
-const Bytes kJobEnd = {0x1B, '@'};
-const Bytes kUnit180 = {0x1B, '(', 'U', 1, 0, 20};
-// One 24-dot column with only its top dot.
-const Bytes kTopDot = {0x80, 0, 0};
-
-Bytes LqImage(uint8_t mode, const Bytes& columns) {
-  const size_t n = columns.size() / 3;
-  return Bytes{0x1B, '*', mode, static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8)} + columns;
-}
-
-Bytes NativeImage(const Bytes& columns) {
-  const size_t n = columns.size() / 3;
-  return Bytes{0x1B, '%', '1', static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)} + columns;
-}
-
-Bytes LqFeed(uint16_t v) {
-  return Bytes{0x1B, '(', 'v', 2, 0, static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
-}
+using testing::operator+;
 
 // Rows of the page that hold at least one dot.
 std::vector<size_t> DottedRows(const preview::DecodedPage& page) {
@@ -172,6 +148,24 @@ TEST(StreamDecoderTest, JobsThatEndWhereTheirDialectEnds) {
   }
 }
 
+// 30 native moves of 255/120 inch and one of `last`, then a one-dot band.
+Bytes BelowTheForm(uint8_t last) {
+  Bytes moves;
+  for (int i = 0; i < 30; ++i) moves = moves + Bytes{0x1B, '%', '5', 0xFF};
+  return moves + Bytes{0x1B, '%', '5', last, 0x0D} + NativeImage(kTopDot);
+}
+
+TEST(StreamDecoderTest, PageAsLargeAsThePrinterTakesIsDrawn) {
+  // 16 inches across and 64 down at 180 dpi; the last band ends on the
+  // form's last row.
+  const preview::DecodedPage page =
+      OnlyPage(Job(kNativeStart + Bytes{0x1B, 'F', 38, 4, 0x0D} + NativeImage(Bytes(3 * 2880, 0)) +
+                   BelowTheForm(14) + Bytes{0x0C}));
+  EXPECT_EQ(page.dots.width(), 2880u);
+  EXPECT_EQ(page.dots.height(), 11520u);
+  EXPECT_EQ(DottedRows(page), std::vector<size_t>{11496});
+}
+
 TEST(StreamDecoderTest, RefusesWhatThePrinterCannotParseWithItsOffset) {
   const Bytes band = Bytes{0x0D} + LqImage(0x27, kTopDot + kTopDot);  // 12 bytes
   const struct {
@@ -228,6 +222,14 @@ TEST(StreamDecoderTest, RefusesWhatThePrinterCannotParseWithItsOffset) {
       {"two densities on one page",
        Job(kLqStart + band + Bytes{0x0D} + LqImage(0x01, kTopDot) + Bytes{0x0C} + kJobEnd),
        kPreamble + 17, "120x180 dpi on a page that printed at 180x180 dpi"},
+      {"a page longer than the longest form", Job(kNativeStart + Bytes{0x1B, 'F', 38, 5}),
+       kPreamble + 7,
+       "ESC F sets a page of 385 lines (64.17 inches), longer than the longest form (64 inches)"},
+      {"a band beyond the widest carriage",
+       Job(kLqStart + Bytes{0x0D} + LqImage(0x00, Bytes(3 * 961, 0))), kPreamble + 5,
+       "the band reaches 16.02 inches across, beyond the widest carriage (16 inches)"},
+      {"a band below the longest form", Job(kNativeStart + BelowTheForm(32)), kPreamble + 132,
+       "the band reaches 64.15 inches down, below the longest form (64 inches)"},
       {"the paper between two dot rows",
        Job(kNativeStart + Bytes{0x1B, '%', '5', 1, 0x0D} + NativeImage(kTopDot) + Bytes{0x0C}),
        kPreamble + 12, "between two dot rows"},

@@ -405,16 +405,17 @@ TEST(ZovaIdTest, RefusesBadArgumentsWithUsageStatus) {
       {{base, "180", "3", "x"}, "ERROR: zova_ID: usage: zova_ID BASE DPI MODE\n"},
       {{"", "180", "3"}, "ERROR: zova_ID: usage: zova_ID BASE DPI MODE\n"},
       {{base, "abc", "3"},
-       "ERROR: zova_ID: resolution \"abc\" is not a number of dpi from 1 to 9600\n"},
-      {{base, "", "3"}, "ERROR: zova_ID: resolution \"\" is not a number of dpi from 1 to 9600\n"},
-      {{base, "0", "3"},
-       "ERROR: zova_ID: resolution \"0\" is not a number of dpi from 1 to 9600\n"},
+       "ERROR: zova_ID: resolution \"abc\" is not a number of dpi from 1 to 720\n"},
+      {{base, "", "3"}, "ERROR: zova_ID: resolution \"\" is not a number of dpi from 1 to 720\n"},
+      {{base, "0", "3"}, "ERROR: zova_ID: resolution \"0\" is not a number of dpi from 1 to 720\n"},
       {{base, "-180", "3"},
-       "ERROR: zova_ID: resolution \"-180\" is not a number of dpi from 1 to 9600\n"},
+       "ERROR: zova_ID: resolution \"-180\" is not a number of dpi from 1 to 720\n"},
       {{base, "180dpi", "3"},
-       "ERROR: zova_ID: resolution \"180dpi\" is not a number of dpi from 1 to 9600\n"},
+       "ERROR: zova_ID: resolution \"180dpi\" is not a number of dpi from 1 to 720\n"},
+      {{base, "721", "3"},
+       "ERROR: zova_ID: resolution \"721\" is not a number of dpi from 1 to 720\n"},
       {{base, "99999999999", "3"},
-       "ERROR: zova_ID: resolution \"99999999999\" is not a number of dpi from 1 to 9600\n"},
+       "ERROR: zova_ID: resolution \"99999999999\" is not a number of dpi from 1 to 720\n"},
       {{base, "180", "1"}, "ERROR: zova_ID: dither mode \"1\" is not 2 or 3\n"},
       {{base, "180", "4"}, "ERROR: zova_ID: dither mode \"4\" is not 2 or 3\n"},
       {{base, "180", ""}, "ERROR: zova_ID: dither mode \"\" is not 2 or 3\n"},
@@ -487,6 +488,52 @@ TEST(ZovaIdTest, RefusesUnreadableAndMalformedImages) {
       std::set<std::string> left = Listing(dir.path());
       left.erase("nfet5_2.ppm");
       EXPECT_EQ(left, std::set<std::string>{});
+    }
+  }
+}
+
+TEST(ZovaIdTest, RefusesAnImageNoPrinterTakesBeforeWritingARow) {
+  // Header-only files: each missing row would print white. A refusal must
+  // come before the image file exists, within 256 MiB of address space and
+  // without writing a byte (the file-size limit kills a writer).
+  const struct {
+    const char* what;
+    const char* header;
+    int dpi;
+    const char* error;  // nullptr: taken
+  } cases[] = {
+      {"claims 1048576x16777216", "P6\n1048576 16777216\n255\n", 180,
+       "the image is 1048576 dots wide, wider than the widest carriage (16 inches, 2880 dots at "
+       "180 dpi)"},
+      {"one dot wider than 16 inches", "P6\n961 1\n255\n", 60,
+       "the image is 961 dots wide, wider than the widest carriage (16 inches, 960 dots at 60 "
+       "dpi)"},
+      {"one row longer than 64 inches at 720 dpi", "P6\n4 46081\n255\n", 180,
+       "the image is 46081 rows long, longer than the longest form (64 inches, 46080 rows at 720 "
+       "dpi)"},
+      {"16 inches wide", "P6\n960 1\n255\n", 60, nullptr},
+      {"64 inches long at 720 dpi", "P6\n4 46080\n255\n", 180, nullptr},
+  };
+  const testing::ChildLimits limits{.address_space = 256 << 20, .file_size = 64 << 10, .env = {}};
+  for (int mode : kModes) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(::testing::Message() << "mode " << mode << ", " << c.what);
+      TempDir dir;
+      const std::string base = dir.File("nfet7_1");
+      WriteFile(base + ".ppm", c.header);
+      WriteFile(base + ".pbm", "P4\n8 1\n\xff");
+      const ProgramResult r = testing::RunProgramWithin(
+          {kTool, base, std::to_string(c.dpi), std::to_string(mode)}, limits);
+      EXPECT_EQ(r.out, "");
+      if (c.error == nullptr) {
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"nfet7_1.ppm", "nfet7_1.pbm"}));
+        EXPECT_NE(r.err.find("the rest is white"), std::string::npos) << r.err;
+        continue;
+      }
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.err, "ERROR: zova_ID: " + base + ".ppm: " + c.error + "\n");
+      EXPECT_EQ(Listing(dir.path()), std::set<std::string>{"nfet7_1.ppm"});
     }
   }
 }

@@ -3,12 +3,15 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -80,6 +83,48 @@ class CapturedOutput {
 inline ProgramResult RunProgram(const std::vector<std::string>& args) {
   CapturedOutput output;
   const pid_t pid = SpawnProgram(args, output.out_fd(), output.err_fd());
+  if (pid < 0) return {};
+  return output.Collect(WaitProgram(pid));
+}
+
+// AddressSanitizer reserves terabytes of address space for its shadow, so a
+// sanitized child cannot run under an address-space limit.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+inline constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+
+// What a child may use, and what its environment adds.
+struct ChildLimits {
+  rlim_t address_space = RLIM_INFINITY;  // bytes; not applied under AddressSanitizer
+  rlim_t file_size = RLIM_INFINITY;      // bytes; a larger write kills it with SIGXFSZ
+  std::vector<std::pair<std::string, std::string>> env;
+};
+
+// Runs the program to its end within `limits`; args[0] is its path.
+inline ProgramResult RunProgramWithin(const std::vector<std::string>& args,
+                                      const ChildLimits& limits) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  CapturedOutput output;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int in = open("/dev/null", O_RDONLY);
+    if (in < 0 || dup2(in, 0) < 0 || dup2(output.out_fd(), 1) < 0 || dup2(output.err_fd(), 2) < 0)
+      _exit(127);
+    const rlimit as{limits.address_space, limits.address_space};
+    const rlimit fsize{limits.file_size, limits.file_size};
+    if ((!kAddressSanitizer && setrlimit(RLIMIT_AS, &as) != 0) ||
+        setrlimit(RLIMIT_FSIZE, &fsize) != 0)
+      _exit(127);
+    for (const auto& [name, value] : limits.env) setenv(name.c_str(), value.c_str(), 1);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
   if (pid < 0) return {};
   return output.Collect(WaitProgram(pid));
 }
