@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "support/temp_dir.h"
 #include "support/test_ppd.h"
 
 namespace zova {

@@ -16,7 +16,8 @@
 #include "support/hand_made_stream.h"
 #include "support/png_file.h"
 #include "support/print_job.h"
-#include "support/run_program.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
 #include "support/test_pages.h"
 
 namespace zova {
@@ -32,18 +33,11 @@ using testing::NativeImage;
 using testing::PackedBitmap;
 using testing::operator+;
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using Outcome = testing::ProcessResult;
 
 class PreviewProgramTest : public ::testing::Test {
  protected:
-  PreviewProgramTest() {
-    char name[] = "/tmp/zova-preview-test-XXXXXX";
-    dir_ = mkdtemp(name);
-  }
-  ~PreviewProgramTest() override { fs::remove_all(dir_); }
+  PreviewProgramTest() : dir_(scratch_.path()) {}
 
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
 
@@ -52,17 +46,15 @@ class PreviewProgramTest : public ::testing::Test {
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
   }
 
-  // Runs zova-preview with `args` (shell words) in the test's directory,
-  // standard input from `input`.
+  // Runs zova-preview with `args` (words separated by blanks) in the test's
+  // directory, standard input from `input`.
   Outcome Preview(const std::string& args, const std::string& input = "/dev/null") {
-    const std::string command = "cd " + dir_ + " && " + ZOVA_PREVIEW_PROGRAM + " " + args + " <" +
-                                input + " >" + Path("stdout") + " 2>" + Path("stderr");
-    const int raw = std::system(command.c_str());
-    Outcome run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(Path("stdout")),
-                Slurp(Path("stderr"))};
-    fs::remove(Path("stdout"));
-    fs::remove(Path("stderr"));
-    return run;
+    testing::ProcessOptions options = testing::Command({ZOVA_PREVIEW_PROGRAM});
+    options.stdinFile = input;
+    std::istringstream words(args);
+    for (std::string word; words >> word;) options.args.push_back(word);
+    options.cwd = dir_;
+    return testing::RunProcess(options);
   }
 
   std::vector<std::string> Pngs() const {
@@ -80,6 +72,7 @@ class PreviewProgramTest : public ::testing::Test {
     return text.str();
   }
 
+  testing::TempDir scratch_;
   std::string dir_;
 };
 
@@ -243,13 +236,15 @@ TEST_F(PreviewProgramTest, HostileStreamsStayWithinOnePageOfMemory) {
   };
   const std::string tmp = Path("tmp");
   fs::create_directory(tmp);
-  const testing::ChildLimits limits{
-      .address_space = 256 << 20, .file_size = RLIM_INFINITY, .env = {{"TMPDIR", tmp}}};
+
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     WriteFile("job.prn", c.stream);
-    const testing::ProgramResult r = testing::RunProgramWithin(
-        {ZOVA_PREVIEW_PROGRAM, Path("job.prn"), "-o", Path("out")}, limits);
+    testing::ProcessOptions run =
+        testing::Command({ZOVA_PREVIEW_PROGRAM, Path("job.prn"), "-o", Path("out")});
+    run.env = {{"TMPDIR", tmp}};
+    run.addressSpaceLimit = 256 << 20;
+    const testing::ProcessResult r = testing::RunProcess(run);
     EXPECT_TRUE(fs::is_empty(tmp)) << "the summary spool has no name";
     if (c.error != nullptr) {
       EXPECT_EQ(r.status, 1);

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/temp_dir.h"
 #include "support/test_ppd.h"
 
 namespace zova {

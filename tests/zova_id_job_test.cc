@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "support/filter_test.h"
-#include "support/run_program.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
 #include "testpage/synthetic_photo.h"
 
 namespace zova {
@@ -34,8 +35,8 @@ Bitmap ToolImage(const PageSpec& page, int mode) {
       ppm.write(reinterpret_cast<const char*>(row.data()), static_cast<long>(row.size()));
     }
   }
-  const testing::ProgramResult r = testing::RunProgram(
-      {ZOVA_ID_PATH, base, std::to_string(page.hwResolution[0]), std::to_string(mode)});
+  const testing::ProcessResult r = testing::RunProcess(testing::Command(
+      {ZOVA_ID_PATH, base, std::to_string(page.hwResolution[0]), std::to_string(mode)}));
   EXPECT_EQ(r.status, 0) << r.err;
 
   std::ifstream in(base + ".pbm", std::ios::binary);

@@ -22,15 +22,16 @@
 #include <thread>
 #include <vector>
 
-#include "support/run_program.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
 #include "support/test_ppd.h"
 #include "zova_ID/tone_curve.h"
 
 namespace zova {
 namespace {
 
-using testing::ProgramResult;
-using testing::RunProgram;
+using testing::ProcessResult;
+using testing::RunProcess;
 using testing::TempDir;
 
 const std::string kTool = ZOVA_ID_PATH;
@@ -142,8 +143,8 @@ std::set<std::string> Listing(const std::string& dir) {
   return names;
 }
 
-ProgramResult RunTool(const std::string& base, int dpi, int mode) {
-  return RunProgram({kTool, base, std::to_string(dpi), std::to_string(mode)});
+ProcessResult RunTool(const std::string& base, int dpi, int mode) {
+  return RunProcess(testing::Command({kTool, base, std::to_string(dpi), std::to_string(mode)}));
 }
 
 // Halftones the image in a fresh directory and returns the printed image.
@@ -153,7 +154,7 @@ std::optional<Pbm> Halftone(const Image& image, int dpi, int mode, int rows = -1
   TempDir dir;
   const std::string base = dir.File("nfet12_1");
   WritePpm(base + ".ppm", image, rows);
-  const ProgramResult r = RunTool(base, dpi, mode);
+  const ProcessResult r = RunTool(base, dpi, mode);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err.find("ERROR: "), std::string::npos) << r.err;
@@ -214,7 +215,7 @@ TEST(ZovaIdTest, ImageIsPrivateWhateverTheUmask) {
     const std::string base = dir.File("nfet3_2");
     WritePpm(base + ".ppm", Pattern(20, 4));
     const mode_t old = umask(mask);
-    const ProgramResult r = RunTool(base, 180, kOrdered);
+    const ProcessResult r = RunTool(base, 180, kOrdered);
     umask(old);
     ASSERT_EQ(r.status, 0) << r.err;
     struct stat st;
@@ -339,7 +340,7 @@ TEST(ZovaIdTest, MissingRowsOfAShortFileAreWhite) {
       std::string bytes = PlainHeader(kWidth, kHeight);
       bytes.append(black.rgb.begin(), black.rgb.begin() + 3L * kWidth * c.rows + c.part);
       WriteFile(base + ".ppm", bytes);
-      const ProgramResult r = RunTool(base, 180, mode);
+      const ProcessResult r = RunTool(base, 180, mode);
       ASSERT_EQ(r.status, 0) << r.err;
       EXPECT_EQ(r.out, "");
       const std::optional<Pbm> pbm = ReadPbmAsFilter(base + ".pbm");
@@ -386,7 +387,7 @@ TEST(ZovaIdTest, AcceptsCommentsAndAnyWhitespaceInTheHeader) {
     TempDir dir;
     const std::string base = dir.File("nfet1_1");
     WriteFile(base + ".ppm", header + pixels);
-    const ProgramResult r = RunTool(base, 180, kErrorDiffusion);
+    const ProcessResult r = RunTool(base, 180, kErrorDiffusion);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ReadFile(base + ".pbm"), expected);
   }
@@ -427,7 +428,7 @@ TEST(ZovaIdTest, RefusesBadArgumentsWithUsageStatus) {
     std::string shown;
     for (const std::string& a : c.args) shown += "[" + a + "]";
     SCOPED_TRACE(shown);
-    const ProgramResult r = RunProgram(args);
+    const ProcessResult r = RunProcess(testing::Command(args));
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, c.error);
@@ -479,7 +480,7 @@ TEST(ZovaIdTest, RefusesUnreadableAndMalformedImages) {
       }
       // A stale image of an earlier job must not survive to be printed.
       WriteFile(base + ".pbm", "P4\n8 1\n\xff");
-      const ProgramResult r = RunTool(base, 180, mode);
+      const ProcessResult r = RunTool(base, 180, mode);
       std::string error = c.error;
       error.replace(error.find("{ppm}"), 5, ppm);
       EXPECT_EQ(r.status, 1);
@@ -514,7 +515,7 @@ TEST(ZovaIdTest, RefusesAnImageNoPrinterTakesBeforeWritingARow) {
       {"16 inches wide", "P6\n960 1\n255\n", 60, nullptr},
       {"64 inches long at 720 dpi", "P6\n4 46080\n255\n", 180, nullptr},
   };
-  const testing::ChildLimits limits{.address_space = 256 << 20, .file_size = 64 << 10, .env = {}};
+
   for (int mode : kModes) {
     for (const auto& c : cases) {
       SCOPED_TRACE(::testing::Message() << "mode " << mode << ", " << c.what);
@@ -522,8 +523,11 @@ TEST(ZovaIdTest, RefusesAnImageNoPrinterTakesBeforeWritingARow) {
       const std::string base = dir.File("nfet7_1");
       WriteFile(base + ".ppm", c.header);
       WriteFile(base + ".pbm", "P4\n8 1\n\xff");
-      const ProgramResult r = testing::RunProgramWithin(
-          {kTool, base, std::to_string(c.dpi), std::to_string(mode)}, limits);
+      testing::ProcessOptions run =
+          testing::Command({kTool, base, std::to_string(c.dpi), std::to_string(mode)});
+      run.addressSpaceLimit = 256 << 20;
+      run.fileSizeLimit = 64 << 10;
+      const ProcessResult r = RunProcess(run);
       EXPECT_EQ(r.out, "");
       if (c.error == nullptr) {
         EXPECT_EQ(r.status, 0) << r.err;
@@ -553,7 +557,7 @@ TEST(ZovaIdTest, DoesNotFollowASymlinkAtTheImagePath) {
       if (c.target_exists) WriteFile(target, "keep me");
       ASSERT_EQ(symlink(target.c_str(), (base + ".pbm").c_str()), 0);
 
-      const ProgramResult r = RunTool(base, 180, mode);
+      const ProcessResult r = RunTool(base, 180, mode);
       ASSERT_EQ(r.status, 0) << r.err;
       if (c.target_exists) {
         EXPECT_EQ(ReadFile(target), "keep me");
@@ -579,10 +583,8 @@ TEST(ZovaIdTest, CancelledRunLeavesNoImage) {
     const std::string base = dir.File("nfet8_1");
     const std::string ppm = base + ".ppm";
     ASSERT_EQ(mkfifo(ppm.c_str(), 0600), 0);
-    testing::CapturedOutput output;
-    const pid_t pid = testing::SpawnProgram({kTool, base, "180", std::to_string(mode)},
-                                            output.out_fd(), output.err_fd());
-    ASSERT_GT(pid, 0);
+    testing::Process tool(testing::Command({kTool, base, "180", std::to_string(mode)}));
+    ASSERT_GT(tool.pid(), 0);
     const int fifo = open(ppm.c_str(), O_WRONLY);
     ASSERT_GE(fifo, 0);
     const Image rows = Image::Grey(16, 2, 100);
@@ -594,8 +596,8 @@ TEST(ZovaIdTest, CancelledRunLeavesNoImage) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ASSERT_EQ(Listing(dir.path()).size(), 2u);
-    kill(pid, SIGTERM);
-    const ProgramResult r = output.Collect(testing::WaitProgram(pid));
+    tool.Signal(SIGTERM);
+    const ProcessResult r = tool.Wait();
     close(fifo);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");

@@ -100,16 +100,11 @@ std::string ReadFile(const fs::path& path) {
 }
 
 std::unique_ptr<PrivateCupsd> PrivateCupsd::Start(const CupsdConfig& config, std::string* error) {
-  char pattern[] = "/tmp/zova-cupsd-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) {
-    *error = std::string("mkdtemp: ") + strerror(errno);
-    return nullptr;
-  }
+  const int first_job = 10000 + static_cast<int>(getpid() % 80000);
+  std::unique_ptr<PrivateCupsd> cupsd(new PrivateCupsd(first_job));
   // Filters run as the scheduler's user (lp when started by root) and must
   // reach the links in here.
-  chmod(pattern, 0755);
-  const int first_job = 10000 + static_cast<int>(getpid() % 80000);
-  std::unique_ptr<PrivateCupsd> cupsd(new PrivateCupsd(pattern, first_job));
+  chmod(cupsd->dir_.c_str(), 0755);
   if (!cupsd->Launch(config, error)) return nullptr;
   return cupsd;
 }
@@ -173,11 +168,7 @@ void PrivateCupsd::Stop() {
   server_.reset();
 }
 
-PrivateCupsd::~PrivateCupsd() {
-  Stop();
-  std::error_code ec;
-  fs::remove_all(dir_, ec);
-}
+PrivateCupsd::~PrivateCupsd() { Stop(); }
 
 CommandResult PrivateCupsd::Client(const std::vector<std::string>& argv) const {
   return RunCommand(argv, {"CUPS_SERVER=" + socket()});

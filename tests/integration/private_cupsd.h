@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "support/process.h"
+#include "support/temp_dir.h"
 
 namespace zova::testing {
 
@@ -89,13 +90,13 @@ class PrivateCupsd {
   std::vector<std::string> JobLog(int id) const;
 
  private:
-  PrivateCupsd(std::filesystem::path dir, int first_job_id)
-      : dir_(std::move(dir)), firstJobId_(first_job_id) {}
+  explicit PrivateCupsd(int first_job_id) : dir_(scratch_.path()), firstJobId_(first_job_id) {}
   bool Launch(const CupsdConfig& config, std::string* error);
   // Sends an IPP request (taking it over) and returns the response.
   std::unique_ptr<ipp_t, IppDeleter> Request(ipp_t* request) const;
   void Stop();
 
+  TempDir scratch_;  // removed with everything in it once the server is gone
   std::filesystem::path dir_;
   int firstJobId_;
   std::unique_ptr<Process> server_;

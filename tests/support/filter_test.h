@@ -12,6 +12,7 @@
 #include "support/expected_stream.h"
 #include "support/filter_runner.h"
 #include "support/memory_sink.h"
+#include "support/temp_dir.h"
 #include "support/test_ppd.h"
 #include "testpage/testpage.h"
 

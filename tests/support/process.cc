@@ -99,9 +99,13 @@ Process::Process(const ProcessOptions& options) {
       _exit(127);
     }
     if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(127);
-    if (options.addressSpaceLimit > 0) {
+    if (options.addressSpaceLimit > 0 && !kAddressSanitizer) {
       const rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
       if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);
+    }
+    if (options.fileSizeLimit > 0) {
+      const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
     }
     execvpe(argv[0], argv.data(), envp.data());
     const char kCannotRun[] = ": cannot be run\n";

@@ -26,10 +26,24 @@ struct ProcessOptions {
   // pipe whose reader has gone.
   std::string stdoutFile;
   bool stdoutClosed = false;
-  bool stderrToStdout = false;   // both streams into one, interleaved
-  std::string cwd;               // working directory; the test's by default
-  size_t addressSpaceLimit = 0;  // RLIMIT_AS of the child in bytes; 0 for none
+  bool stderrToStdout = false;  // both streams into one, interleaved
+  std::string cwd;              // working directory; the test's by default
+  // RLIMIT_AS of the child in bytes, 0 for none. A sanitized child reserves
+  // terabytes for its shadow memory and runs without it.
+  size_t addressSpaceLimit = 0;
+  // RLIMIT_FSIZE in bytes, 0 for none: a larger write kills it (SIGXFSZ).
+  size_t fileSizeLimit = 0;
 };
+
+// Whether the tests, and the programs built with them, run under
+// AddressSanitizer.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+inline constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
 
 struct ProcessResult {
   int status = -1;   // exit status, 128 + the signal that ended it, -1 if it never ran
@@ -71,5 +85,12 @@ class Process {
 
 // Runs the program to its end.
 ProcessResult RunProcess(const ProcessOptions& options);
+
+// Options that run `args` with everything else as the test has it.
+inline ProcessOptions Command(std::vector<std::string> args) {
+  ProcessOptions options;
+  options.args = std::move(args);
+  return options;
+}
 
 }  // namespace zova::testing

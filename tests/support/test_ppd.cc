@@ -37,15 +37,4 @@ std::string WriteTestPpd(const std::string& dir, const std::string& name,
   return path;
 }
 
-TempDir::TempDir() {
-  char pattern[] = "/tmp/zova-test-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) abort();
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
 }  // namespace zova::testing

@@ -18,18 +18,4 @@ struct PpdIdentityFields {
 std::string WriteTestPpd(const std::string& dir, const std::string& name,
                          const PpdIdentityFields& fields = {});
 
-// A scratch directory, removed with everything in it.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
 }  // namespace zova::testing
