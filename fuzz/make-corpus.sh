@@ -16,8 +16,10 @@ trap 'rm -rf "$work"' EXIT
 
 ppm=fuzz/corpus/ppm_halftone
 streams=fuzz/corpus/stream_decoder
-rm -rf "$ppm" "$streams"
-mkdir -p "$ppm" "$streams"
+rasters=fuzz/corpus/raster_page
+pbm=fuzz/corpus/pbm_header
+rm -rf "$ppm" "$streams" "$rasters" "$pbm"
+mkdir -p "$ppm" "$streams" "$rasters" "$pbm"
 
 # PPM pages: plain, with comments and odd whitespace, short of rows.
 pixels() { yes 'ZOVA-QRT 24-pin dots' | head -c "$1"; }
@@ -42,4 +44,22 @@ for job in LQ:180 LQ:360 LQ:120 LQ:60 LQ:240 LQ:360x360 N:180 N:360 "LQ:180 N:18
   PATH="$build/tools/zova_ID:$PATH" PPD="$build/ppd/zovaqrt.ppd" \
     "$build/filter/rastertozova" 1 fuzz seed 1 "" "$work/job.ras" > "$streams/$name.prn" 2> /dev/null
 done
-ls -l "$ppm" "$streams"
+# Rasters: the first byte picks the print-as choice (0 Auto, 1 Text,
+# 2 Picture, 3 Mixed), the rest is a job of small pages: text, a photo, and
+# text beside a photo, small enough to print many times a second.
+choice=0
+for job in LQ:180 N:360 LQ:360x360 LQ:120; do
+  for content in text photo form; do
+    "$build/tools/testpage/zova-testpage" "$work/job.ras" "$content:$job:96x72"
+    name=$(echo "$content-$job" | tr ':' '-')
+    { printf "\\$(printf %o "$choice")"; cat "$work/job.ras"; } > "$rasters/$name.ras"
+    choice=$(((choice + 1) % 4))
+  done
+done
+
+# PBM headers as the halftoning tool writes them, and one split over lines.
+printf 'P4\n8 8\n' > "$pbm/small.pbm"
+printf 'P4\n2480 3508\n' > "$pbm/a4.pbm"
+printf 'P4\n12345678 12345678\n' > "$pbm/longest.pbm"
+printf 'P4\n8\n8\n' > "$pbm/split.pbm"
+ls -l "$ppm" "$streams" "$rasters" "$pbm"

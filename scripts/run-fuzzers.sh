@@ -29,7 +29,10 @@ for fuzzer in "$build"/fuzz/fuzz_*; do
   echo "fuzz_$name: ${seconds} s"
   # The programs' own messages are discarded; libFuzzer's and the
   # sanitizers' reports are kept.
-  if ! "$fuzzer" -max_total_time="$seconds" -close_fd_mask=2 -print_final_stats=1 \
+  # A fuzzer's own flags, if it has any, are in fuzz/NAME.options.
+  options=$(cat "fuzz/$name.options" 2> /dev/null || true)
+  # shellcheck disable=SC2086
+  if ! "$fuzzer" -max_total_time="$seconds" -close_fd_mask=2 -print_final_stats=1 $options \
     -artifact_prefix="$findings/" "$corpus" > "$scratch/$name.log" 2>&1; then
     tail -n 60 "$scratch/$name.log"
     echo "ERROR: fuzz_$name found a fault; the input is in $findings/" >&2

@@ -1,10 +1,12 @@
-// zova-testpage: writes a CUPS raster job of generated A4 pages.
+// zova-testpage: writes a CUPS raster job of generated pages, A4 unless
+// their size in pixels is given.
 //
 //   zova-testpage [--uncompressed] OUT PAGE...
 //
-// PAGE is CONTENT:OUTPUTTYPE:DPI or CONTENT:OUTPUTTYPE:XDPIxYDPI, CONTENT one
-// of text, photo, form (text beside a photo, a grey title, a shaded box and a
-// coloured logo), white, grey, or ppm=FILE. Example: text:LQ:180 photo:N:360
+// PAGE is CONTENT:OUTPUTTYPE:DPI or CONTENT:OUTPUTTYPE:XDPIxYDPI, then
+// optionally :WIDTHxHEIGHT; CONTENT one of text, photo, form (text beside a
+// photo, a grey title, a shaded box and a coloured logo), white, grey, or
+// ppm=FILE. Example: text:LQ:180 photo:N:360 grey:LQ:360:64x48
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,13 +26,20 @@ bool ParsePage(const std::string& arg, unsigned seed, PageSpec* page) {
   const std::string content = arg.substr(0, a);
   const std::string type = arg.substr(a + 1, b - a - 1);
   unsigned x = 0, y = 0;
-  const std::string dpi = arg.substr(b + 1);
+  const size_t c = arg.find(':', b + 1);
+  const std::string dpi = arg.substr(b + 1, c == std::string::npos ? c : c - b - 1);
   if (sscanf(dpi.c_str(), "%ux%u", &x, &y) != 2) {
     if (sscanf(dpi.c_str(), "%u", &x) != 1) return false;
     y = x;
   }
   if (x == 0 || y == 0) return false;
   *page = A4Page(x, y, type);
+  if (c != std::string::npos) {
+    if (sscanf(arg.c_str() + c + 1, "%ux%u", &page->width, &page->height) != 2 ||
+        page->width == 0 || page->height == 0) {
+      return false;
+    }
+  }
   if (content == "text") {
     page->fill = FromBitmap(TextBitmap(page->width, page->height, seed, x));
   } else if (content == "form") {

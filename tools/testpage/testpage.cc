@@ -87,6 +87,12 @@ RowFill FormPage(unsigned width, unsigned height, unsigned dpi) {
 }
 
 std::vector<Block> FormBlocks(unsigned width, unsigned height, unsigned dpi) {
+  // A page too small for the form holds text beside a photo.
+  if (width < 4 * dpi || height < 5 * dpi) {
+    const unsigned half = width / 2;
+    return {{0, 0, half, height, Ink(TextBitmap(half, height, 12, dpi))},
+            {half, 0, width - half, height, Photo(height), true}};
+  }
   const unsigned margin = dpi / 2;
   const unsigned column = (width - 3 * margin) / 2;
   const unsigned right = 2 * margin + column;
