@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "testpage/testpage.h"
 #include "tone_measure.h"
 #include "zova_ID/ppm_reader.h"
 
@@ -70,15 +71,16 @@ struct Stamp {
 
 // The dots on paper: paper stays white where no disc lands; where discs
 // share a fine sample their inked shares are taken as independent.
-Plane DrawDots(const Bitmap& dots, int cell_width) {
+Plane DrawDots(const PackedBitmap& dots, int cell_width) {
   const int cw = cell_width * kFine;
   const int ch = kCellHeight * kFine;
-  Plane fine(dots.width * cw, dots.height * ch);
+  const int width = static_cast<int>(dots.width()), height = static_cast<int>(dots.height());
+  Plane fine(width * cw, height * ch);
   const Stamp stamp;
   const int n = 2 * stamp.radius;
-  for (int y = 0; y < dots.height; ++y) {
-    for (int x = 0; x < dots.width; ++x) {
-      if (!dots.dots[static_cast<size_t>(y) * dots.width + x]) continue;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      if (!dots.Get(x, y)) continue;
       const int x0 = x * cw + cw / 2 - stamp.radius;
       const int y0 = y * ch + ch / 2 - stamp.radius;
       for (int j = std::max(0, -y0); j < n && y0 + j < fine.h; ++j) {
@@ -168,18 +170,20 @@ int Main(int argc, char** argv) {
   const int cell_width = kGridPerInch / dpi;
   std::unique_ptr<PpmReader> ppm = PpmReader::Open(argv[1]);
   if (!ppm) return 1;
-  const std::optional<Bitmap> pbm = ReadPbm(argv[2]);
+  const std::optional<PackedBitmap> pbm = testpage::ReadPbmFile(argv[2]);
   if (!pbm) {
     fprintf(stderr, "ERROR: zova_print_sim: cannot read %s as a P4 image\n", argv[2]);
     return 1;
   }
-  if (pbm->width != ppm->width() || pbm->height != ppm->height()) {
+  if (static_cast<int>(pbm->width()) != ppm->width() ||
+      static_cast<int>(pbm->height()) != ppm->height()) {
     fprintf(stderr, "ERROR: zova_print_sim: %s is %dx%d, %s is %dx%d\n", argv[1], ppm->width(),
-            ppm->height(), argv[2], pbm->width, pbm->height);
+            ppm->height(), argv[2], static_cast<int>(pbm->width()),
+            static_cast<int>(pbm->height()));
     return 1;
   }
-  const int w = pbm->width * cell_width;
-  const int h = pbm->height * kCellHeight;
+  const int w = static_cast<int>(pbm->width()) * cell_width;
+  const int h = static_cast<int>(pbm->height()) * kCellHeight;
 
   Plane original(w, h);
   std::vector<uint8_t> rgb(3 * static_cast<size_t>(ppm->width()));

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "testpage/testpage.h"
 #include "tone_measure.h"
 #include "zova_ID/tone_curve.h"
 
@@ -71,10 +72,9 @@ double FieldCoverage(const std::string& tool, const std::string& dir, int size, 
                                     static_cast<uint8_t>(grey));
   fwrite(pixels.data(), 1, pixels.size(), f);
   if (fclose(f) != 0 || !RunTool(tool, base, dpi, mode)) return -1;
-  const std::optional<Bitmap> pbm = ReadPbm(base + ".pbm");
+  const std::optional<PackedBitmap> pbm = testpage::ReadPbmFile(base + ".pbm");
   if (!pbm) return -1;
-  return static_cast<double>(std::count(pbm->dots.begin(), pbm->dots.end(), 1)) /
-         static_cast<double>(pbm->dots.size());
+  return static_cast<double>(pbm->Count()) / static_cast<double>(pbm->width() * pbm->height());
 }
 
 int Main(int argc, char** argv) {

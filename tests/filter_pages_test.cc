@@ -18,7 +18,6 @@ using testing::FixtureHalftone;
 using testing::Halve;
 using testing::Hex;
 using testing::SmallPage;
-using testpage::Bitmap;
 using testpage::PageSpec;
 using testpage::RowFill;
 

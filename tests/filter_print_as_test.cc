@@ -12,9 +12,7 @@ using testing::FilterOptions;
 using testing::FilterResult;
 using testing::FixtureHalftone;
 using testing::Hex;
-using testing::PackedBitmap;
 using testing::SmallPage;
-using testpage::Bitmap;
 using testpage::PageSpec;
 using testpage::RowFill;
 
@@ -85,7 +83,7 @@ TEST_F(FilterPrintAs, ChoiceFromTheJobTheQueueOrNeither) {
       calls.push_back(SpoolBase(2) + " 180 2");
     } else {
       // The stripes' white prints nothing; the light grey is dropped too.
-      expected.TextPage(picture, Bitmap(picture.width, picture.height));
+      expected.TextPage(picture, PackedBitmap(picture.width, picture.height));
     }
     EXPECT_EQ(Hex(r.out), Hex(expected.End()));
     EXPECT_EQ(ToolCalls(), calls);
@@ -98,12 +96,12 @@ TEST_F(FilterPrintAs, ChoiceFromTheJobTheQueueOrNeither) {
 PageSpec TextBesidePicture(const char* type, unsigned r0, unsigned r1) {
   const unsigned scale = r0 == 360 && r1 == 360 ? 2 : 1;
   const unsigned split = 64 * scale;
-  const Bitmap glyphs = testpage::TextBitmap(split, 60 * scale, 5, 60);
+  const PackedBitmap glyphs = testpage::TextBitmap(split, 60 * scale, 5, 60);
   return SmallPage(type, r0, r1, 160 * scale, 60 * scale,
                    [glyphs, split, scale](unsigned y, uint8_t* rgb, unsigned w) {
                      GreyField()(y, rgb, w);
                      for (unsigned x = 0; x < split; ++x) {
-                       const bool dot = glyphs.at(x, y);
+                       const bool dot = glyphs.Get(x, y);
                        memset(rgb + 3 * x, dot ? 0 : (x + y) % 17 == 0 ? kGrey : 0xFF, 3);
                      }
                      if (y >= 4 * scale && y < 16 * scale) {
@@ -164,30 +162,30 @@ TEST_F(FilterPrintAs, MixedAt360PrintsAt180WithPicturesFromThePageAveraged) {
   ASSERT_EQ(text.decoded.pages.size(), 1u);
   EXPECT_EQ(mixed.decoded.pages[0].geometry, text.decoded.pages[0].geometry) << "both at 180x180";
   // The picture: the page averaged 2x2, screened by the stand-in tool.
-  Bitmap averaged((page.width + 1) / 2, (page.height + 1) / 2);
+  PackedBitmap averaged((page.width + 1) / 2, (page.height + 1) / 2);
   std::vector<uint8_t> a(3 * page.width), b(3 * page.width);
-  for (unsigned y = 0; y < averaged.height; ++y) {
+  for (unsigned y = 0; y < averaged.height(); ++y) {
     page.fill(2 * y, a.data(), page.width);
     page.fill(2 * y + 1, b.data(), page.width);
-    for (unsigned x = 0; x < averaged.width; ++x) {
+    for (unsigned x = 0; x < averaged.width(); ++x) {
       unsigned sum = 0;
       for (unsigned c = 0; c < 3; ++c) {
         sum += (a[6 * x + c] + a[6 * x + 3 + c] + b[6 * x + c] + b[6 * x + 3 + c] + 2) / 4;
       }
-      averaged.at(x, y) = sum < 600;
+      averaged.Set(x, y, sum < 600);
     }
   }
-  PackedBitmap expected(averaged.width, averaged.height);
-  for (unsigned y = 0; y < averaged.height; ++y) {
-    for (unsigned x = 0; x < averaged.width; ++x) {
-      if (averaged.at(x, y)) expected.Set(x, y);
+  PackedBitmap expected(averaged.width(), averaged.height());
+  for (unsigned y = 0; y < averaged.height(); ++y) {
+    for (unsigned x = 0; x < averaged.width(); ++x) {
+      if (averaged.Get(x, y)) expected.Set(x, y);
     }
   }
   const PackedBitmap& dots = mixed.decoded.pages[0].dots;
-  EXPECT_EQ(Columns(dots, 0, 64, averaged.height),
-            Columns(text.decoded.pages[0].dots, 0, 64, averaged.height));
-  EXPECT_EQ(Columns(dots, 64, averaged.width, averaged.height),
-            Columns(expected, 64, averaged.width, averaged.height));
+  EXPECT_EQ(Columns(dots, 0, 64, averaged.height()),
+            Columns(text.decoded.pages[0].dots, 0, 64, averaged.height()));
+  EXPECT_EQ(Columns(dots, 64, averaged.width(), averaged.height()),
+            Columns(expected, 64, averaged.width(), averaged.height()));
 }
 
 TEST_F(FilterPrintAs, MixedPageOfOneKindPrintsAsThatKind) {

@@ -16,13 +16,12 @@ using testing::FixtureHalftone;
 using testing::Halve;
 using testing::ParagraphBitmap;
 using testing::SmallPage;
-using testpage::Bitmap;
 using testpage::PageSpec;
 
 class FilterRoundTrip : public testing::FilterJobTest {
  protected:
   // Runs the job; page i must decode to expected[i] on the given grid.
-  void ExpectPages(const std::vector<PageSpec>& pages, const std::vector<Bitmap>& expected,
+  void ExpectPages(const std::vector<PageSpec>& pages, const std::vector<PackedBitmap>& expected,
                    const std::vector<BandGeometry>& geometry) {
     const FilterResult r = Run(pages);
     ASSERT_EQ(r.status, 0) << r.err;
@@ -30,9 +29,9 @@ class FilterRoundTrip : public testing::FilterJobTest {
     ASSERT_EQ(r.decoded.pages.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
       SCOPED_TRACE(::testing::Message() << "page " << i + 1);
-      EXPECT_GT(testing::DotCount(expected[i]), 0u) << "a page that prints something";
+      EXPECT_GT(expected[i].Count(), 0u) << "a page that prints something";
       EXPECT_EQ(DotDifference(expected[i], r.decoded.pages[i].dots), "");
-      EXPECT_EQ(r.decoded.pages[i].dot_count, testing::DotCount(expected[i]));
+      EXPECT_EQ(r.decoded.pages[i].dot_count, expected[i].Count());
       EXPECT_EQ(r.decoded.pages[i].geometry, geometry[i]);
     }
   }

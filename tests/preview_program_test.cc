@@ -24,13 +24,11 @@ namespace zova {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Bitmap;
 using testing::Bytes;
 using testing::DotDifference;
 using testing::Job;
 using testing::kNativeStart;
 using testing::NativeImage;
-using testing::PackedBitmap;
 using testing::operator+;
 
 using Outcome = testing::ProcessResult;
@@ -76,14 +74,16 @@ class PreviewProgramTest : public ::testing::Test {
   std::string dir_;
 };
 
-Bitmap Solid(unsigned width, unsigned height) {
-  Bitmap page(width, height);
-  std::fill(page.dots.begin(), page.dots.end(), 1);
+PackedBitmap Solid(unsigned width, unsigned height) {
+  PackedBitmap page(width, height);
+  for (unsigned y = 0; y < height; ++y) {
+    for (unsigned x = 0; x < width; ++x) page.Set(x, y);
+  }
   return page;
 }
 
 TEST_F(PreviewProgramTest, DrawsEveryPageAndSummarisesIt) {
-  const Bitmap text = testing::ParagraphBitmap(401, 300, 31);
+  const PackedBitmap text = testing::ParagraphBitmap(401, 300, 31);
   WriteFile("job.prn", testing::PrintJob({{"LQ", 180, 180, Solid(10, 48)},
                                           {"Native", 180, 180, Solid(9, 30)},
                                           {"LQ", 360, 180, text}}));
@@ -128,7 +128,7 @@ TEST_F(PreviewProgramTest, ReadsStandardInputIntoTheCurrentDirectory) {
 TEST_F(PreviewProgramTest, StreamItCannotParseWritesNothing) {
   // A good page, then a page whose first band has lost a byte: no page is
   // drawn.
-  const Bitmap good = Solid(20, 24), bad = Solid(20, 60);
+  const PackedBitmap good = Solid(20, 24), bad = Solid(20, 60);
   std::vector<uint8_t> job = testing::PrintJob({{"LQ", 180, 180, good}, {"LQ", 180, 180, bad}});
   // The second page starts where a job of the first alone would end.
   size_t band = testing::PrintJob({{"LQ", 180, 180, good}}).size() - 2;

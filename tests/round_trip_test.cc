@@ -16,8 +16,6 @@ using preview::BandGeometry;
 using preview::DecodedStream;
 using preview::DecodeStream;
 using preview::Dialect;
-using testing::Bitmap;
-using testing::DotCount;
 using testing::DotDifference;
 using testing::ParagraphBitmap;
 using testing::PrintJob;
@@ -33,18 +31,20 @@ struct Mode {
 
 struct NamedPage {
   const char* name;
-  Bitmap dots;
+  PackedBitmap dots;
 };
 
 // Pages with odd widths, heights that are no multiple of 8 or 24, runs of
 // blank bands, blank right edges, and a blank page.
 std::vector<NamedPage> AssortedPages() {
-  Bitmap islands(203, 301);
+  PackedBitmap islands(203, 301);
   for (unsigned y : {0, 1, 23, 24, 31, 32, 47, 130, 131, 299, 300}) {
-    for (unsigned x = y % 5; x < 150; x += 1 + y % 3) islands.at(x, y) = 1;
+    for (unsigned x = y % 5; x < 150; x += 1 + y % 3) islands.Set(x, y, 1);
   }
-  Bitmap solid(17, 53);
-  std::fill(solid.dots.begin(), solid.dots.end(), 1);
+  PackedBitmap solid(17, 53);
+  for (unsigned y = 0; y < 53; ++y) {
+    for (unsigned x = 0; x < 17; ++x) solid.Set(x, y);
+  }
   return {
       {"paragraphs 601x467", ParagraphBitmap(601, 467, 1)},
       {"paragraphs 1000x400", ParagraphBitmap(1000, 400, 2)},
@@ -54,7 +54,7 @@ std::vector<NamedPage> AssortedPages() {
       {"random 8x5", RandomBitmap(8, 5, 0.7, 6)},
       {"islands between blank bands 203x301", islands},
       {"solid 17x53", solid},
-      {"blank 40x50", Bitmap(40, 50)},
+      {"blank 40x50", PackedBitmap(40, 50)},
   };
 }
 
@@ -69,7 +69,7 @@ void ExpectRoundTrip(const Mode& mode, const NamedPage& page) {
   EXPECT_EQ(result.dialect,
             std::string(mode.output_type) == "LQ" ? Dialect::kLq : Dialect::kNative);
   EXPECT_EQ(DotDifference(page.dots, result.dots), "");
-  const size_t dots = DotCount(page.dots);
+  const size_t dots = page.dots.Count();
   EXPECT_EQ(result.dot_count, dots);
   if (dots > 0) {
     EXPECT_EQ(result.geometry, mode.geometry);
@@ -118,9 +118,9 @@ TEST(RoundTripTest, LqPagesAt360RowsPerInchComeBackInTheirFirstGroup) {
 }
 
 TEST(RoundTripTest, JobOfSeveralPagesInBothDialects) {
-  const Bitmap a = ParagraphBitmap(333, 250, 14);
-  const Bitmap b = RandomBitmap(77, 61, 0.4, 15);
-  const Bitmap c = RandomBitmap(129, 100, 0.1, 16);
+  const PackedBitmap a = ParagraphBitmap(333, 250, 14);
+  const PackedBitmap b = RandomBitmap(77, 61, 0.4, 15);
+  const PackedBitmap c = RandomBitmap(129, 100, 0.1, 16);
   for (const char* last : {"LQ", "Native"}) {
     SCOPED_TRACE(::testing::Message() << "last page " << last);
     const DecodedStream decoded =
@@ -136,7 +136,7 @@ TEST(RoundTripTest, JobOfSeveralPagesInBothDialects) {
 
 // Each page is as long as its header's PageSize (A4: 70 lines of 1/6 inch).
 TEST(RoundTripTest, PageLengthComesFromThePageSetup) {
-  const Bitmap dots = RandomBitmap(10, 30, 0.5, 17);
+  const PackedBitmap dots = RandomBitmap(10, 30, 0.5, 17);
   const struct {
     const char* type;
     unsigned r0, r1;

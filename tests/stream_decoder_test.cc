@@ -246,7 +246,7 @@ TEST(StreamDecoderTest, RefusesWhatThePrinterCannotParseWithItsOffset) {
 // One byte dropped inside a band of a real page: the decoder names the spot
 // where the stream stops making sense and the bit image that lost the byte.
 TEST(StreamDecoderTest, DroppedByteInsideABandIsReported) {
-  const testing::Bitmap dots = RandomBitmap(50, 60, 0.5, 21);
+  const PackedBitmap dots = RandomBitmap(50, 60, 0.5, 21);
   for (const char* type : {"LQ", "Native"}) {
     SCOPED_TRACE(type);
     Bytes stream = PrintPage(type, 180, 180, dots);

@@ -9,21 +9,23 @@
 #include "support/filter_test.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
+#include "support/test_pages.h"
 #include "testpage/synthetic_photo.h"
 
 namespace zova {
 namespace {
 
+using testing::Coverage;
+
 using testing::ExpectedStream;
 using testing::FilterResult;
 using testing::Hex;
 using testing::SmallPage;
-using testpage::Bitmap;
 using testpage::PageSpec;
 
 // zova_ID's own image of the page's pixels: the PPM the filter would spool,
 // halftoned by the real program in a directory of its own.
-Bitmap ToolImage(const PageSpec& page, int mode) {
+PackedBitmap ToolImage(const PageSpec& page, int mode) {
   testing::TempDir dir;
   const std::string base = dir.File("page");
   {
@@ -39,29 +41,10 @@ Bitmap ToolImage(const PageSpec& page, int mode) {
       {ZOVA_ID_PATH, base, std::to_string(page.hwResolution[0]), std::to_string(mode)}));
   EXPECT_EQ(r.status, 0) << r.err;
 
-  std::ifstream in(base + ".pbm", std::ios::binary);
-  const std::string pbm(std::istreambuf_iterator<char>(in), {});
-  const std::string header =
-      "P4\n" + std::to_string(page.width) + " " + std::to_string(page.height) + "\n";
-  const size_t row_bytes = (page.width + 7) / 8;
-  Bitmap dots(page.width, page.height);
-  if (pbm.size() != header.size() + row_bytes * page.height) {
-    ADD_FAILURE() << "zova_ID wrote " << pbm.size() << " bytes";
-    return dots;
-  }
-  for (unsigned y = 0; y < page.height; ++y) {
-    for (unsigned x = 0; x < page.width; ++x) {
-      const auto byte = static_cast<uint8_t>(pbm[header.size() + y * row_bytes + x / 8]);
-      dots.at(x, y) = (byte >> (7 - x % 8)) & 1;
-    }
-  }
-  return dots;
-}
-
-double Coverage(const Bitmap& dots) {
-  long n = 0;
-  for (uint8_t d : dots.dots) n += d;
-  return static_cast<double>(n) / static_cast<double>(dots.dots.size());
+  const std::optional<PackedBitmap> dots = testpage::ReadPbmFile(base + ".pbm");
+  EXPECT_TRUE(dots && dots->width() == page.width && dots->height() == page.height)
+      << "zova_ID wrote no image of the page's size";
+  return dots ? *dots : PackedBitmap(page.width, page.height);
 }
 
 class ZovaIdJob : public testing::FilterJobTest {
@@ -105,7 +88,7 @@ TEST_F(ZovaIdJob, PicturePagesPrintTheToolsImage) {
     const FilterResult r = Run({page}, RealToolPath());
     ASSERT_EQ(r.status, 0) << r.err;
 
-    const Bitmap dots = ToolImage(page, c.mode);
+    const PackedBitmap dots = ToolImage(page, c.mode);
     EXPECT_GT(Coverage(dots), 0.05);
     EXPECT_LT(Coverage(dots), 0.6);
     EXPECT_EQ(Hex(r.out), Hex(ExpectedStream().PicturePage(page, dots).End()));

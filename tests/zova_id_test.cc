@@ -24,11 +24,15 @@
 
 #include "support/process.h"
 #include "support/temp_dir.h"
+#include "support/test_pages.h"
 #include "support/test_ppd.h"
 #include "zova_ID/tone_curve.h"
 
 namespace zova {
 namespace {
+
+using testing::Coverage;
+using testing::PaddingClear;
 
 using testing::ProcessResult;
 using testing::RunProcess;
@@ -84,31 +88,10 @@ void WritePpm(const std::string& path, const Image& image, int rows = -1) {
   WriteFile(path, bytes);
 }
 
+// The tool's image as the filter reads it: its header and its dots.
 struct Pbm {
-  int width = 0;
-  int height = 0;
   std::string header;
-  std::vector<uint8_t> rows;  // height rows of (width + 7) / 8 bytes
-
-  size_t row_bytes() const { return (static_cast<size_t>(width) + 7) / 8; }
-  bool Dot(int x, int y) const { return (rows[y * row_bytes() + x / 8] >> (7 - x % 8)) & 1; }
-  double Coverage(int x0, int x1, int y0, int y1) const {
-    long dots = 0;
-    for (int y = y0; y < y1; ++y) {
-      for (int x = x0; x < x1; ++x) dots += Dot(x, y);
-    }
-    return static_cast<double>(dots) / ((x1 - x0) * static_cast<double>(y1 - y0));
-  }
-  double Coverage() const { return Coverage(0, width, 0, height); }
-  // The bits after the last pixel of each row must be 0.
-  bool PaddingClear() const {
-    if (width % 8 == 0) return true;
-    const uint8_t pad = static_cast<uint8_t>(0xFF >> (width % 8));
-    for (int y = 0; y < height; ++y) {
-      if (rows[(y + 1) * row_bytes() - 1] & pad) return false;
-    }
-    return true;
-  }
+  PackedBitmap dots;
 };
 
 // Reads the header the way the filter does: a 3-byte magic line, then up to
@@ -124,14 +107,16 @@ std::optional<Pbm> ReadPbmAsFilter(const std::string& path) {
   }
   Pbm pbm;
   pbm.header = bytes.substr(0, lf + 4);
-  if (sscanf(dims.c_str(), "%d %d", &pbm.width, &pbm.height) != 2 || pbm.width <= 0 ||
-      pbm.height <= 0) {
+  int width = 0, height = 0;
+  if (sscanf(dims.c_str(), "%d %d", &width, &height) != 2 || width <= 0 || height <= 0) {
     ADD_FAILURE() << path << ": bad dimension line";
     return std::nullopt;
   }
-  pbm.rows.assign(bytes.begin() + static_cast<long>(pbm.header.size()), bytes.end());
-  EXPECT_EQ(pbm.rows.size(), pbm.row_bytes() * pbm.height) << path;
-  if (pbm.rows.size() != pbm.row_bytes() * pbm.height) return std::nullopt;
+  const std::optional<PackedBitmap> dots = testpage::ReadPbmFile(path);
+  EXPECT_TRUE(dots) << path << ": not a whole P4 image";
+  if (!dots) return std::nullopt;
+  EXPECT_EQ(bytes.size(), pbm.header.size() + dots->stride() * dots->height()) << path;
+  pbm.dots = *dots;
   return pbm;
 }
 
@@ -200,9 +185,9 @@ TEST(ZovaIdTest, WritesAP4ImageOfTheInputSize) {
         ASSERT_TRUE(pbm);
         EXPECT_EQ(pbm->header,
                   "P4\n" + std::to_string(width) + " " + std::to_string(height) + "\n");
-        EXPECT_EQ(pbm->width, width);
-        EXPECT_EQ(pbm->height, height);
-        EXPECT_TRUE(pbm->PaddingClear());
+        EXPECT_EQ(pbm->dots.width(), static_cast<size_t>(width));
+        EXPECT_EQ(pbm->dots.height(), static_cast<size_t>(height));
+        EXPECT_TRUE(PaddingClear(pbm->dots));
       }
     }
   }
@@ -248,7 +233,7 @@ TEST(ZovaIdTest, FlatFieldsPrintTheLightnessOfTheOriginal) {
                                           << int{c[0]} << " " << int{c[1]} << " " << int{c[2]});
         const std::optional<Pbm> pbm = Halftone(Image::Flat(kSize, kSize, c), dpi, mode);
         ASSERT_TRUE(pbm);
-        EXPECT_NEAR(PrintedLightness(pbm->Coverage(), dpi), Lightness(c), kTolerance);
+        EXPECT_NEAR(PrintedLightness(Coverage(pbm->dots), dpi), Lightness(c), kTolerance);
       }
     }
   }
@@ -263,9 +248,9 @@ TEST(ZovaIdTest, WhitePrintsNothingAndBlackPrintsEverything) {
         const std::optional<Pbm> white = Halftone(Image::Grey(width, 30, 255), dpi, mode);
         const std::optional<Pbm> black = Halftone(Image::Grey(width, 30, 0), dpi, mode);
         ASSERT_TRUE(white && black);
-        EXPECT_EQ(white->Coverage(), 0.0);
-        EXPECT_EQ(black->Coverage(), 1.0);
-        EXPECT_TRUE(black->PaddingClear());
+        EXPECT_EQ(Coverage(white->dots), 0.0);
+        EXPECT_EQ(Coverage(black->dots), 1.0);
+        EXPECT_TRUE(PaddingClear(black->dots));
       }
     }
   }
@@ -283,9 +268,9 @@ TEST(ZovaIdTest, PaperBesideGreyAndBlackStaysClean) {
       });
       const std::optional<Pbm> pbm = Halftone(image, 180, mode);
       ASSERT_TRUE(pbm);
-      EXPECT_EQ(pbm->Coverage(32, 64, 0, 64), 0.0);
-      EXPECT_EQ(pbm->Coverage(0, 64, 48, 64), 0.0);
-      EXPECT_GT(pbm->Coverage(0, 32, 0, 48), 0.0);
+      EXPECT_EQ(Coverage(pbm->dots, 32, 64, 0, 64), 0.0);
+      EXPECT_EQ(Coverage(pbm->dots, 0, 64, 48, 64), 0.0);
+      EXPECT_GT(Coverage(pbm->dots, 0, 32, 0, 48), 0.0);
     }
   }
 }
@@ -300,9 +285,9 @@ TEST(ZovaIdTest, CoverageRisesWithDarkness) {
         const std::optional<Pbm> pbm = Halftone(Image::Grey(64, 64, grey), dpi, mode);
         ASSERT_TRUE(pbm);
         if (grey < 255) {
-          EXPECT_GT(pbm->Coverage(), lighter);
+          EXPECT_GT(Coverage(pbm->dots), lighter);
         }
-        lighter = pbm->Coverage();
+        lighter = Coverage(pbm->dots);
       }
     }
   }
@@ -314,7 +299,7 @@ TEST(ZovaIdTest, SameInputGivesTheSameImage) {
     const std::optional<Pbm> first = Halftone(Pattern(203, 57), 240, mode);
     const std::optional<Pbm> second = Halftone(Pattern(203, 57), 240, mode);
     ASSERT_TRUE(first && second);
-    EXPECT_EQ(first->rows, second->rows);
+    EXPECT_EQ(first->dots, second->dots);
   }
 }
 
@@ -345,19 +330,19 @@ TEST(ZovaIdTest, MissingRowsOfAShortFileAreWhite) {
       EXPECT_EQ(r.out, "");
       const std::optional<Pbm> pbm = ReadPbmAsFilter(base + ".pbm");
       ASSERT_TRUE(pbm);
-      ASSERT_EQ(pbm->height, kHeight);
+      ASSERT_EQ(pbm->dots.height(), static_cast<size_t>(kHeight));
       if (c.rows > 0) {
-        EXPECT_EQ(pbm->Coverage(0, kWidth, 0, c.rows), 1.0);
+        EXPECT_EQ(Coverage(pbm->dots, 0, kWidth, 0, c.rows), 1.0);
       }
       // Of a partial row only the whole pixels it holds are black.
       const int part_pixels = c.part / 3;
       if (part_pixels > 0) {
-        EXPECT_EQ(pbm->Coverage(0, part_pixels, c.rows, c.rows + 1), 1.0);
+        EXPECT_EQ(Coverage(pbm->dots, 0, part_pixels, c.rows, c.rows + 1), 1.0);
       }
       // A pixel the file holds only in part is not white; the rest are.
       const int touched = (c.part + 2) / 3;
-      EXPECT_EQ(pbm->Coverage(touched, kWidth, c.rows, c.rows + 1), 0.0);
-      EXPECT_EQ(pbm->Coverage(0, kWidth, c.rows + 1, kHeight), 0.0);
+      EXPECT_EQ(Coverage(pbm->dots, touched, kWidth, c.rows, c.rows + 1), 0.0);
+      EXPECT_EQ(Coverage(pbm->dots, 0, kWidth, c.rows + 1, kHeight), 0.0);
     }
   }
 }
@@ -569,7 +554,7 @@ TEST(ZovaIdTest, DoesNotFollowASymlinkAtTheImagePath) {
       EXPECT_TRUE(S_ISREG(st.st_mode));
       const std::optional<Pbm> pbm = ReadPbmAsFilter(base + ".pbm");
       ASSERT_TRUE(pbm);
-      EXPECT_EQ(pbm->width, 30);
+      EXPECT_EQ(pbm->dots.width(), 30u);
     }
   }
 }

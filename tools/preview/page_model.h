@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "dotmatrix/commands.h"
+#include "dotmatrix/packed_bitmap.h"
 #include "dotmatrix/printer_limits.h"
-#include "preview/packed_bitmap.h"
 
 namespace zova::preview {
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -49,22 +50,19 @@ RowFill Solid(uint8_t r, uint8_t g, uint8_t b) {
   };
 }
 
-RowFill FromBitmap(Bitmap bitmap) {
-  return [bitmap = std::move(bitmap)](unsigned y, uint8_t* rgb, unsigned width) {
+RowFill FromBitmap(PackedBitmap bitmap) {
+  const RowFill ink = Ink(std::move(bitmap));
+  return [ink](unsigned y, uint8_t* rgb, unsigned width) {
     memset(rgb, 0xFF, size_t{width} * 3);
-    if (y >= bitmap.height) return;
-    const unsigned w = std::min(width, bitmap.width);
-    for (unsigned x = 0; x < w; ++x) {
-      if (bitmap.at(x, y)) memset(rgb + 3 * x, 0, 3);
-    }
+    ink(y, rgb, width);
   };
 }
 
-RowFill Ink(Bitmap bitmap, uint8_t r, uint8_t g, uint8_t b) {
+RowFill Ink(PackedBitmap bitmap, uint8_t r, uint8_t g, uint8_t b) {
   return [bitmap = std::move(bitmap), r, g, b](unsigned y, uint8_t* rgb, unsigned width) {
-    if (y >= bitmap.height) return;
-    for (unsigned x = 0; x < std::min(width, bitmap.width); ++x) {
-      if (!bitmap.at(x, y)) continue;
+    if (y >= bitmap.height()) return;
+    for (unsigned x = 0; x < std::min<size_t>(width, bitmap.width()); ++x) {
+      if (!bitmap.Get(x, y)) continue;
       rgb[3 * x] = r;
       rgb[3 * x + 1] = g;
       rgb[3 * x + 2] = b;
@@ -99,12 +97,11 @@ std::vector<Block> FormBlocks(unsigned width, unsigned height, unsigned dpi) {
   const unsigned title = dpi / 3;
   // A grey title in letters twice the size: the first line of a text block
   // of its own, whose margin is cut off.
-  const Bitmap letters = TextBitmap(width - 2 * margin, 2 * dpi, 11, 2 * dpi);
+  const PackedBitmap letters = TextBitmap(width - 2 * margin, 2 * dpi, 11, 2 * dpi);
   unsigned first = 0;
-  while (first < letters.height &&
-         std::none_of(letters.dots.begin() + static_cast<long>(size_t{first} * letters.width),
-                      letters.dots.begin() + static_cast<long>(size_t{first + 1} * letters.width),
-                      [](uint8_t dot) { return dot != 0; })) {
+  while (first < letters.height() &&
+         std::none_of(letters.Row(first), letters.Row(first) + letters.stride(),
+                      [](uint8_t dots) { return dots != 0; })) {
     ++first;
   }
   const RowFill title_ink = Ink(letters, 0x99, 0x99, 0x99);
@@ -164,8 +161,8 @@ RowFill Photo(unsigned height) {
   };
 }
 
-Bitmap TextBitmap(unsigned width, unsigned height, unsigned seed, unsigned dpi) {
-  Bitmap page(width, height);
+PackedBitmap TextBitmap(unsigned width, unsigned height, unsigned seed, unsigned dpi) {
+  PackedBitmap page(width, height);
   // Glyphs of about 10-point type: cells of 1/12 by 1/6 inch, strokes of
   // 1/72 inch, words of 2 to 8 glyphs, lines of 1/6 inch.
   const unsigned cell_w = std::max(3u, dpi / 12), line_h = std::max(6u, dpi / 6);
@@ -191,7 +188,7 @@ Bitmap TextBitmap(unsigned width, unsigned height, unsigned seed, unsigned dpi) 
             const bool top_bar = (shape & 4) && yy < stroke;
             const bool mid_bar = (shape & 8) && yy >= glyph_h / 2 && yy < glyph_h / 2 + stroke;
             const bool low_bar = (shape & 16) && yy + stroke >= glyph_h;
-            if (left || right || top_bar || mid_bar || low_bar) page.at(x + xx, top + yy) = 1;
+            if (left || right || top_bar || mid_bar || low_bar) page.Set(x + xx, top + yy);
           }
         }
       }
@@ -199,6 +196,39 @@ Bitmap TextBitmap(unsigned width, unsigned height, unsigned seed, unsigned dpi) 
     }
   }
   return page;
+}
+
+namespace {
+
+// A header number after whitespace and comments (Ghostscript writes one).
+bool ReadPbmNumber(FILE* file, unsigned* n) {
+  int c = fgetc(file);
+  while (c == '#' || isspace(c)) {
+    if (c == '#') {
+      while (c != EOF && c != '\n') c = fgetc(file);
+    }
+    c = fgetc(file);
+  }
+  ungetc(c, file);
+  return fscanf(file, "%u", n) == 1 && isspace(fgetc(file));
+}
+
+}  // namespace
+
+std::optional<PackedBitmap> ReadPbmFile(const std::string& path) {
+  FILE* file = fopen(path.c_str(), "rb");
+  if (file == nullptr) return std::nullopt;
+  unsigned width = 0, height = 0;
+  std::optional<PackedBitmap> image;
+  if (fgetc(file) == 'P' && fgetc(file) == '4' && ReadPbmNumber(file, &width) &&
+      ReadPbmNumber(file, &height) && width > 0 && height > 0) {
+    image.emplace(width, height);
+    for (unsigned y = 0; y < height && image; ++y) {
+      if (fread(image->Row(y), 1, image->stride(), file) != image->stride()) image.reset();
+    }
+  }
+  fclose(file);
+  return image;
 }
 
 PageSpec A4Page(unsigned dpi_x, unsigned dpi_y, const std::string& output_type) {

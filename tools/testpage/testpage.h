@@ -6,26 +6,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "dotmatrix/packed_bitmap.h"
 
 namespace zova::testpage {
 
 // Fills one RGB row (3 bytes per pixel) of a page.
 using RowFill = std::function<void(unsigned y, uint8_t* rgb, unsigned width)>;
-
-// A 1-bit image, one byte per pixel (0 or 1), row-major.
-struct Bitmap {
-  unsigned width = 0;
-  unsigned height = 0;
-  std::vector<uint8_t> dots;
-
-  Bitmap() = default;
-  Bitmap(unsigned w, unsigned h) : width(w), height(h), dots(size_t{w} * h, 0) {}
-  uint8_t& at(unsigned x, unsigned y) { return dots[size_t{y} * width + x]; }
-  uint8_t at(unsigned x, unsigned y) const { return dots[size_t{y} * width + x]; }
-  bool operator==(const Bitmap&) const = default;
-};
 
 struct PageSpec {
   std::string outputType = "LQ";
@@ -47,13 +37,13 @@ struct PageSpec {
 RowFill White();
 RowFill Solid(uint8_t r, uint8_t g, uint8_t b);
 // Black where the bitmap has a dot, white elsewhere.
-RowFill FromBitmap(Bitmap bitmap);
+RowFill FromBitmap(PackedBitmap bitmap);
 // Rows of a PPM (P6, maxval 255) file; the page is white beyond it.
 RowFill FromPpm(const std::string& path);
 // A photo-like scene of the given height (see synthetic_photo.h).
 RowFill Photo(unsigned height);
 // Only the bitmap's dots, in this colour, over whatever is below them.
-RowFill Ink(Bitmap bitmap, uint8_t r = 0, uint8_t g = 0, uint8_t b = 0);
+RowFill Ink(PackedBitmap bitmap, uint8_t r = 0, uint8_t g = 0, uint8_t b = 0);
 
 // A rectangle of a page, filled by its own rule in its own coordinates.
 struct Block {
@@ -69,7 +59,11 @@ std::vector<Block> FormBlocks(unsigned width, unsigned height, unsigned dpi);
 RowFill FormPage(unsigned width, unsigned height, unsigned dpi);
 
 // Lines of glyph-like black strokes on white, as a page of printed text.
-Bitmap TextBitmap(unsigned width, unsigned height, unsigned seed, unsigned dpi = 180);
+PackedBitmap TextBitmap(unsigned width, unsigned height, unsigned seed, unsigned dpi = 180);
+
+// A raw PBM image (P4) as the halftoning tool or Ghostscript writes it, or
+// nullopt when the file cannot be read or is not one.
+std::optional<PackedBitmap> ReadPbmFile(const std::string& path);
 
 // A4 at the given resolution, in pixels.
 PageSpec A4Page(unsigned dpi_x, unsigned dpi_y, const std::string& output_type = "LQ");
