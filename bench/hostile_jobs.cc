@@ -16,10 +16,10 @@
 
 namespace {
 
-using zova::testpage::PageSpec;
+using zova::testpage::PageDescription;
 
-PageSpec Claiming(unsigned width, unsigned height, unsigned bytes_per_line, unsigned rows) {
-  PageSpec page;
+PageDescription Claiming(unsigned width, unsigned height, unsigned bytes_per_line, unsigned rows) {
+  PageDescription page;
   page.outputType = "LQ";
   page.width = width;
   page.height = height;

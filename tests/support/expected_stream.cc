@@ -18,7 +18,7 @@ std::vector<uint8_t> PackRow(const PackedBitmap& dots, unsigned y, size_t size) 
   return row;
 }
 
-PackedBitmap Threshold(const PageSpec& page, int below) {
+PackedBitmap Threshold(const PageDescription& page, int below) {
   PackedBitmap dots(page.width, std::min(page.height, page.rowsWritten));
   std::vector<uint8_t> rgb(size_t{page.width} * 3);
   const testpage::RowFill fill = page.fill ? page.fill : testpage::White();
@@ -32,7 +32,7 @@ PackedBitmap Threshold(const PageSpec& page, int below) {
 }
 
 // The page as the filter plans it from its raster header, `columns` wide.
-PagePlan PlanOf(const PageSpec& page, unsigned columns) {
+PagePlan PlanOf(const PageDescription& page, unsigned columns) {
   PagePlan plan = MakePlan(page.outputType, page.hwResolution[0], page.hwResolution[1], columns);
   plan.pageLines = static_cast<int>(page.pageSize[1] / 12.0 + 0.5);
   return plan;
@@ -57,17 +57,18 @@ ExpectedStream& ExpectedStream::Page(const PagePlan& plan, const PackedBitmap& d
   return *this;
 }
 
-ExpectedStream& ExpectedStream::TextPage(const PageSpec& page, const PackedBitmap& dots) {
+ExpectedStream& ExpectedStream::TextPage(const PageDescription& page, const PackedBitmap& dots) {
   return Page(PlanOf(page, page.width), dots);
 }
 
-ExpectedStream& ExpectedStream::ReducedPage(const PageSpec& page, const PackedBitmap& halved) {
+ExpectedStream& ExpectedStream::ReducedPage(const PageDescription& page,
+                                            const PackedBitmap& halved) {
   PagePlan plan = PlanOf(page, (page.width + 1) / 2);
   plan.band = {180, 180};
   return Page(plan, halved);
 }
 
-ExpectedStream& ExpectedStream::PicturePage(const PageSpec& page, const PackedBitmap& dots) {
+ExpectedStream& ExpectedStream::PicturePage(const PageDescription& page, const PackedBitmap& dots) {
   return Page(PlanOf(page, dots.width()), dots);
 }
 
@@ -89,8 +90,8 @@ PackedBitmap Halve(const PackedBitmap& dots) {
   return half;
 }
 
-PackedBitmap FixtureHalftone(const PageSpec& page) { return Threshold(page, 600); }
+PackedBitmap FixtureHalftone(const PageDescription& page) { return Threshold(page, 600); }
 
-PackedBitmap BlackPixels(const PageSpec& page) { return Threshold(page, 1); }
+PackedBitmap BlackPixels(const PageDescription& page) { return Threshold(page, 1); }
 
 }  // namespace zova::testing

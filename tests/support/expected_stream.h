@@ -10,7 +10,7 @@
 
 namespace zova::testing {
 
-using testpage::PageSpec;
+using testpage::PageDescription;
 
 class ExpectedStream {
  public:
@@ -19,11 +19,11 @@ class ExpectedStream {
   // A page printed as `plan` says, its rows the given dots.
   ExpectedStream& Page(const PagePlan& plan, const PackedBitmap& dots);
   // Text page printed at its own resolution.
-  ExpectedStream& TextPage(const PageSpec& page, const PackedBitmap& dots);
+  ExpectedStream& TextPage(const PageDescription& page, const PackedBitmap& dots);
   // Text page at 360x360, printed at 180x180 from `halved` dots.
-  ExpectedStream& ReducedPage(const PageSpec& page, const PackedBitmap& halved);
+  ExpectedStream& ReducedPage(const PageDescription& page, const PackedBitmap& halved);
   // Picture page: the tool's image is `dots`.
-  ExpectedStream& PicturePage(const PageSpec& page, const PackedBitmap& dots);
+  ExpectedStream& PicturePage(const PageDescription& page, const PackedBitmap& dots);
   // The job end; returns the whole stream.
   std::vector<uint8_t> End();
 
@@ -36,9 +36,9 @@ class ExpectedStream {
 PackedBitmap Halve(const PackedBitmap& dots);
 
 // The page's pixels as the test tool halftones them (r + g + b < 600).
-PackedBitmap FixtureHalftone(const PageSpec& page);
+PackedBitmap FixtureHalftone(const PageDescription& page);
 
 // The dark pixels of a black-and-white page.
-PackedBitmap BlackPixels(const PageSpec& page);
+PackedBitmap BlackPixels(const PageDescription& page);
 
 }  // namespace zova::testing

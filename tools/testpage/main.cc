@@ -19,7 +19,7 @@ namespace {
 
 using namespace zova::testpage;
 
-bool ParsePage(const std::string& arg, unsigned seed, PageSpec* page) {
+bool ParsePage(const std::string& arg, unsigned seed, PageDescription* page) {
   const size_t a = arg.find(':');
   const size_t b = a == std::string::npos ? a : arg.find(':', a + 1);
   if (b == std::string::npos) return false;
@@ -72,9 +72,9 @@ int main(int argc, char* argv[]) {
     return 2;
   }
   const std::string out = argv[arg++];
-  std::vector<PageSpec> pages;
+  std::vector<PageDescription> pages;
   for (; arg < argc; ++arg) {
-    PageSpec page;
+    PageDescription page;
     if (!ParsePage(argv[arg], static_cast<unsigned>(pages.size() + 1), &page)) {
       fprintf(stderr, "ERROR: Bad page description \"%s\"\n", argv[arg]);
       return 2;

@@ -14,7 +14,7 @@
 
 namespace zova::testpage {
 
-cups_page_header2_t PageSpec::Header() const {
+cups_page_header2_t PageDescription::Header() const {
   cups_page_header2_t h;
   memset(&h, 0, sizeof h);
   strncpy(h.OutputType, outputType.c_str(), sizeof h.OutputType - 1);
@@ -231,8 +231,8 @@ std::optional<PackedBitmap> ReadPbmFile(const std::string& path) {
   return image;
 }
 
-PageSpec A4Page(unsigned dpi_x, unsigned dpi_y, const std::string& output_type) {
-  PageSpec page;
+PageDescription A4Page(unsigned dpi_x, unsigned dpi_y, const std::string& output_type) {
+  PageDescription page;
   page.outputType = output_type;
   page.hwResolution[0] = dpi_x;
   page.hwResolution[1] = dpi_y;
@@ -251,7 +251,7 @@ void RasterStreamWriter::Close() {
   raster_ = nullptr;
 }
 
-bool RasterStreamWriter::Header(const PageSpec& page) {
+bool RasterStreamWriter::Header(const PageDescription& page) {
   cups_page_header2_t h = page.Header();
   // The row is made when rows are written: a header may claim rows of
   // gigabytes that never follow.
@@ -260,7 +260,7 @@ bool RasterStreamWriter::Header(const PageSpec& page) {
   return cupsRasterWriteHeader2(raster_, &h) != 0;
 }
 
-bool RasterStreamWriter::Rows(const PageSpec& page, unsigned from, unsigned to) {
+bool RasterStreamWriter::Rows(const PageDescription& page, unsigned from, unsigned to) {
   const RowFill fill = page.fill ? page.fill : White();
   if (from < to) row_.resize(bytes_per_line_);
   const unsigned width = std::min(page.width, static_cast<unsigned>(row_.size() / 3));
@@ -274,17 +274,18 @@ bool RasterStreamWriter::Rows(const PageSpec& page, unsigned from, unsigned to) 
   return true;
 }
 
-bool WriteRasterFd(int fd, const std::vector<PageSpec>& pages, bool compressed) {
+bool WriteRasterFd(int fd, const std::vector<PageDescription>& pages, bool compressed) {
   RasterStreamWriter writer(fd, compressed);
   if (!writer.ok()) return false;
-  for (const PageSpec& page : pages) {
+  for (const PageDescription& page : pages) {
     if (!writer.Header(page)) return false;
     if (!writer.Rows(page, 0, std::min(page.height, page.rowsWritten))) return false;
   }
   return true;
 }
 
-bool WriteRasterFile(const std::string& path, const std::vector<PageSpec>& pages, bool compressed) {
+bool WriteRasterFile(const std::string& path, const std::vector<PageDescription>& pages,
+                     bool compressed) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   const bool ok = WriteRasterFd(fd, pages, compressed);

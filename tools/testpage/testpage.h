@@ -17,7 +17,7 @@ namespace zova::testpage {
 // Fills one RGB row (3 bytes per pixel) of a page.
 using RowFill = std::function<void(unsigned y, uint8_t* rgb, unsigned width)>;
 
-struct PageSpec {
+struct PageDescription {
   std::string outputType = "LQ";
   unsigned hwResolution[2] = {180, 180};
   unsigned pageSize[2] = {595, 842};  // points
@@ -66,12 +66,12 @@ PackedBitmap TextBitmap(unsigned width, unsigned height, unsigned seed, unsigned
 std::optional<PackedBitmap> ReadPbmFile(const std::string& path);
 
 // A4 at the given resolution, in pixels.
-PageSpec A4Page(unsigned dpi_x, unsigned dpi_y, const std::string& output_type = "LQ");
+PageDescription A4Page(unsigned dpi_x, unsigned dpi_y, const std::string& output_type = "LQ");
 
 // Writes a raster stream with CUPS's compressed encoding (or uncompressed).
 // Returns false with errno set when the stream cannot be written.
-bool WriteRasterFd(int fd, const std::vector<PageSpec>& pages, bool compressed = true);
-bool WriteRasterFile(const std::string& path, const std::vector<PageSpec>& pages,
+bool WriteRasterFd(int fd, const std::vector<PageDescription>& pages, bool compressed = true);
+bool WriteRasterFile(const std::string& path, const std::vector<PageDescription>& pages,
                      bool compressed = true);
 
 // Writes a raster stream in steps, for tests that act between rows.
@@ -83,9 +83,9 @@ class RasterStreamWriter {
   RasterStreamWriter& operator=(const RasterStreamWriter&) = delete;
 
   bool ok() const { return raster_ != nullptr; }
-  bool Header(const PageSpec& page);
+  bool Header(const PageDescription& page);
   // Writes rows [from, to) of the page last started.
-  bool Rows(const PageSpec& page, unsigned from, unsigned to);
+  bool Rows(const PageDescription& page, unsigned from, unsigned to);
   void Close();
 
  private:

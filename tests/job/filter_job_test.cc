@@ -19,7 +19,7 @@ using testing::PpdIdentityFields;
 using testing::RunFilter;
 using testing::SmallPage;
 using testing::WriteTestPpd;
-using testpage::PageSpec;
+using testpage::PageDescription;
 
 const std::vector<uint8_t> kPreamble(kPreambleLength, kNul);
 
@@ -135,7 +135,7 @@ TEST_F(FilterJob, PpdIdentityProductFirstThenManufacturer) {
 }
 
 TEST_F(FilterJob, OkidataNicknameStartsEveryLqPage) {
-  const PageSpec page = SmallPage("LQ", 180, 180, 8, 24, testpage::Solid(0, 0, 0));
+  const PageDescription page = SmallPage("LQ", 180, 180, 8, 24, testpage::Solid(0, 0, 0));
   FilterOptions o = Options(dir.File("job.ras"));
   ASSERT_TRUE(testpage::WriteRasterFile(o.args[5], {page, page}));
   o.ppd = WriteTestPpd(dir.path(), "oki.ppd", {"ZOVA", "(ZOVA-QRT)", "ZOVA QRT OKIDATA"});
@@ -166,7 +166,7 @@ TEST_F(FilterJob, InputThatIsNotRasterIsAJobWithoutPages) {
 }
 
 TEST_F(FilterJob, ReadsRasterFromStdinOrFileAlike) {
-  const PageSpec page =
+  const PageDescription page =
       SmallPage("LQ", 180, 180, 40, 30, testpage::FromBitmap(testpage::TextBitmap(40, 30, 3, 180)));
   const std::string raster = dir.File("job.ras");
   ASSERT_TRUE(testpage::WriteRasterFile(raster, {page}));
@@ -183,7 +183,7 @@ TEST_F(FilterJob, ReadsRasterFromStdinOrFileAlike) {
 
 TEST_F(FilterJob, PrinterStreamThatFailsEndsTheJob) {
   // Two pages: the job stops at the first band that cannot be written.
-  const PageSpec page = SmallPage("LQ", 180, 180, 64, 48, testpage::Solid(0, 0, 0));
+  const PageDescription page = SmallPage("LQ", 180, 180, 64, 48, testpage::Solid(0, 0, 0));
   const std::string raster = dir.File("job.ras");
   ASSERT_TRUE(testpage::WriteRasterFile(raster, {page, page}));
   const struct {

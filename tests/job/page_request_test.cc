@@ -9,7 +9,7 @@ namespace zova {
 namespace {
 
 cups_page_header2_t Header(const char* type, unsigned r0, unsigned r1, unsigned width = 10) {
-  testpage::PageSpec page;
+  testpage::PageDescription page;
   page.outputType = type;
   page.hwResolution[0] = r0;
   page.hwResolution[1] = r1;

@@ -13,7 +13,7 @@ using testing::FilterResult;
 using testing::FixtureHalftone;
 using testing::Hex;
 using testing::SmallPage;
-using testpage::PageSpec;
+using testpage::PageDescription;
 using testpage::RowFill;
 
 // A grey that the thresholds drop (a light neutral) and the stand-in tool
@@ -30,7 +30,7 @@ RowFill GreyField() {
 
 class FilterPrintAs : public testing::FilterJobTest {
  protected:
-  FilterResult RunWith(const std::vector<PageSpec>& pages, const std::string& options,
+  FilterResult RunWith(const std::vector<PageDescription>& pages, const std::string& options,
                        const std::string& ppd_path = "") {
     const std::string raster = dir.File("job.ras");
     EXPECT_TRUE(testpage::WriteRasterFile(raster, pages));
@@ -43,9 +43,9 @@ class FilterPrintAs : public testing::FilterJobTest {
 };
 
 TEST_F(FilterPrintAs, ChoiceFromTheJobTheQueueOrNeither) {
-  const PageSpec text =
+  const PageDescription text =
       SmallPage("LQ", 180, 180, 40, 30, testpage::FromBitmap(testpage::TextBitmap(40, 30, 3, 60)));
-  const PageSpec picture = SmallPage("LQ", 180, 180, 40, 30, GreyField());
+  const PageDescription picture = SmallPage("LQ", 180, 180, 40, 30, GreyField());
   const std::string queue_picture =
       testing::WriteTestPpd(dir.path(), "picture.ppd", {.printAsDefault = "Picture"});
   const std::string unknown = "WARNING: Unknown ZovaPrintAs value \"Photo\"; printing as Auto\n";
@@ -93,7 +93,7 @@ TEST_F(FilterPrintAs, ChoiceFromTheJobTheQueueOrNeither) {
 // Black text with a few light grey pixels about it in the first 64 printed
 // columns (two regions), the grey field in the next 96, and a black stroke
 // across the region edge between them. A 360x360 page prints at half size.
-PageSpec TextBesidePicture(const char* type, unsigned r0, unsigned r1) {
+PageDescription TextBesidePicture(const char* type, unsigned r0, unsigned r1) {
   const unsigned scale = r0 == 360 && r1 == 360 ? 2 : 1;
   const unsigned split = 64 * scale;
   const PackedBitmap glyphs = testpage::TextBitmap(split, 60 * scale, 5, 60);
@@ -129,7 +129,7 @@ TEST_F(FilterPrintAs, MixedPagePrintsTextThresholdedAndPicturesHalftoned) {
   } cases[] = {{"LQ", 180}, {"N", 120}};
   for (const auto& [type, dpi] : cases) {
     SCOPED_TRACE(dpi);
-    const PageSpec page = TextBesidePicture(type, dpi, dpi);
+    const PageDescription page = TextBesidePicture(type, dpi, dpi);
     const unsigned split = 64;
     const FilterResult mixed = RunWith({page}, "ZovaPrintAs=Mixed");
     ASSERT_EQ(mixed.status, 0) << mixed.err;
@@ -153,7 +153,7 @@ TEST_F(FilterPrintAs, MixedPagePrintsTextThresholdedAndPicturesHalftoned) {
 }
 
 TEST_F(FilterPrintAs, MixedAt360PrintsAt180WithPicturesFromThePageAveraged) {
-  const PageSpec page = TextBesidePicture("LQ", 360, 360);
+  const PageDescription page = TextBesidePicture("LQ", 360, 360);
   const FilterResult mixed = RunWith({page}, "ZovaPrintAs=Mixed");
   ASSERT_EQ(mixed.status, 0) << mixed.err;
   EXPECT_EQ(ToolCalls(), std::vector<std::string>{SpoolBase(1) + "h 180 2"});
@@ -190,9 +190,9 @@ TEST_F(FilterPrintAs, MixedAt360PrintsAt180WithPicturesFromThePageAveraged) {
 
 TEST_F(FilterPrintAs, MixedPageOfOneKindPrintsAsThatKind) {
   // All text: byte for byte the page Auto prints. No text: the picture page.
-  const PageSpec text =
+  const PageDescription text =
       SmallPage("N", 360, 360, 80, 50, testpage::FromBitmap(testpage::TextBitmap(80, 50, 9, 60)));
-  const PageSpec picture = SmallPage("LQ", 360, 360, 80, 50, GreyField());
+  const PageDescription picture = SmallPage("LQ", 360, 360, 80, 50, GreyField());
   const FilterResult mixed = RunWith({text, picture}, "ZovaPrintAs=Mixed");
   ASSERT_EQ(mixed.status, 0) << mixed.err;
   EXPECT_EQ(Hex(mixed.out), Hex(ExpectedStream()

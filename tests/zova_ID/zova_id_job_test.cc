@@ -21,11 +21,11 @@ using testing::ExpectedStream;
 using testing::FilterResult;
 using testing::Hex;
 using testing::SmallPage;
-using testpage::PageSpec;
+using testpage::PageDescription;
 
 // zova_ID's own image of the page's pixels: the PPM the filter would spool,
 // halftoned by the real program in a directory of its own.
-PackedBitmap ToolImage(const PageSpec& page, int mode) {
+PackedBitmap ToolImage(const PageDescription& page, int mode) {
   testing::TempDir dir;
   const std::string base = dir.File("page");
   {
@@ -84,7 +84,7 @@ TEST_F(ZovaIdJob, PicturePagesPrintTheToolsImage) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    const PageSpec page = SmallPage(c.type, c.dpi, c.dpi, 221, 150, c.fill);
+    const PageDescription page = SmallPage(c.type, c.dpi, c.dpi, 221, 150, c.fill);
     const FilterResult r = Run({page}, RealToolPath());
     ASSERT_EQ(r.status, 0) << r.err;
 

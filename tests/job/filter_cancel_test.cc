@@ -17,7 +17,7 @@ using testing::FilterProcess;
 using testing::FilterResult;
 using testing::Hex;
 using testing::SmallPage;
-using testpage::PageSpec;
+using testpage::PageDescription;
 using testpage::RasterStreamWriter;
 
 class FilterCancel : public testing::FilterJobTest {
@@ -52,7 +52,7 @@ TEST_F(FilterCancel, BeforeTheFirstPage) {
   ASSERT_TRUE(filter.WaitUntilBlockedOnStdin());
   filter.Signal(SIGTERM);
   // The next header arrives, but the job is over.
-  const PageSpec page = SmallPage("LQ", 180, 180, 16, 24, testpage::Solid(0, 0, 0));
+  const PageDescription page = SmallPage("LQ", 180, 180, 16, 24, testpage::Solid(0, 0, 0));
   if (writer.Header(page)) writer.Rows(page, 0, 24);
   writer.Close();
   const FilterResult r = filter.Wait();
@@ -66,7 +66,7 @@ TEST_F(FilterCancel, BeforeTheFirstPage) {
 TEST_F(FilterCancel, InTheMiddleOfAPage) {
   FilterProcess filter(PipeOptions());
   RasterStreamWriter writer(filter.stdinFd(), false);
-  const PageSpec page = SmallPage("LQ", 180, 180, 100, 200, testpage::Solid(0, 0, 0));
+  const PageDescription page = SmallPage("LQ", 180, 180, 100, 200, testpage::Solid(0, 0, 0));
   ASSERT_TRUE(writer.Header(page));
   ASSERT_TRUE(writer.Rows(page, 0, 60));
   // The spool pass has taken the first rows and waits for more.
@@ -91,7 +91,7 @@ TEST_F(FilterCancel, InTheMiddleOfAPage) {
 TEST_F(FilterCancel, WhileTheHalftoningToolRuns) {
   // The stand-in tool hangs until a signal ends it: only a cancel that
   // reaches it lets the job end.
-  const PageSpec page = SmallPage("LQ", 180, 180, 16, 24, testpage::Solid(160, 160, 160));
+  const PageDescription page = SmallPage("LQ", 180, 180, 16, 24, testpage::Solid(160, 160, 160));
   const std::string raster = dir.File("job.ras");
   ASSERT_TRUE(testpage::WriteRasterFile(raster, {page}));
   FilterOptions o = Options(raster);

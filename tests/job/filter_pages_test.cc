@@ -18,11 +18,11 @@ using testing::FixtureHalftone;
 using testing::Halve;
 using testing::Hex;
 using testing::SmallPage;
-using testpage::PageSpec;
+using testpage::PageDescription;
 using testpage::RowFill;
 
-PageSpec TextPage(const std::string& type, unsigned r0, unsigned r1, unsigned width,
-                  unsigned height, unsigned seed = 1) {
+PageDescription TextPage(const std::string& type, unsigned r0, unsigned r1, unsigned width,
+                         unsigned height, unsigned seed = 1) {
   return SmallPage(type, r0, r1, width, height,
                    testpage::FromBitmap(testpage::TextBitmap(width, height, seed, 60)));
 }
@@ -58,7 +58,7 @@ class FilterPages : public testing::FilterJobTest {};
 
 TEST_F(FilterPages, SmallBlackPageByteForByte) {
   // 8 columns, 24 rows, all black, LQ at 180 dpi: worked out by hand.
-  const PageSpec page = SmallPage("LQ", 180, 180, 8, 24, testpage::Solid(0, 0, 0));
+  const PageDescription page = SmallPage("LQ", 180, 180, 8, 24, testpage::Solid(0, 0, 0));
   const FilterResult r = Run({page});
   ASSERT_EQ(r.status, 0) << r.err;
   std::string expected = Hex(std::vector<uint8_t>(kPreambleLength, kNul)) +
@@ -77,7 +77,7 @@ TEST_F(FilterPages, TextPageAt180InBothDialects) {
   for (const char* type : {"LQ", "ZOVA"}) {
     SCOPED_TRACE(type);
     // Odd width, height not a multiple of 8 or 24.
-    const PageSpec page = TextPage(type, 180, 180, 203, 101);
+    const PageDescription page = TextPage(type, 180, 180, 203, 101);
     const FilterResult r = Run({page});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Hex(r.out), Hex(ExpectedStream().TextPage(page, BlackPixels(page)).End()));
@@ -103,7 +103,7 @@ TEST_F(FilterPages, TextPageAt360IsPrintedAt180) {
   for (const char* type : {"LQ", "N"}) {
     SCOPED_TRACE(type);
     // Odd width and odd height: the last column and the last row stand alone.
-    const PageSpec page = TextPage(type, 360, 360, 101, 53, 7);
+    const PageDescription page = TextPage(type, 360, 360, 101, 53, 7);
     const FilterResult r = Run({page});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Hex(r.out), Hex(ExpectedStream().ReducedPage(page, Halve(BlackPixels(page))).End()));
@@ -113,7 +113,7 @@ TEST_F(FilterPages, TextPageAt360IsPrintedAt180) {
   }
   // 360x180 and 180x360 pages are not reduced.
   for (unsigned r1 : {180u, 360u}) {
-    const PageSpec page = TextPage("LQ", r1 == 180 ? 360 : 180, r1, 64, 30);
+    const PageDescription page = TextPage("LQ", r1 == 180 ? 360 : 180, r1, 64, 30);
     const FilterResult r = Run({page});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Hex(r.out), Hex(ExpectedStream().TextPage(page, BlackPixels(page)).End()));
@@ -130,7 +130,7 @@ TEST_F(FilterPages, PicturePagesGoThroughTheHalftoningTool) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.dpi);
     std::remove(tool_log.c_str());
-    const PageSpec page = SmallPage("LQ", c.dpi, c.dpi, 77, 61, PictureFill(c.with_black));
+    const PageDescription page = SmallPage("LQ", c.dpi, c.dpi, 77, 61, PictureFill(c.with_black));
     const FilterResult r = Run({page});
     ASSERT_EQ(r.status, 0) << r.err;
     // A picture page keeps its resolution, 360 dpi included.
@@ -181,7 +181,7 @@ TEST_F(FilterPages, DarkRatioBoundaries) {
 }
 
 TEST_F(FilterPages, MultiPageJobChangesDialectAndResolution) {
-  const std::vector<PageSpec> pages = {
+  const std::vector<PageDescription> pages = {
       TextPage("LQ", 180, 180, 90, 50, 1),
       TextPage("ZOVA", 120, 120, 60, 30, 2),
       SmallPage("LQ", 360, 360, 70, 40, PictureFill(true)),
@@ -206,12 +206,12 @@ TEST_F(FilterPages, MultiPageJobChangesDialectAndResolution) {
 }
 
 TEST_F(FilterPages, PagesThePrinterCannotTakeAreSkipped) {
-  const PageSpec good = TextPage("LQ", 180, 180, 40, 30, 9);
-  PageSpec no_type = TextPage("", 180, 180, 40, 30);
-  PageSpec odd_dpi = TextPage("LQ", 300, 300, 40, 30);
-  PageSpec grey8 = TextPage("LQ", 180, 180, 40, 30);
+  const PageDescription good = TextPage("LQ", 180, 180, 40, 30, 9);
+  PageDescription no_type = TextPage("", 180, 180, 40, 30);
+  PageDescription odd_dpi = TextPage("LQ", 300, 300, 40, 30);
+  PageDescription grey8 = TextPage("LQ", 180, 180, 40, 30);
   grey8.bitsPerPixel = 8;
-  PageSpec deep = TextPage("LQ", 180, 180, 40, 30);
+  PageDescription deep = TextPage("LQ", 180, 180, 40, 30);
   deep.bitsPerPixel = 48;  // 16 bits per colour
   const FilterResult r = Run({no_type, odd_dpi, grey8, deep, good});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -236,7 +236,7 @@ TEST_F(FilterPages, PagesThePrinterCannotTakeAreSkipped) {
 
 TEST_F(FilterPages, ShortRasterPrintsWhatArrived) {
   // The stream ends 18 rows early: the page prints the rows it has.
-  PageSpec page = TextPage("LQ", 180, 180, 50, 48);
+  PageDescription page = TextPage("LQ", 180, 180, 50, 48);
   page.rowsWritten = 30;
   FilterResult r = Run({page}, {}, false);
   ASSERT_EQ(r.status, 0) << r.err;
@@ -244,7 +244,7 @@ TEST_F(FilterPages, ShortRasterPrintsWhatArrived) {
   EXPECT_NE(r.err.find("ERROR: readfile to Planes[0], iReadLen:0\n"), std::string::npos);
 
   // A reduced page cut after an odd number of rows still prints its last row.
-  PageSpec reduced = TextPage("LQ", 360, 360, 50, 40);
+  PageDescription reduced = TextPage("LQ", 360, 360, 50, 40);
   reduced.rowsWritten = 31;
   r = Run({reduced}, {}, false);
   ASSERT_EQ(r.status, 0) << r.err;
@@ -254,7 +254,7 @@ TEST_F(FilterPages, ShortRasterPrintsWhatArrived) {
 }
 
 TEST_F(FilterPages, ToolImageWiderThanThePageIsClipped) {
-  const PageSpec page = SmallPage("LQ", 180, 180, 45, 30, PictureFill(true));
+  const PageDescription page = SmallPage("LQ", 180, 180, 45, 30, PictureFill(true));
   const FilterResult r = Run({page}, {{"ZOVA_FIXTURE", "wide"}});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Hex(r.out), Hex(ExpectedStream().PicturePage(page, FixtureHalftone(page)).End()));
@@ -263,7 +263,7 @@ TEST_F(FilterPages, ToolImageWiderThanThePageIsClipped) {
 }
 
 TEST_F(FilterPages, BrokenToolImageEndsTheJob) {
-  const PageSpec page = SmallPage("LQ", 180, 180, 45, 30, PictureFill(true));
+  const PageDescription page = SmallPage("LQ", 180, 180, 45, 30, PictureFill(true));
   const std::string pbm = SpoolBase(1) + ".pbm";
   const std::string bad_header = "ERROR: " + pbm +
                                  " is not a usable halftone image: expected \"P4\", then width "
@@ -290,8 +290,8 @@ TEST_F(FilterPages, BrokenToolImageEndsTheJob) {
 
 TEST_F(FilterPages, ToolCannotEatTheRasterOnStdin) {
   // The second page is larger than what libcups reads ahead.
-  const std::vector<PageSpec> pages = {SmallPage("LQ", 180, 180, 45, 30, PictureFill(true)),
-                                       TextPage("LQ", 180, 180, 1000, 400)};
+  const std::vector<PageDescription> pages = {SmallPage("LQ", 180, 180, 45, 30, PictureFill(true)),
+                                              TextPage("LQ", 180, 180, 1000, 400)};
   const std::string raster = dir.File("job.ras");
   ASSERT_TRUE(testpage::WriteRasterFile(raster, pages, false));
   testing::FilterOptions o = Options("");
@@ -313,7 +313,7 @@ TEST_F(FilterPages, StaleToolImageIsNeverPrinted) {
     std::ofstream stale(pbm);
     stale << "P4\n8 24\n" << std::string(24, '\xFF');
   }
-  const PageSpec page = SmallPage("LQ", 180, 180, 8, 24, PictureFill(false));
+  const PageDescription page = SmallPage("LQ", 180, 180, 8, 24, PictureFill(false));
   const FilterResult r = Run({page}, {{"ZOVA_FIXTURE", "none"}});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("ERROR: open " + pbm + " error:2\n"), std::string::npos) << r.err;
@@ -327,7 +327,7 @@ TEST_F(FilterPages, SpoolFileNeverFollowsAPlantedLink) {
   }
   const std::string ppm = SpoolBase(1) + ".ppm";
   ASSERT_EQ(symlink(victim.c_str(), ppm.c_str()), 0);
-  const PageSpec page = TextPage("LQ", 180, 180, 40, 30);
+  const PageDescription page = TextPage("LQ", 180, 180, 40, 30);
   const FilterResult r = Run({page});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Hex(r.out), Hex(ExpectedStream().TextPage(page, BlackPixels(page)).End()));

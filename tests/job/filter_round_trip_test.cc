@@ -16,12 +16,13 @@ using testing::FixtureHalftone;
 using testing::Halve;
 using testing::ParagraphBitmap;
 using testing::SmallPage;
-using testpage::PageSpec;
+using testpage::PageDescription;
 
 class FilterRoundTrip : public testing::FilterJobTest {
  protected:
   // Runs the job; page i must decode to expected[i] on the given grid.
-  void ExpectPages(const std::vector<PageSpec>& pages, const std::vector<PackedBitmap>& expected,
+  void ExpectPages(const std::vector<PageDescription>& pages,
+                   const std::vector<PackedBitmap>& expected,
                    const std::vector<BandGeometry>& geometry) {
     const FilterResult r = Run(pages);
     ASSERT_EQ(r.status, 0) << r.err;
@@ -37,20 +38,20 @@ class FilterRoundTrip : public testing::FilterJobTest {
   }
 };
 
-PageSpec TextPage(const std::string& type, unsigned r0, unsigned r1, unsigned width,
-                  unsigned height, unsigned seed) {
+PageDescription TextPage(const std::string& type, unsigned r0, unsigned r1, unsigned width,
+                         unsigned height, unsigned seed) {
   return SmallPage(type, r0, r1, width, height,
                    testpage::FromBitmap(ParagraphBitmap(width, height, seed)));
 }
 
 TEST_F(FilterRoundTrip, TextPagesAt180InBothDialects) {
   // A whole A4 page, and one of odd width whose height is no multiple of 8.
-  PageSpec a4 = testpage::A4Page(180, 180);
+  PageDescription a4 = testpage::A4Page(180, 180);
   a4.fill = testpage::FromBitmap(ParagraphBitmap(a4.width, a4.height, 41));
   for (const char* type : {"LQ", "ZOVA"}) {
     SCOPED_TRACE(type);
     a4.outputType = type;
-    const PageSpec odd = TextPage(type, 180, 180, 603, 431, 42);
+    const PageDescription odd = TextPage(type, 180, 180, 603, 431, 42);
     ExpectPages({a4, odd}, {BlackPixels(a4), BlackPixels(odd)}, {{180, 180}, {180, 180}});
   }
 }
@@ -60,8 +61,8 @@ TEST_F(FilterRoundTrip, ReducedTextPagesComeBackHalved) {
     SCOPED_TRACE(type);
     // Odd width and height: the last column and row of the halved page
     // each come from one pixel of the page.
-    const PageSpec page = SmallPage(type, 360, 360, 805, 613,
-                                    testpage::FromBitmap(testpage::TextBitmap(805, 613, 43, 360)));
+    const PageDescription page = SmallPage(
+        type, 360, 360, 805, 613, testpage::FromBitmap(testpage::TextBitmap(805, 613, 43, 360)));
     ExpectPages({page}, {Halve(BlackPixels(page))}, {{180, 180}});
   }
 }
@@ -80,14 +81,14 @@ TEST_F(FilterRoundTrip, PicturePagesComeBackAsTheToolHalftonedThem) {
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.type << " " << c.r0 << "x" << c.r1);
     std::remove(tool_log.c_str());
-    const PageSpec page = SmallPage(c.type, c.r0, c.r1, 301, 211, testpage::Photo(211));
+    const PageDescription page = SmallPage(c.type, c.r0, c.r1, 301, 211, testpage::Photo(211));
     ExpectPages({page}, {FixtureHalftone(page)}, {c.geometry});
     EXPECT_EQ(ToolCalls().size(), 1u) << "a picture page";
   }
 }
 
 TEST_F(FilterRoundTrip, JobOfMixedPages) {
-  const std::vector<PageSpec> pages = {
+  const std::vector<PageDescription> pages = {
       TextPage("LQ", 180, 180, 401, 300, 44),
       SmallPage("ZOVA", 360, 360, 402, 301,
                 testpage::FromBitmap(testpage::TextBitmap(402, 301, 45, 360))),

@@ -10,16 +10,16 @@ using testing::FilterOptions;
 using testing::FilterResult;
 using testing::RunFilter;
 using testing::SmallPage;
-using testpage::PageSpec;
+using testpage::PageDescription;
 
 // What the filter takes for itself: libraries, buffers, one page.
 constexpr long kBoundedKiB = 64 * 1024;
 
 class FilterHostile : public testing::FilterJobTest {};
 
-PageSpec Claiming(unsigned width, unsigned height, unsigned bytes_per_line, unsigned dpi,
-                  unsigned rows_written) {
-  PageSpec page = SmallPage("N", dpi, dpi, width, height, testpage::Solid(160, 160, 160));
+PageDescription Claiming(unsigned width, unsigned height, unsigned bytes_per_line, unsigned dpi,
+                         unsigned rows_written) {
+  PageDescription page = SmallPage("N", dpi, dpi, width, height, testpage::Solid(160, 160, 160));
   page.bytesPerLine = bytes_per_line;
   page.rowsWritten = rows_written;
   return page;
@@ -27,7 +27,7 @@ PageSpec Claiming(unsigned width, unsigned height, unsigned bytes_per_line, unsi
 
 TEST_F(FilterHostile, PagesBeyondThePrinterAreRefusedUnread) {
   const struct {
-    PageSpec page;
+    PageDescription page;
     std::string error;
   } cases[] = {
       // 1,800 bytes: a header and no rows.
@@ -57,7 +57,7 @@ TEST_F(FilterHostile, PagesBeyondThePrinterAreRefusedUnread) {
   }
 
   // A refused page with its rows is skipped, and the next page prints.
-  const PageSpec good = SmallPage("LQ", 180, 180, 16, 24, testpage::Solid(0, 0, 0));
+  const PageDescription good = SmallPage("LQ", 180, 180, 16, 24, testpage::Solid(0, 0, 0));
   const FilterResult r = Run({Claiming(100, 10, 300, 721, 10), good}, {}, false);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(
