@@ -1,4 +1,4 @@
-// Writes the hostile raster jobs that bench/hostile_input.sh feeds to the
+// Writes the hostile raster jobs that bench/hostile_filter.sh feeds to the
 // filter: page headers that claim more than any printer holds.
 //
 //   zova_hostile_jobs DIR

@@ -5,7 +5,7 @@
 # and 64 inches, the longest form, which the programs must take), and a
 # stream of pages as large as the printer takes.
 #
-#   bench/hostile_inputs.sh [BUILD_DIR] [LIMIT_SECONDS]   (default: build 60)
+#   bench/hostile_tools.sh [BUILD_DIR] [LIMIT_SECONDS]   (default: build 60)
 #
 # A run still going after LIMIT_SECONDS is killed, and what it wrote by then
 # is counted.

@@ -3,7 +3,7 @@
 # reports, for each, the exit status, peak memory, time and the most disk its
 # spool files took, with the filter's last error line.
 #
-#   bench/hostile_input.sh [BUILD_DIR [JOBS_BUILD_DIR]]   (default: build)
+#   bench/hostile_filter.sh [BUILD_DIR [JOBS_BUILD_DIR]]   (default: build)
 #
 # JOBS_BUILD_DIR makes the jobs (to measure an older build with today's
 # jobs). Each run is capped: 4 GiB per file (ulimit -f), TIMEOUT seconds
