@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // few bytes of compressed raster: a smaller cap makes the write fail
   // instead, which is a path worth taking too.
   signal(SIGXFSZ, SIG_IGN);
-  const rlimit file_size{64u << 20, 64u << 20};
+  const rlimit file_size{8u << 20, 8u << 20};
   setrlimit(RLIMIT_FSIZE, &file_size);
   return 0;
 }
