@@ -140,6 +140,7 @@ PageResult PrintSpooledPage(PrinterJob& job, const PageRequest& request, PageSpo
   // both, region by region.
   std::optional<ReadBack> text, picture;
   RowSource source = RowSource::kHalftoned;
+  bool halved = false;
   if (page_class == PageClass::kText || page_class == PageClass::kMixed) {
     text = PrepareText(request, spool, reduced);
     source = reduced ? RowSource::kReduced : RowSource::kThresholded;
@@ -147,7 +148,7 @@ PageResult PrintSpooledPage(PrinterJob& job, const PageRequest& request, PageSpo
   if (page_class != PageClass::kText) {
     // A mixed 360x360 page has its pictures screened at 180 dpi, from the
     // page averaged 2x2.
-    const bool halved = page_class == PageClass::kMixed && reduced;
+    halved = page_class == PageClass::kMixed && reduced;
     const SpoolPaths& paths = halved ? spool.halvedPaths() : spool.paths();
     const unsigned width = halved ? (request.width + 1) / 2 : request.width;
     const unsigned height = halved ? (request.height + 1) / 2 : request.height;
@@ -181,7 +182,8 @@ PageResult PrintSpooledPage(PrinterJob& job, const PageRequest& request, PageSpo
                 page_class == PageClass::kMixed ? &regions : nullptr) &&
       EndPage(job.out);
   if (!printed) return PageResult::kFailed;
-  spool.Remove(picture.has_value());
+  // The averaged page and its image go with the spool, unlogged.
+  spool.Remove(picture.has_value() && !halved);
   return PageResult::kPrinted;
 }
 

@@ -157,6 +157,7 @@ TEST_F(FilterPrintAs, MixedAt360PrintsAt180WithPicturesFromThePageAveraged) {
   const FilterResult mixed = RunWith({page}, "ZovaPrintAs=Mixed");
   ASSERT_EQ(mixed.status, 0) << mixed.err;
   EXPECT_EQ(ToolCalls(), std::vector<std::string>{SpoolBase(1) + "h 180 2"});
+  EXPECT_EQ(mixed.err.find("cCommand"), std::string::npos) << "every spool file removed cleanly";
   const FilterResult text = RunWith({page}, "ZovaPrintAs=Text");
   ASSERT_EQ(mixed.decoded.pages.size(), 1u);
   ASSERT_EQ(text.decoded.pages.size(), 1u);
