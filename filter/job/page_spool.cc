@@ -42,8 +42,11 @@ bool PageSpool::Begin(const PageRequest& request) {
 }
 
 bool PageSpool::AppendRow() {
-  CountDarkPixels(row_.data(), row_.size() / 3, count_);
-  if (regions_) regions_->AddRow(row_.data());
+  if (regions_) {
+    regions_->AddRow(row_.data());
+  } else {
+    CountDarkPixels(row_.data(), row_.size() / 3, count_);
+  }
   if (halved_) {
     if (has_pending_) {
       if (!AppendHalvedRow(row_.data())) return false;

@@ -40,7 +40,8 @@ class PageSpool {
 
   const SpoolPaths& paths() const { return paths_; }
   const SpoolPaths& halvedPaths() const { return halved_paths_; }
-  const DarkCount& count() const { return count_; }
+  // The page's dark count; a page counted region by region has it from there.
+  DarkCount count() const { return regions_ ? regions_->PageCount() : count_; }
   int headerLength() const { return header_length_; }
   // The regions of a page printed region by region.
   RegionMap Regions() const { return regions_ ? regions_->Classify() : RegionMap(); }

@@ -42,21 +42,33 @@ void RegionCounter::AddRow(const uint8_t* rgb) {
     const unsigned x1 = std::min(width_, x0 + region_width);
     Counts& c = counts[region];
     c.all += x1 - x0;
-    for (unsigned x = x0; x < x1; ++x) {
-      // Most of a page is white: skip it eight pixels at a time.
-      if ((x - x0) % 8 == 0 && x + 8 <= x1 && EightWhitePixels(rgb + 3 * x)) {
-        x += 7;
+    // Most of a page is white: eight pixels at a time are skipped whole.
+    unsigned x = x0;
+    while (x < x1) {
+      if (x + 8 <= x1 && EightWhitePixels(rgb + 3 * x)) {
+        x += 8;
         continue;
       }
-      const uint8_t* px = rgb + 3 * x;
-      const int sum = px[0] + px[1] + px[2];
-      if (sum > kNearWhiteSum) continue;
-      const bool stroke = IsStroke(px, sum);
-      c.ink += stroke;
-      c.tone += !stroke;
-      c.dark += sum < kDarkSum;
+      for (const unsigned end = std::min(x1, x + 8); x < end; ++x) {
+        const uint8_t* px = rgb + 3 * x;
+        const int sum = px[0] + px[1] + px[2];
+        if (sum > kNearWhiteSum) continue;
+        const bool stroke = IsStroke(px, sum);
+        c.ink += stroke;
+        c.tone += !stroke;
+        c.dark += sum < kDarkSum;
+      }
     }
   }
+}
+
+DarkCount RegionCounter::PageCount() const {
+  DarkCount count;
+  for (const Counts& c : counts_) {
+    count.iHis += c.dark;
+    count.iTotal += c.ink + c.tone;
+  }
+  return count;
 }
 
 RegionMap RegionCounter::Classify() const {

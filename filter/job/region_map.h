@@ -55,6 +55,8 @@ class RegionCounter {
                 unsigned region_columns = kRegionColumns);
   // The next raster row, 3 bytes per pixel.
   void AddRow(const uint8_t* rgb);
+  // The dark count of the whole page, from its regions' counts.
+  DarkCount PageCount() const;
   // A region is a picture when more than an eighth of its pixels are tones
   // (neither near-white nor black strokes), when its tones outnumber its
   // strokes, when less than a quarter of it is paper, or when more than a
