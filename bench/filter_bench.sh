@@ -6,12 +6,16 @@
 #   bench/filter_bench.sh [BUILD_DIR]     (default: build)
 #
 # RUNS (default 7) runs of PAGES (default 10) pages each; prints the median
-# time per page and the peak resident memory of each program.
+# time per page and the peak resident memory of each program. OPTIONS are
+# the job's options (e.g. OPTIONS=ZovaPrintAs=Mixed); JOBS picks jobs from
+# text180 text360 photo180 form180 (default: the first three).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 runs=${RUNS:-7}
 pages=${PAGES:-10}
+options=${OPTIONS:-}
+jobs=${JOBS:-text180 text360 photo180}
 
 filter=$build/filter/rastertozova
 floor=$build/bench/raster_floor
@@ -40,9 +44,9 @@ make_job() {  # name content dpi
   for _ in $(seq "$pages"); do specs+=("$2:LQ:$3"); done
   "$gen" "$work/$1.ras" "${specs[@]}"
 }
-make_job text180 text 180
-make_job text360 text 360
-make_job photo180 photo 180
+for job in $jobs; do
+  make_job "$job" "${job%[0-9][0-9][0-9]}" "${job##*[a-z]}"
+done
 
 # Prints "seconds peak_kib" for one run of a command.
 measure() {
@@ -60,14 +64,14 @@ measure() {
 median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 
 printf "%-9s %-8s %12s %12s %10s %8s\n" job program "ms/page" "peak MiB" "vs floor" "pages"
-for job in text180 text360 photo180; do
+for job in $jobs; do
   # Floor and filter runs alternate, so that both see the same machine load.
   : > "$work/floor.runs"
   : > "$work/filter.runs"
   for _ in $(seq "$runs"); do
     measure "$floor" "$work/$job.ras" >> "$work/floor.runs"
     PATH="$tooldir:$PATH" PPD="$build/ppd/zovaqrt.ppd" \
-      measure "$filter" 1 bench job 1 "" "$work/$job.ras" >> "$work/filter.runs"
+      measure "$filter" 1 bench job 1 "$options" "$work/$job.ras" >> "$work/filter.runs"
   done
   declare -A ms mib
   for prog in floor filter; do
@@ -79,4 +83,4 @@ for job in text180 text360 photo180; do
     printf "%-9s %-8s %12.1f %12s %10s %8s\n" "$job" "$prog" "${ms[$prog]}" "${mib[$prog]}" "$ratio" "$pages"
   done
 done
-echo "(median of $runs runs; picture pages use the $toolname)"
+echo "(median of $runs runs; picture pages use the $toolname; options: ${options:-none})"

@@ -81,6 +81,7 @@ bool AppJob::Start(bool raw) {
   command_set_ = VendorValue(job_, options_, kCommandSetOption) == "native-commands"
                      ? CommandSetId::kNative
                      : CommandSetId::kLq;
+  print_as_ = PrintAsFromKeyword(VendorValue(job_, options_, kPrintAsOption));
   if (!raw_) Setup(printer_job_.out);
   return !StreamFailed();
 }
@@ -104,7 +105,8 @@ bool AppJob::StartPage(const cups_page_header2_t& header, RowFormat format) {
   request.width = header.cupsWidth;
   request.height = header.cupsHeight;
   request.bytesPerLine = 3 * header.cupsWidth;
-  if (request.width == 0 || request.height == 0 || !CheckPageRequest(request)) {
+  request.printAs = print_as_;
+  if (request.width == 0 || request.height == 0 || !CheckPageRequest(request, page_)) {
     papplLogJob(job_, PAPPL_LOGLEVEL_ERROR,
                 "Page %d (%ux%u pixels at %ux%u dpi) cannot be printed; page skipped.", page_,
                 request.width, request.height, request.resolution.x, request.resolution.y);

@@ -77,6 +77,7 @@ class AppJob {
   std::optional<DeviceStream> stream_;
   PrinterJob printer_job_;
   CommandSetId command_set_ = CommandSetId::kLq;
+  PrintAs print_as_ = PrintAs::kAuto;
 
   bool entered_ = false;
   bool repeat_ = false;  // another thread printed this job

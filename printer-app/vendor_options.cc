@@ -1,12 +1,16 @@
 #include "vendor_options.h"
 
 #include <cstring>
+#include <iterator>
 #include <memory>
 
 namespace zova::app {
 namespace {
 
 constexpr const char* kCommandSets[] = {"lq-simulation", "native-commands"};
+// ZovaPrintAs's choices, in the filter's order, as IPP keywords.
+constexpr const char* kPrintAsKeywords[] = {"auto", "text", "picture", "mixed"};
+static_assert(std::size(kPrintAsKeywords) == std::size(kPrintAsChoices));
 
 struct IppDeleter {
   void operator()(ipp_t* ipp) const { ippDelete(ipp); }
@@ -22,9 +26,17 @@ bool IsChoice(const VendorOption& option, const char* value) {
 }  // namespace
 
 const VendorOption kCommandSetOption = {"zova-command-set", kCommandSets};
+const VendorOption kPrintAsOption = {"zova-print-as", kPrintAsKeywords};
+
+PrintAs PrintAsFromKeyword(const std::string& keyword) {
+  for (size_t i = 0; i < std::size(kPrintAsKeywords); ++i) {
+    if (keyword == kPrintAsKeywords[i]) return kPrintAsChoices[i].value;
+  }
+  return PrintAs::kAuto;
+}
 
 std::span<const VendorOption* const> VendorOptions() {
-  static const VendorOption* const kAll[] = {&kCommandSetOption};
+  static const VendorOption* const kAll[] = {&kCommandSetOption, &kPrintAsOption};
   return kAll;
 }
 

@@ -8,6 +8,8 @@
 #include <span>
 #include <string>
 
+#include "job/print_as.h"
+
 namespace zova::app {
 
 struct VendorOption {
@@ -17,6 +19,9 @@ struct VendorOption {
 
 // The command set the printer is switched to.
 extern const VendorOption kCommandSetOption;
+// How pages are printed: the filter's ZovaPrintAs.
+extern const VendorOption kPrintAsOption;
+PrintAs PrintAsFromKeyword(const std::string& keyword);
 
 // Every vendor option, in the order the web page shows them.
 std::span<const VendorOption* const> VendorOptions();

@@ -13,6 +13,6 @@ apt-get update
 apt-get install -y --no-install-recommends \
   build-essential cmake pkg-config \
   libcups2-dev libgtest-dev libbenchmark-dev libpng-dev libpappl-dev libjpeg-dev \
-  clang-format \
+  clang-format clang libclang-rt-14-dev \
   cups cups-client cups-filters cups-ppdc cups-ipp-utils ghostscript fonts-dejavu-core \
   chromium

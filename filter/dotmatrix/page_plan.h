@@ -18,9 +18,12 @@ struct Resolution {
 
 // Where a page's 1-bit rows come from.
 enum class RowSource : uint8_t {
-  kThresholded,  // a text page, thresholded at its own resolution
-  kReduced,      // a 360x360 text page, pixel pairs and row pairs merged to 180x180
-  kHalftoned,    // a picture page: the halftoning tool's image
+  kThresholded,   // a text page, thresholded at its own resolution
+  kReduced,       // a 360x360 text page, pixel pairs and row pairs merged to 180x180
+  kHalftoned,     // a picture page: the halftoning tool's image
+  kMixed,         // text regions thresholded, picture regions halftoned
+  kMixedReduced,  // the same on a 360x360 page printed at 180x180: text
+                  // regions reduced, pictures screened from the page averaged 2x2
 };
 
 struct PagePlan {

@@ -1,8 +1,11 @@
 #include "job/halftone_tool.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
@@ -14,8 +17,36 @@ extern char** environ;
 
 namespace zova {
 
-ToolResult RunHalftoneTool(const std::string& tool, const std::string& base, unsigned dpi,
-                           int mode) {
+namespace {
+
+// Waits for the child, passing a cancel on as SIGTERM. A pidfd wakes the wait
+// when the child ends; without one, the child is polled.
+int WaitForTool(pid_t pid, const std::function<bool()>& canceled) {
+  const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+  bool stopped = false;
+  int status = 0;
+  for (;;) {
+    if (!stopped && canceled()) {
+      kill(pid, SIGTERM);
+      stopped = true;
+    }
+    if (pidfd >= 0) {
+      pollfd ended{pidfd, POLLIN, 0};
+      poll(&ended, 1, 100);
+    } else {
+      usleep(20 * 1000);
+    }
+    const pid_t got = waitpid(pid, &status, WNOHANG);
+    if (got == pid || (got < 0 && errno != EINTR)) break;
+  }
+  if (pidfd >= 0) close(pidfd);
+  return status;
+}
+
+}  // namespace
+
+ToolResult RunHalftoneTool(const std::string& tool, const std::string& base, unsigned dpi, int mode,
+                           const std::function<bool()>& canceled) {
   std::string name = tool;
   std::string dpi_text = std::to_string(dpi);
   std::string mode_text = std::to_string(mode);
@@ -45,10 +76,7 @@ ToolResult RunHalftoneTool(const std::string& tool, const std::string& base, uns
     fprintf(stderr, "ERROR: Unable to run %s: %s\n", name.c_str(), strerror(err));
     return {};
   }
-  int status = 0;
-  // A cancel (SIGTERM) interrupts the wait; the tool still finishes its page.
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  const int status = WaitForTool(pid, canceled);
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {ToolResult::kSucceeded, 0};
   if (WIFSIGNALED(status)) {
     fprintf(stderr, "DEBUG: %s was killed by signal %d\n", name.c_str(), WTERMSIG(status));

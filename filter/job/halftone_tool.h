@@ -1,6 +1,7 @@
 // The external halftoning tool that turns a picture page's PPM into a PBM.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace zova {
@@ -18,9 +19,11 @@ struct ToolResult {
 
 // Runs "TOOL <base> <dpi> <mode>", TOOL found through PATH unless it holds a
 // '/', without a shell, with the caller's stdout and stderr and an empty
-// stdin, and waits for it. Whatever it returns, the image it leaves (or its
-// absence) decides what is printed.
-ToolResult RunHalftoneTool(const std::string& tool, const std::string& base, unsigned dpi,
-                           int mode);
+// stdin, and waits for it. Once `canceled` says so (asked at least every
+// 100 ms, and at once when a signal interrupts the wait) the tool gets
+// SIGTERM and stops at its next row. Whatever it returns, the image it leaves
+// (or its absence) decides what is printed.
+ToolResult RunHalftoneTool(const std::string& tool, const std::string& base, unsigned dpi, int mode,
+                           const std::function<bool()>& canceled);
 
 }  // namespace zova

@@ -13,6 +13,7 @@ struct JobContext {
   // One record, filled again by each header read.
   cups_page_header2_t header{};
   int page = 0;  // headers read so far; numbers the spool files
+  PrintAs printAs = PrintAs::kAuto;
   PrinterJob printer;
 };
 

@@ -13,18 +13,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "job/cancel.h"
 #include "job/file_descriptor.h"
 #include "job/job_context.h"
 #include "job/ppd_file.h"
+#include "job/raster_input.h"
 
 namespace {
-
-struct RasterCloser {
-  void operator()(cups_raster_t* ras) const { cupsRasterClose(ras); }
-};
-using RasterPtr = std::unique_ptr<cups_raster_t, RasterCloser>;
 
 // Bands go out as soon as they are complete; a big buffer keeps the wide
 // ones to one write each.
@@ -62,11 +59,11 @@ int main(int argc, char* argv[]) {
   }
   // Input that is not raster at all holds no page: the job goes on to its
   // end and fails like any job without pages.
-  RasterPtr ras(cupsRasterOpen(fd, CUPS_RASTER_READ));
-  if (!ras) fputs("ERROR: The input is not a CUPS raster stream\n", stderr);
+  RasterInput raster(fd);
+  if (raster.get() == nullptr) fputs("ERROR: The input is not a CUPS raster stream\n", stderr);
 
   JobContext job;
-  job.ras = ras.get();
+  job.ras = raster.get();
   job.printer.jobId = argv[1];
   job.printer.canceled = [] { return Canceled != 0; };
   Canceled = 0;
@@ -78,6 +75,7 @@ int main(int argc, char* argv[]) {
   PpdPtr ppd = LoadPpd(getenv("PPD"));
   if (!ppd) return 1;
   job.printer.model = &PpdModel(ppd.get());
+  job.printAs = ReadPrintAs(ppd.get(), argv[5]);
 
   static char stdout_buffer[kStdoutBufferSize];
   setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
@@ -97,17 +95,23 @@ int main(int argc, char* argv[]) {
   }
 
   int printed = 0;
-  while (cupsRasterReadHeader2(ras.get(), &job.header)) {
-    if (Canceled) break;
-    ++job.page;
-    const PageResult result = ProcessPage(job);
-    if (result == PageResult::kFailed) return 1;
-    if (result == PageResult::kPrinted) {
-      ++printed;
-      // Page accounting for the scheduler: this filter is last in its chain.
-      fprintf(stderr, "PAGE: %d 1\n", printed);
+  try {
+    while (raster.ReadHeader(&job.header)) {
+      if (Canceled) break;
+      ++job.page;
+      const PageResult result = ProcessPage(job);
+      if (result == PageResult::kFailed) return 1;
+      if (result == PageResult::kPrinted) {
+        ++printed;
+        // Page accounting for the scheduler: this filter is last in its chain.
+        fprintf(stderr, "PAGE: %d 1\n", printed);
+      }
+      if (Canceled) break;
     }
-    if (Canceled) break;
+  } catch (const std::bad_alloc&) {
+    // The page's spool files are gone with it.
+    fprintf(stderr, "ERROR: Out of memory on page %d\n", job.page);
+    return 1;
   }
 
   if (!Shutdown(job.printer.out)) return 1;

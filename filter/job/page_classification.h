@@ -22,6 +22,7 @@ enum class PageClass {
   kText,          // thresholded by the filter
   kPicture,       // halftoned by the tool with its clustered-dot screen
   kLightPicture,  // very light picture: halftoned with error diffusion
+  kMixed,         // text regions thresholded, picture regions halftoned
 };
 
 PageClass ClassifyPage(double dPicNo);

@@ -1,9 +1,12 @@
 #include "job/page_request.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "dotmatrix/command_set.h"
+#include "dotmatrix/printer_limits.h"
 
 namespace zova {
 
@@ -39,8 +42,33 @@ std::optional<PageRequest> RequestFromHeader(const cups_page_header2_t& h, int p
   return request;
 }
 
-bool CheckPageRequest(const PageRequest& request) {
-  return CommandSetFor(request.commandSet).CanPrint(request.resolution);
+bool CheckPageRequest(const PageRequest& request, int page) {
+  const Resolution dpi = request.resolution;
+  if (dpi.x == 0 || dpi.y == 0 || dpi.x > kMaxPrintDpi || dpi.y > kMaxPrintDpi) {
+    fprintf(stderr,
+            "ERROR: Page %d is at %ux%u dpi; the printer prints at 1 to %u dpi; page skipped\n",
+            page, dpi.x, dpi.y, kMaxPrintDpi);
+    return false;
+  }
+  // Rows may carry padding, but no further than the carriage reaches.
+  const uint64_t row_pixels = std::max<uint64_t>(request.width, request.bytesPerLine / 3);
+  if (row_pixels > MaxColumnsAt(dpi.x)) {
+    fprintf(stderr,
+            "ERROR: Page %d has rows of %llu pixels; the widest carriage takes %llu at %u dpi "
+            "(%u inches); page skipped\n",
+            page, static_cast<unsigned long long>(row_pixels),
+            static_cast<unsigned long long>(MaxColumnsAt(dpi.x)), dpi.x, kMaxCarriageInches);
+    return false;
+  }
+  if (request.height > MaxRowsAt(dpi.y)) {
+    fprintf(stderr,
+            "ERROR: Page %d is %u rows long; the longest form takes %llu at %u dpi (%u inches); "
+            "page skipped\n",
+            page, request.height, static_cast<unsigned long long>(MaxRowsAt(dpi.y)), dpi.y,
+            kMaxFormInches);
+    return false;
+  }
+  return CommandSetFor(request.commandSet).CanPrint(dpi);
 }
 
 }  // namespace zova

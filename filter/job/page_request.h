@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "dotmatrix/page_plan.h"
+#include "job/print_as.h"
 
 namespace zova {
 
@@ -18,6 +19,7 @@ struct PageRequest {
   unsigned width = 0;         // pixels per row
   unsigned height = 0;        // rows
   unsigned bytesPerLine = 0;  // bytes per row: 3 per pixel, padding allowed
+  PrintAs printAs = PrintAs::kAuto;
 };
 
 // The request of a CUPS raster page, or nullopt after an "ERROR: " line when
@@ -26,8 +28,10 @@ struct PageRequest {
 // native set).
 std::optional<PageRequest> RequestFromHeader(const cups_page_header2_t& header, int page);
 
-// Whether the printer can print the page as asked; refuses with an "ERROR: "
-// line naming what it cannot do.
-[[nodiscard]] bool CheckPageRequest(const PageRequest& request);
+// Whether the printer can print the page as asked: within its resolutions,
+// its widest carriage and its longest form, in a command set that prints at
+// that resolution. Refuses with an "ERROR: " line naming what it cannot do,
+// before anything is allocated for the page. `page` numbers the message.
+[[nodiscard]] bool CheckPageRequest(const PageRequest& request, int page);
 
 }  // namespace zova

@@ -4,25 +4,30 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "job/page_classification.h"
 #include "job/page_request.h"
+#include "job/region_map.h"
 #include "job/spool_files.h"
 
 namespace zova {
 
 class PageSpool {
  public:
-  PageSpool(const std::string& jobId, int page) : paths_(BuildSpoolPaths(jobId, page)) {}
+  PageSpool(const std::string& jobId, int page)
+      : paths_(BuildSpoolPaths(jobId, page)), halved_paths_(HalvedSpoolPaths(paths_)) {}
   ~PageSpool();
   PageSpool(const PageSpool&) = delete;
   PageSpool& operator=(const PageSpool&) = delete;
 
   // Creates the PPM and writes its header. Prints the error line and returns
   // false when the file cannot be created or the row buffer not allocated.
+  // A page printed region by region also has its regions counted and, at
+  // 360x360, a copy averaged 2x2 spooled beside it.
   [[nodiscard]] bool Begin(const PageRequest& request);
   // The spool pass's own row buffer: fill it with one raster row, then
   // AppendRow.
@@ -34,20 +39,33 @@ class PageSpool {
   [[nodiscard]] bool Finish();
 
   const SpoolPaths& paths() const { return paths_; }
-  const DarkCount& count() const { return count_; }
+  const SpoolPaths& halvedPaths() const { return halved_paths_; }
+  // The page's dark count; a page counted region by region has it from there.
+  DarkCount count() const { return regions_ ? regions_->PageCount() : count_; }
   int headerLength() const { return header_length_; }
+  // The regions of a page printed region by region.
+  RegionMap Regions() const { return regions_ ? regions_->Classify() : RegionMap(); }
 
   // Deletes the spool files at the end of a printed page, logging failures;
   // `picture` when the halftoning tool has left its image.
   void Remove(bool picture);
 
  private:
+  bool AppendHalvedRow(const uint8_t* second);
+
   SpoolPaths paths_;
+  SpoolPaths halved_paths_;
   SpoolWriter writer_;
   std::vector<uint8_t> row_;
   DarkCount count_;
   int header_length_ = 0;
   bool removed_ = false;
+  std::optional<RegionCounter> regions_;
+  // The averaged copy: its writer, and the first row of the pair in hand.
+  std::optional<SpoolWriter> halved_;
+  std::vector<uint8_t> pending_;
+  bool has_pending_ = false;
+  std::vector<uint8_t> averaged_;
 };
 
 }  // namespace zova

@@ -1,7 +1,10 @@
 #include "job/ppd_file.h"
 
+#include <cups/cups.h>
+
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -24,6 +27,27 @@ PpdPtr LoadPpd(const char* path) {
 }
 
 const PrinterModel& PpdModel(const ppd_file_t* ppd) { return ModelFromNickname(ppd->nickname); }
+
+PrintAs ReadPrintAs(ppd_file_t* ppd, const char* job_options) {
+  cups_option_t* options = nullptr;
+  const int count = cupsParseOptions(job_options, 0, &options);
+  const std::string option(kPrintAsOption);
+  std::string value;
+  if (const char* given = cupsGetOption(option.c_str(), count, options)) value = given;
+  // The job's choices over the queue's defaults, the way libcups marks them.
+  ppdMarkDefaults(ppd);
+  cupsMarkOptions(ppd, count, options);
+  cupsFreeOptions(count, options);
+  if (value.empty()) {
+    const ppd_choice_t* marked = ppdFindMarkedChoice(ppd, option.c_str());
+    if (marked == nullptr) return PrintAs::kAuto;  // a PPD from before the option
+    value = marked->choice;
+  }
+  if (const std::optional<PrintAs> print_as = ParsePrintAs(value)) return *print_as;
+  fprintf(stderr, "WARNING: Unknown %s value \"%s\"; printing as Auto\n", option.c_str(),
+          value.c_str());
+  return PrintAs::kAuto;
+}
 
 PpdIdentity CheckPpdIdentity(const ppd_file_t* ppd) {
   const char* product = ppd->product;

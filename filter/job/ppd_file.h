@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "dotmatrix/printer_models.h"
+#include "job/print_as.h"
 
 namespace zova {
 
@@ -25,6 +26,11 @@ enum class PpdIdentity { kZova, kWrongProduct, kWrongManufacturer };
 
 // The printer model the PPD's NickName names.
 const PrinterModel& PpdModel(const ppd_file_t* ppd);
+
+// The job's ZovaPrintAs: the value given with the job (argv[5], as CUPS
+// passes job options), else the choice the PPD marks as the queue's default,
+// else Auto. An unknown value prints a "WARNING: " line and means Auto.
+PrintAs ReadPrintAs(ppd_file_t* ppd, const char* job_options);
 
 // The product is checked first: "(ZOVA-QRT)", any first and last character;
 // then the manufacturer, exactly "ZOVA". A missing string fails its check.

@@ -1,69 +1,71 @@
 // Spooled page to printer bytes: decide where the 1-bit rows come from, plan
-// the page, then read the rows back and hand them to the bands.
+// the page, then have the rows read back into the bands.
 #include "job/print_page.h"
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <vector>
+#include <optional>
 
-#include "binarize/binarize.h"
+#include "dotmatrix/printer_limits.h"
 #include "job/halftone_tool.h"
+#include "job/read_back.h"
+#include "job/region_map.h"
 
 namespace zova {
 namespace {
 
-// The file the page's 1-bit rows are read back from, and how.
-struct ReadBack {
-  std::string path;
-  int iPbmHeadLen = 0;
-  size_t rowBytes = 0;  // bytes per row in the file
-  uint8_t padding = 0;  // fills a short last row: white in either format
-  // What the page's rows are, as the log line reports them.
-  unsigned cupsWidth = 0;
-  unsigned cupsHeight = 0;
-  unsigned perLine = 0;
-};
-
-// Runs the halftoning tool and takes the page's size from its image. Returns
-// false when the image is unusable; a missing image shows when it is opened.
-bool PreparePicture(const PrinterJob& job, const PageRequest& request, const PageSpool& spool,
-                    PageClass page_class, ReadBack& rb) {
-  const SpoolPaths& paths = spool.paths();
+// Has `paths.ppm` screened into `paths.pbm`.
+void Halftone(const PrinterJob& job, const SpoolPaths& paths, unsigned dpi, PageClass page_class) {
   // An image left by an earlier job must never print in place of this page.
   unlink(paths.pbm.c_str());
-  RunHalftoneTool(job.halftoneTool, paths.base, request.resolution.x, DitherModeFor(page_class));
+  const int mode = DitherModeFor(page_class);
+  if (job.halftone) {
+    job.halftone(paths.base, dpi, mode);
+  } else {
+    RunHalftoneTool(job.halftoneTool, paths.base, dpi, mode, job.canceled);
+  }
+}
 
+// Takes the size of the rows from the tool's image, no wider than `width`.
+// Returns false when the image is unusable; a missing image shows when it is
+// opened.
+bool PreparePicture(const SpoolPaths& paths, unsigned width, unsigned height, Resolution dpi,
+                    ReadBack& rb) {
   const PbmHeader pbm = getSize(paths.pbm);
   if (pbm.status == PbmHeader::kMalformed) return false;
-  unsigned width = request.width;
-  unsigned height = request.height;
+  unsigned image_width = width;
+  unsigned image_height = height;
   if (pbm.status == PbmHeader::kRead) {
-    width = pbm.Width;
-    height = pbm.Height;
+    image_width = pbm.Width;
+    image_height = pbm.Height;
+  }
+  // An image the printer could not hold is not the page's.
+  if (image_width > MaxColumnsAt(dpi.x) || image_height > MaxRowsAt(dpi.y)) {
+    fprintf(stderr, "ERROR: %s is %ux%u dots, more than the printer takes at %ux%u dpi\n",
+            paths.pbm.c_str(), image_width, image_height, dpi.x, dpi.y);
+    return false;
   }
   rb.path = paths.pbm;
   rb.iPbmHeadLen = pbm.HeadLen;
-  rb.rowBytes = (width + 7) / 8;
+  rb.rowBytes = (image_width + 7) / 8;
   rb.padding = 0x00;
   // The page prints no wider than its raster.
-  if (width > request.width) {
-    fprintf(stderr, "DEBUG: Halftone image is %u pixels wide, clipped to the page's %u\n", width,
-            request.width);
-    width = request.width;
+  if (image_width > width) {
+    fprintf(stderr, "DEBUG: Halftone image is %u pixels wide, clipped to the page's %u\n",
+            image_width, width);
+    image_width = width;
   }
-  rb.cupsWidth = width;
-  rb.cupsHeight = height;
-  rb.perLine = (width + 7) / 8;
+  rb.cupsWidth = image_width;
+  rb.cupsHeight = image_height;
+  rb.perLine = (image_width + 7) / 8;
   return true;
 }
 
 // A text page reads its PPM back; at 360x360 it is printed at 180x180 by
 // merging pixel pairs and row pairs.
-void PrepareText(const PageRequest& request, const PageSpool& spool, bool reduced, ReadBack& rb) {
+ReadBack PrepareText(const PageRequest& request, const PageSpool& spool, bool reduced) {
+  ReadBack rb;
   rb.path = spool.paths().ppm;
   rb.iPbmHeadLen = spool.headerLength();
   rb.rowBytes = request.bytesPerLine;
@@ -71,84 +73,58 @@ void PrepareText(const PageRequest& request, const PageSpool& spool, bool reduce
   rb.cupsWidth = reduced ? (request.width + 1) / 2 : request.width;
   rb.cupsHeight = request.height;
   rb.perLine = request.bytesPerLine;
+  return rb;
 }
 
 // Everything that is printed of the page, decided here and nowhere else.
 PagePlan PlanPage(const PrinterJob& job, const PageRequest& request, RowSource source,
-                  const ReadBack& rb) {
+                  unsigned columns, unsigned rows) {
   PagePlan plan;
   plan.commandSet = request.commandSet;
   plan.okidataPrefix = job.model->okidataPrefix;
   // Page length in 1/6-inch lines; the length is in points.
   plan.pageLines = static_cast<int>(request.pageLength / 12.0 + 0.5);
   plan.setup = request.resolution;
-  plan.band = source == RowSource::kReduced ? Resolution{180, 180} : request.resolution;
-  plan.columns = rb.cupsWidth;
-  plan.rows = source == RowSource::kReduced ? (rb.cupsHeight + 1) / 2 : rb.cupsHeight;
+  const bool reduced = source == RowSource::kReduced || source == RowSource::kMixedReduced;
+  plan.band = reduced ? Resolution{180, 180} : request.resolution;
+  plan.columns = columns;
+  plan.rows = rows;
   plan.trimColumns = request.resolution.x / 60;
   plan.source = source;
   return plan;
 }
 
-// The next row of the read-back file, in place in the reader's buffer; a row
-// cut short by the end of the file is padded.
-ssize_t NextRow(SpoolReader& reader, const ReadBack& rb, uint8_t** row) {
-  const ssize_t got = reader.Next(rb.rowBytes, row);
-  if (got > 0 && static_cast<size_t>(got) < rb.rowBytes) {
-    memset(*row + got, rb.padding, rb.rowBytes - static_cast<size_t>(got));
-  }
-  return got;
+// A page cancelled before its rows: its setup and its form feed.
+PageResult EndCancelledPage(PrinterJob& job, const PageRequest& request, PageSpool& spool) {
+  const PagePlan plan =
+      PlanPage(job, request, RowSource::kThresholded, request.width, request.height);
+  if (!StartPage(job.out, plan) || !EndPage(job.out)) return PageResult::kFailed;
+  // The stopped tool has removed its image, or left a part of one.
+  unlink(spool.paths().pbm.c_str());
+  spool.Remove(false);
+  return PageResult::kPrinted;
 }
 
-// Reads the page back row by row and hands each 1-bit row to the bands. Text
-// rows are thresholded where they lie in the reader's buffer. Returns false
-// when the printer stream has failed.
-bool PrintRows(PrinterJob& job, const PageRequest& request, const PagePlan& plan,
-               SpoolReader& reader, const ReadBack& rb) {
-  const size_t packed = (plan.columns + 7) / 8;
-  const bool reduced = plan.source == RowSource::kReduced;
-  // The printed row of a reduced page: two raster rows merged.
-  std::vector<uint8_t> merged(reduced ? packed : 0);
-  unsigned y = 0;  // raster rows read
-  for (unsigned printed = 0; printed < plan.rows && !job.canceled(); ++printed) {
-    uint8_t* row = nullptr;
-    const ssize_t got = NextRow(reader, rb, &row);
-    if (got <= 0) {
-      fprintf(stderr, "ERROR: readfile to Planes[0], iReadLen:%zd\n", got);
+// What the page is printed as: its own content decides under Auto.
+PageClass ChoosePageClass(PrintAs print_as, double dPicNo, const RegionMap& regions) {
+  const PageClass by_ratio = ClassifyPage(dPicNo);
+  // A picture's screen follows its dark ratio, whatever made it a picture.
+  const PageClass picture = by_ratio == PageClass::kText ? PageClass::kPicture : by_ratio;
+  switch (print_as) {
+    case PrintAs::kAuto:
+      return by_ratio;
+    case PrintAs::kText:
+      return PageClass::kText;
+    case PrintAs::kPicture:
+      return picture;
+    case PrintAs::kMixed:
+      // A page of text alone prints as a text page, a page without text as
+      // a picture page.
+      if (!regions.anyPicture) return PageClass::kText;
+      if (!regions.anyText) return picture;
       break;
-    }
-    ++y;
-    std::span<const uint8_t> dots;
-    switch (plan.source) {
-      case RowSource::kThresholded:
-        TransToGray(row, plan.columns);
-        dots = {row, packed};
-        break;
-      case RowSource::kHalftoned:
-        // Bytes of a picture row beyond the page's width are clipped.
-        dots = {row, std::min(rb.rowBytes, packed)};
-        break;
-      case RowSource::kReduced:
-        // Two raster rows make one printed row; an odd last row prints alone.
-        TransToGray360(row, request.width / 2, request.width % 2 != 0);
-        memcpy(merged.data(), row, packed);
-        dots = merged;
-        if (y < rb.cupsHeight) {
-          const ssize_t got2 = NextRow(reader, rb, &row);
-          if (got2 <= 0) {
-            fprintf(stderr, "ERROR: readfile to 360_2, iReadLen:%zd\n", got2);
-            // The first row of the pair is already converted.
-            return OutputLine(job.out, dots);
-          }
-          ++y;
-          TransToGray360(row, request.width / 2, request.width % 2 != 0);
-          for (size_t i = 0; i < packed; ++i) merged[i] |= row[i];
-        }
-        break;
-    }
-    if (!OutputLine(job.out, dots)) return false;
   }
-  return true;
+  return PageClass::kMixed;
 }
 
 }  // namespace
@@ -156,42 +132,58 @@ bool PrintRows(PrinterJob& job, const PageRequest& request, const PagePlan& plan
 PageResult PrintSpooledPage(PrinterJob& job, const PageRequest& request, PageSpool& spool) {
   const double dPicNo = DarkRatio(spool.count());
   fprintf(stderr, "ERROR:pic number:%.2f\n", dPicNo);
+  const RegionMap regions = spool.Regions();
+  const PageClass page_class = ChoosePageClass(request.printAs, dPicNo, regions);
+  const bool reduced = request.resolution == Resolution{360, 360};
 
-  // Where the rows come from: the tool's image, or the spooled page itself.
-  const PageClass page_class = ClassifyPage(dPicNo);
-  const bool iPicFlag = page_class != PageClass::kText;
+  // Where the rows come from: the tool's image, the spooled page itself, or
+  // both, region by region.
+  std::optional<ReadBack> text, picture;
   RowSource source = RowSource::kHalftoned;
-  ReadBack rb;
-  if (iPicFlag) {
-    if (!PreparePicture(job, request, spool, page_class, rb)) return PageResult::kFailed;
-  } else {
-    const bool reduced = request.resolution == Resolution{360, 360};
+  bool halved = false;
+  if (page_class == PageClass::kText || page_class == PageClass::kMixed) {
+    text = PrepareText(request, spool, reduced);
     source = reduced ? RowSource::kReduced : RowSource::kThresholded;
-    PrepareText(request, spool, reduced, rb);
   }
-  fprintf(stderr, "ERROR: cupsWidth:%u cupsHeight:%u PerLine:%u pbmHeadLen:%d\n", rb.cupsWidth,
-          rb.cupsHeight, rb.perLine, rb.iPbmHeadLen);
-  const PagePlan plan = PlanPage(job, request, source, rb);
+  if (page_class != PageClass::kText) {
+    // A mixed 360x360 page has its pictures screened at 180 dpi, from the
+    // page averaged 2x2.
+    halved = page_class == PageClass::kMixed && reduced;
+    const SpoolPaths& paths = halved ? spool.halvedPaths() : spool.paths();
+    const unsigned width = halved ? (request.width + 1) / 2 : request.width;
+    const unsigned height = halved ? (request.height + 1) / 2 : request.height;
+    const Resolution dpi = halved ? Resolution{180, 180} : request.resolution;
+    const PageClass screen =
+        page_class == PageClass::kMixed
+            ? ChoosePageClass(PrintAs::kPicture, DarkRatio(regions.pictureCount), regions)
+            : page_class;
+    Halftone(job, paths, dpi.x, screen);
+    // A cancel stops the tool; the page ends without its rows.
+    if (job.canceled()) return EndCancelledPage(job, request, spool);
+    picture.emplace();
+    if (!PreparePicture(paths, width, height, dpi, *picture)) return PageResult::kFailed;
+    if (page_class == PageClass::kMixed) {
+      source = reduced ? RowSource::kMixedReduced : RowSource::kMixed;
+    }
+  }
+  const ReadBack& first = text ? *text : *picture;
+  fprintf(stderr, "ERROR: cupsWidth:%u cupsHeight:%u PerLine:%u pbmHeadLen:%d\n", first.cupsWidth,
+          first.cupsHeight, first.perLine, first.iPbmHeadLen);
+  const unsigned rows = reduced && text ? (first.cupsHeight + 1) / 2 : first.cupsHeight;
+  const PagePlan plan = PlanPage(job, request, source, first.cupsWidth, rows);
 
-  SpoolReader reader;
-  errno = 0;
-  if (!reader.Open(rb.path)) {
-    fprintf(stderr, "ERROR: open %s error:%d\n", rb.path.c_str(), errno);
+  RowReader text_rows, picture_rows;
+  if ((text && !text_rows.Open(*text)) || (picture && !picture_rows.Open(*picture))) {
     return PageResult::kFailed;
   }
-  fprintf(stderr, "ERROR: open %s ok %d\n", rb.path.c_str(), errno);
-
-  // The header was checked when written or parsed: skip it.
-  std::vector<uint8_t> head(static_cast<size_t>(rb.iPbmHeadLen) + 1, 0);
-  reader.Read(head.data(), static_cast<size_t>(rb.iPbmHeadLen));
-  fprintf(stderr, "ERROR: pbmHead %s ok \n", reinterpret_cast<const char*>(head.data()));
-
   if (!StartPage(job.out, plan)) return PageResult::kFailed;
-  const bool printed = PrintRows(job, request, plan, reader, rb) && EndPage(job.out);
-  reader.Close();
+  const bool printed =
+      PrintRows(job, request, plan, text ? &text_rows : nullptr, picture ? &picture_rows : nullptr,
+                page_class == PageClass::kMixed ? &regions : nullptr) &&
+      EndPage(job.out);
   if (!printed) return PageResult::kFailed;
-
-  spool.Remove(iPicFlag);
+  // The averaged page and its image go with the spool, unlogged.
+  spool.Remove(picture.has_value() && !halved);
   return PageResult::kPrinted;
 }
 

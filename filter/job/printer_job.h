@@ -7,6 +7,7 @@
 
 #include "dotmatrix/dotmatrix.h"
 #include "dotmatrix/printer_models.h"
+#include "job/halftone_tool.h"
 
 namespace zova {
 
@@ -16,6 +17,9 @@ struct PrinterJob {
   std::string jobId;  // names the page's spool files
   // The halftoning tool: found through PATH unless the name holds a '/'.
   std::string halftoneTool = "zova_ID";
+  // Screens BASE.ppm into BASE.pbm in place of the tool, when set: the
+  // halftoner's library called in-process.
+  std::function<ToolResult(const std::string& base, unsigned dpi, int mode)> halftone;
   // Asked at every row: a cancelled page stops and is ended.
   std::function<bool()> canceled = [] { return false; };
 };

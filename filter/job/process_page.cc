@@ -49,8 +49,9 @@ bool SpoolRaster(JobContext& job, const PageRequest& request, PageSpool& spool) 
 
 PageResult ProcessPage(JobContext& job) {
   AnnouncePage(job);
-  const std::optional<PageRequest> request = RequestFromHeader(job.header, job.page);
-  if (!request || !CheckPageRequest(*request)) {
+  std::optional<PageRequest> request = RequestFromHeader(job.header, job.page);
+  if (request) request->printAs = job.printAs;
+  if (!request || !CheckPageRequest(*request, job.page)) {
     DropPageRows(job);
     return PageResult::kSkipped;
   }

@@ -41,6 +41,11 @@ SpoolPaths BuildSpoolPaths(const std::string& jobId, int page) {
   return {base + ".ppm", base + ".pbm", base};
 }
 
+SpoolPaths HalvedSpoolPaths(const SpoolPaths& paths) {
+  const std::string base = paths.base + "h";
+  return {base + ".ppm", base + ".pbm", base};
+}
+
 bool SpoolWriter::Create(const std::string& path) {
   path_ = path;
   // A file of this name may be an earlier job's leftover or a planted link:

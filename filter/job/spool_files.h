@@ -23,6 +23,10 @@ struct SpoolPaths {
 
 SpoolPaths BuildSpoolPaths(const std::string& jobId, int page);
 
+// Beside them, the page averaged 2x2 and its halftone, for the pictures of
+// a 360x360 page that is printed at 180x180.
+SpoolPaths HalvedSpoolPaths(const SpoolPaths& paths);
+
 // Writes a spool file through a large buffer.
 class SpoolWriter {
  public:

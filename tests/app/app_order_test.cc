@@ -13,7 +13,7 @@
 #include "preview/stream_decoder.h"
 #include "support/memory_sink.h"
 
-namespace zova::test {
+namespace zova::testing {
 namespace {
 
 using namespace std::chrono_literals;
@@ -166,7 +166,7 @@ TEST_F(AppOrderTest, CancelledJobEndsItsPageAndLeavesNoSpoolFile) {
   ASSERT_FALSE(stream.error) << "byte " << stream.error->offset << ": " << stream.error->message;
   ASSERT_GE(stream.pages.size(), 1u);
   EXPECT_LT(stream.pages.size(), 40u) << "the job ran to its end before the cancel";
-  EXPECT_EQ(zova::testing::Hex({bytes.end() - 3, bytes.end()}), "0C 1B 40");
+  EXPECT_EQ(Hex({bytes.end() - 3, bytes.end()}), "0C 1B 40");
 
   const std::string printer_id = app_->PrinterAttributes("cancel")["printer-id"].at(0);
   const std::string prefix =
@@ -179,4 +179,4 @@ TEST_F(AppOrderTest, CancelledJobEndsItsPageAndLeavesNoSpoolFile) {
 }
 
 }  // namespace
-}  // namespace zova::test
+}  // namespace zova::testing

@@ -6,9 +6,9 @@
 #include "app/app_test_fixture.h"
 #include "ghostscript_filter.h"
 #include "preview/stream_decoder.h"
-#include "support/run_program.h"
+#include "support/process.h"
 
-namespace zova::test {
+namespace zova::testing {
 namespace {
 
 using preview::DecodedStream;
@@ -26,13 +26,14 @@ class AppPrintTest : public AppTest {
   // The job's stream must decode and equal the filter's for the same pages.
   void ExpectFilterStream(const std::vector<uint8_t>& stream,
                           const std::vector<ReferencePage>& pages, const std::string& command_set,
-                          const char* ppd) {
+                          const char* ppd, const std::string& options = "") {
     const DecodedStream decoded = DecodeStream(stream);
     ASSERT_FALSE(decoded.error) << "byte " << decoded.error->offset << ": "
                                 << decoded.error->message;
     EXPECT_EQ(decoded.pages.size(), pages.size());
     std::string error;
-    const std::vector<uint8_t> expected = FilterStream(pages, command_set, PpdPath(ppd), &error);
+    const std::vector<uint8_t> expected =
+        FilterStream(pages, command_set, PpdPath(ppd), &error, options);
     ASSERT_FALSE(expected.empty()) << error;
     EXPECT_TRUE(stream == expected)
         << "the app wrote " << stream.size() << " bytes, the filter " << expected.size();
@@ -89,7 +90,7 @@ TEST_F(AppPrintTest, PdfPrintsAsItsGhostscriptRaster) {
   std::vector<std::string> gs = app::GhostscriptCommand(
       ZOVA_SAMPLE_PDF, h.HWResolution[0], h.HWResolution[1], h.cupsWidth, h.cupsHeight);
   gs[0] = ZOVA_GS;
-  const testing::ProgramResult raster = testing::RunProgram(gs);
+  const ProcessResult raster = RunProcess(Command(gs));
   ASSERT_EQ(raster.status, 0) << raster.err;
   std::vector<ReferencePage> pages;
   for (Image& image : SplitPpm(raster.out)) {
@@ -133,6 +134,23 @@ TEST_F(AppPrintTest, CommandSetPerJobAndAsThePrintersDefault) {
       "LQ", "zovaqrt.ppd");
 }
 
+TEST_F(AppPrintTest, PrintAsPerJobAndAsThePrintersDefault) {
+  AddPrinter("zovaprintas", "zova-qrt");
+  // A text page printed as a picture is halftoned, not thresholded.
+  const cups_page_header2_t h = PwgHeader(kPassbook, 180);
+  const std::vector<ReferencePage> pages = {TextPage(h, 5)};
+  const std::string png = TempFile("printas.png");
+  ASSERT_TRUE(WritePng(png, pages[0].image, 180));
+  const std::string media = "media=" + std::string(kPassbook);
+  ExpectFilterStream(PrintJob("zovaprintas", png, "image/png", {media, "zova-print-as=picture"}),
+                     pages, "LQ", "zovaqrt.ppd", "ZovaPrintAs=Picture");
+  std::string error;
+  ASSERT_TRUE(app_->SetPrinterAttributes("zovaprintas", {"zova-print-as-default=mixed"}, &error))
+      << error;
+  ExpectFilterStream(PrintJob("zovaprintas", png, "image/png", {media}), pages, "LQ", "zovaqrt.ppd",
+                     "ZovaPrintAs=Mixed");
+}
+
 TEST_F(AppPrintTest, PrinterOffersTheDriversChoices) {
   auto attributes = app_->PrinterAttributes("zovaoki");
   EXPECT_EQ(attributes["printer-make-and-model"], std::vector<std::string>{"ZOVA-QRT OKIDATA"});
@@ -149,6 +167,9 @@ TEST_F(AppPrintTest, PrinterOffersTheDriversChoices) {
   EXPECT_EQ(attributes["zova-command-set-supported"],
             (std::vector<std::string>{"lq-simulation", "native-commands"}));
   EXPECT_EQ(attributes["zova-command-set-default"], std::vector<std::string>{"lq-simulation"});
+  EXPECT_EQ(attributes["zova-print-as-supported"],
+            (std::vector<std::string>{"auto", "text", "picture", "mixed"}));
+  EXPECT_EQ(attributes["zova-print-as-default"], std::vector<std::string>{"auto"});
   const std::vector<std::string>& formats = attributes["document-format-supported"];
   for (const char* format : {"application/pdf", "application/postscript", "image/pwg-raster",
                              "image/urf", "image/png", "image/jpeg"}) {
@@ -157,4 +178,4 @@ TEST_F(AppPrintTest, PrinterOffersTheDriversChoices) {
 }
 
 }  // namespace
-}  // namespace zova::test
+}  // namespace zova::testing

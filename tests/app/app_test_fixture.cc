@@ -5,7 +5,7 @@
 
 #include "testpage/testpage.h"
 
-namespace zova::test {
+namespace zova::testing {
 
 std::unique_ptr<PrivateApp> AppTest::app_;
 
@@ -33,12 +33,11 @@ ReferencePage PageOf(const cups_page_header2_t& h) {
 
 ReferencePage TextPage(const cups_page_header2_t& h, unsigned seed) {
   ReferencePage page = PageOf(h);
-  const testpage::Bitmap text =
-      testpage::TextBitmap(h.cupsWidth, h.cupsHeight, seed, h.HWResolution[0]);
-  page.image.pixels.reserve(text.dots.size() * 3);
-  for (uint8_t dot : text.dots) {
-    const uint8_t v = dot ? 0 : 255;
-    page.image.pixels.insert(page.image.pixels.end(), {v, v, v});
+  page.image.pixels.resize(size_t{h.cupsWidth} * h.cupsHeight * 3);
+  const testpage::RowFill fill = testpage::FromBitmap(
+      testpage::TextBitmap(h.cupsWidth, h.cupsHeight, seed, h.HWResolution[0]));
+  for (unsigned y = 0; y < h.cupsHeight; ++y) {
+    fill(y, page.image.pixels.data() + size_t{y} * h.cupsWidth * 3, h.cupsWidth);
   }
   return page;
 }
@@ -92,4 +91,4 @@ std::string AppTest::TempFile(const std::string& name) const {
   return (app_->dir() / name).string();
 }
 
-}  // namespace zova::test
+}  // namespace zova::testing

@@ -16,7 +16,7 @@
 #include "app/private_app.h"
 #include "app/reference_stream.h"
 
-namespace zova::test {
+namespace zova::testing {
 
 // Generous: the sanitizer build runs the pipeline several times slower.
 inline constexpr auto kJobTimeout = std::chrono::seconds(240);
@@ -48,4 +48,4 @@ class AppTest : public ::testing::Test {
   static std::unique_ptr<PrivateApp> app_;
 };
 
-}  // namespace zova::test
+}  // namespace zova::testing

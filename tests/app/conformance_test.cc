@@ -13,7 +13,7 @@
 
 #include "app/app_test_fixture.h"
 
-namespace zova::test {
+namespace zova::testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -142,4 +142,4 @@ TEST_F(ConformanceTest, WebPageShowsThePrintersDefaults) {
 }
 
 }  // namespace
-}  // namespace zova::test
+}  // namespace zova::testing

@@ -8,7 +8,7 @@
 
 #include "ppm_stream.h"
 
-namespace zova::test {
+namespace zova::testing {
 namespace {
 
 struct FileCloser {
@@ -116,4 +116,4 @@ std::vector<Image> SplitPpm(const std::string& data) {
   return pages;
 }
 
-}  // namespace zova::test
+}  // namespace zova::testing

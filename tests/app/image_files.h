@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace zova::test {
+namespace zova::testing {
 
 // Pixels of an image: 3 (RGB) or 1 (grey) bytes each, row-major.
 struct Image {
@@ -29,4 +29,4 @@ bool ReadJpeg(const std::string& path, Image* image);
 // Multi-page "P6" data (Ghostscript's ppmraw) split into pages.
 std::vector<Image> SplitPpm(const std::string& data);
 
-}  // namespace zova::test
+}  // namespace zova::testing

@@ -13,14 +13,15 @@
 #include <fstream>
 #include <thread>
 
-namespace zova::test {
+namespace zova::testing {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
 
 // In the sanitizer build: what PAPPL itself leaks is not the driver's.
-const std::string kLsanOptions = "LSAN_OPTIONS=suppressions=" ZOVA_LSAN_SUPPRESSIONS;
+const std::pair<const std::string, std::string> kLsanOptions = {
+    "LSAN_OPTIONS", "suppressions=" ZOVA_LSAN_SUPPRESSIONS};
 
 struct HttpCloser {
   void operator()(http_t* http) const { httpClose(http); }
@@ -91,21 +92,26 @@ std::unique_ptr<PrivateApp> PrivateApp::Start(std::string* error) {
 
 bool PrivateApp::Launch(std::string* error) {
   fs::create_directories(dir_ / "out");
-  const int log_fd =
-      open((dir_ / "server.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   const std::string d = dir_.string();
-  pid_ = Spawn({ZOVA_PRINTER_APP, "server", "-o", "state-directory=" + d + "/state", "-o",
-                "log-file=" + d + "/app.log", "-o", "log-level=debug", "-o",
-                "listen-hostname=127.0.0.1", "-o", "server-port=" + std::to_string(port_)},
-               {"ZOVA_HALFTONE_TOOL=" ZOVA_HALFTONE_TOOL, "TMPDIR=" + d, kLsanOptions}, log_fd);
-  close(log_fd);
-  if (pid_ < 0) {
-    *error = std::string("fork: ") + strerror(errno);
-    return false;
-  }
+  ProcessOptions options;
+  options.args = {ZOVA_PRINTER_APP,
+                  "server",
+                  "-o",
+                  "state-directory=" + d + "/state",
+                  "-o",
+                  "log-file=" + d + "/app.log",
+                  "-o",
+                  "log-level=debug",
+                  "-o",
+                  "listen-hostname=127.0.0.1",
+                  "-o",
+                  "server-port=" + std::to_string(port_)};
+  options.env = {{"ZOVA_HALFTONE_TOOL", ZOVA_HALFTONE_TOOL}, {"TMPDIR", d}, kLsanOptions};
+  options.stdoutFile = d + "/server.out";
+  options.stderrToStdout = true;
+  server_ = std::make_unique<Process>(options);
   for (auto waited = 0ms; waited < 30s; waited += 100ms) {
-    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-      pid_ = -1;
+    if (!server_->Running()) {
       *error = "zova-printer-app exited at start:\n" + ReadFile(dir_ / "server.out") + Log();
       return false;
     }
@@ -120,7 +126,9 @@ bool PrivateApp::Launch(std::string* error) {
   return false;
 }
 
-void PrivateApp::Stop() { StopProcess(&pid_, 20s); }
+void PrivateApp::Stop() {
+  if (server_) server_->Stop(20s);
+}
 
 PrivateApp::~PrivateApp() {
   Stop();
@@ -145,7 +153,8 @@ fs::path PrivateApp::Output(const std::string& printer) const {
 CommandResult PrivateApp::Command(const std::vector<std::string>& args) const {
   std::vector<std::string> argv = {ZOVA_PRINTER_APP};
   argv.insert(argv.end(), args.begin(), args.end());
-  return RunCommand(argv, {"TMPDIR=" + dir_.string(), kLsanOptions});
+  return RunCommand(argv,
+                    {"TMPDIR=" + dir_.string(), kLsanOptions.first + "=" + kLsanOptions.second});
 }
 
 bool PrivateApp::AddPrinter(const std::string& printer, const std::string& driver,
@@ -263,4 +272,4 @@ std::map<std::string, std::vector<std::string>> PrivateApp::PrinterAttributes(
                   : std::map<std::string, std::vector<std::string>>{};
 }
 
-}  // namespace zova::test
+}  // namespace zova::testing

@@ -14,8 +14,9 @@
 #include <vector>
 
 #include "integration/private_cupsd.h"
+#include "support/process.h"
 
-namespace zova::test {
+namespace zova::testing {
 
 struct IppJob {
   int id = 0;         // 0 when the job was refused
@@ -32,7 +33,7 @@ class PrivateApp {
 
   const std::filesystem::path& dir() const { return dir_; }
   int port() const { return port_; }
-  pid_t pid() const { return pid_; }
+  pid_t pid() const { return server_ ? server_->pid() : -1; }
   std::string SystemUri() const;
   std::string PrinterUri(const std::string& printer) const;
   // The stream a printer wrote to its file device.
@@ -70,7 +71,7 @@ class PrivateApp {
 
   std::filesystem::path dir_;
   int port_;
-  pid_t pid_ = -1;
+  std::unique_ptr<Process> server_;
 };
 
-}  // namespace zova::test
+}  // namespace zova::testing

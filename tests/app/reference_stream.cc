@@ -9,17 +9,17 @@
 #include <filesystem>
 
 #include "support/filter_runner.h"
-#include "support/test_ppd.h"
+#include "support/temp_dir.h"
 #include "testpage/testpage.h"
 
-namespace zova::test {
+namespace zova::testing {
 
 std::vector<uint8_t> FilterStream(const std::vector<ReferencePage>& pages,
                                   const std::string& command_set, const std::string& ppd,
-                                  std::string* error) {
-  std::vector<testpage::PageSpec> specs;
+                                  std::string* error, const std::string& job_options) {
+  std::vector<testpage::PageDescription> specs;
   for (const ReferencePage& page : pages) {
-    testpage::PageSpec spec;
+    testpage::PageDescription spec;
     spec.outputType = command_set;
     spec.hwResolution[0] = page.dpi[0];
     spec.hwResolution[1] = page.dpi[1];
@@ -41,6 +41,7 @@ std::vector<uint8_t> FilterStream(const std::vector<ReferencePage>& pages,
   }
   testing::FilterOptions options;
   options.args = testing::FilterArgs(testing::UniqueJobId("ref"), raster);
+  options.args[4] = job_options;
   options.ppd = ppd;
   const char* path = getenv("PATH");
   options.env["PATH"] = std::filesystem::path(ZOVA_HALFTONE_TOOL).parent_path().string() + ":" +
@@ -84,4 +85,4 @@ bool WritePwgRaster(const std::string& path, const std::vector<ReferencePage>& p
   return close(fd) == 0 && ok;
 }
 
-}  // namespace zova::test
+}  // namespace zova::testing

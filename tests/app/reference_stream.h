@@ -9,7 +9,7 @@
 
 #include "app/image_files.h"
 
-namespace zova::test {
+namespace zova::testing {
 
 struct ReferencePage {
   Image image;
@@ -17,12 +17,13 @@ struct ReferencePage {
   unsigned pageSize[2] = {595, 842};  // points, as PAPPL's header has them
 };
 
-// The filter's stream, or an empty one with the reason in `error`.
+// The filter's stream, or an empty one with the reason in `error`. `options`
+// are the job's CUPS options, e.g. "ZovaPrintAs=Picture".
 std::vector<uint8_t> FilterStream(const std::vector<ReferencePage>& pages,
                                   const std::string& command_set, const std::string& ppd,
-                                  std::string* error);
+                                  std::string* error, const std::string& options = "");
 
 // A PWG raster document of the pages, as an IPP client sends one.
 bool WritePwgRaster(const std::string& path, const std::vector<ReferencePage>& pages);
 
-}  // namespace zova::test
+}  // namespace zova::testing

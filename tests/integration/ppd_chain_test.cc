@@ -13,7 +13,7 @@
 
 #include "integration/private_cupsd.h"
 
-namespace zova::test {
+namespace zova::testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -140,4 +140,4 @@ TEST(PpdChain, OptionsReachTheRasterHeader) {
 }
 
 }  // namespace
-}  // namespace zova::test
+}  // namespace zova::testing

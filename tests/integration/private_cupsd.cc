@@ -1,12 +1,8 @@
 #include "integration/private_cupsd.h"
 
 #include <cups/cups.h>
-#include <fcntl.h>
 #include <grp.h>
-#include <signal.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,21 +12,11 @@
 #include <sstream>
 #include <thread>
 
-extern char** environ;
-
-namespace zova::test {
+namespace zova::testing {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-int WaitStatus(pid_t pid) {
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 bool WriteFile(const fs::path& path, const std::string& text) {
   std::ofstream out(path);
@@ -74,42 +60,6 @@ bool MirrorServerBin(const CupsdConfig& config, const fs::path& dest, std::strin
 
 }  // namespace
 
-pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out_fd) {
-  std::vector<std::string> envs;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
-    bool replaced = false;
-    for (const std::string& extra : env) {
-      replaced |= entry.compare(0, extra.find('=') + 1, extra, 0, extra.find('=') + 1) == 0;
-    }
-    if (!replaced) envs.push_back(entry);
-  }
-  envs.insert(envs.end(), env.begin(), env.end());
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  std::vector<char*> envp;
-  for (const std::string& e : envs) envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-
-  // The child dies with the test: a test killed on its timeout leaves no
-  // scheduler behind.
-  const pid_t parent = getpid();
-  const pid_t pid = fork();
-  if (pid != 0) return pid;
-  prctl(PR_SET_PDEATHSIG, SIGTERM);
-  if (getppid() != parent) _exit(127);
-  const int null_fd = open("/dev/null", O_RDONLY);
-  if (null_fd < 0 || dup2(null_fd, 0) < 0 || dup2(out_fd, 1) < 0 || dup2(out_fd, 2) < 0) {
-    _exit(127);
-  }
-  execvpe(args[0], args.data(), envp.data());
-  const char kCannotRun[] = ": cannot be run\n";
-  (void)!write(2, args[0], strlen(args[0]));
-  (void)!write(2, kCannotRun, sizeof kCannotRun - 1);
-  _exit(127);
-}
-
 std::string IppValue(ipp_attribute_t* attribute, int i) {
   switch (ippGetValueTag(attribute)) {
     case IPP_TAG_RESOLUTION: {
@@ -130,23 +80,15 @@ std::string IppValue(ipp_attribute_t* attribute, int i) {
 
 CommandResult RunCommand(const std::vector<std::string>& argv,
                          const std::vector<std::string>& env) {
-  CommandResult result;
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return result;
-  const pid_t pid = Spawn(argv, env, fds[1]);
-  close(fds[1]);
-  char buffer[4096];
-  ssize_t n;
-  while ((n = read(fds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
-    if (n > 0) result.output.append(buffer, static_cast<size_t>(n));
+  ProcessOptions options;
+  options.args = argv;
+  for (const std::string& entry : env) {
+    const size_t eq = entry.find('=');
+    options.env[entry.substr(0, eq)] = entry.substr(eq + 1);
   }
-  close(fds[0]);
-  if (pid < 0) {
-    result.output = std::string("fork: ") + strerror(errno);
-    return result;
-  }
-  result.status = WaitStatus(pid);
-  return result;
+  options.stderrToStdout = true;
+  const ProcessResult run = RunProcess(options);
+  return {run.status, run.out + run.err};
 }
 
 std::string ReadFile(const fs::path& path) {
@@ -157,16 +99,11 @@ std::string ReadFile(const fs::path& path) {
 }
 
 std::unique_ptr<PrivateCupsd> PrivateCupsd::Start(const CupsdConfig& config, std::string* error) {
-  char pattern[] = "/tmp/zova-cupsd-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) {
-    *error = std::string("mkdtemp: ") + strerror(errno);
-    return nullptr;
-  }
+  const int first_job = 10000 + static_cast<int>(getpid() % 80000);
+  std::unique_ptr<PrivateCupsd> cupsd(new PrivateCupsd(first_job));
   // Filters run as the scheduler's user (lp when started by root) and must
   // reach the links in here.
-  chmod(pattern, 0755);
-  const int first_job = 10000 + static_cast<int>(getpid() % 80000);
-  std::unique_ptr<PrivateCupsd> cupsd(new PrivateCupsd(pattern, first_job));
+  chmod(cupsd->dir_.c_str(), 0755);
   if (!cupsd->Launch(config, error)) return nullptr;
   return cupsd;
 }
@@ -207,19 +144,13 @@ bool PrivateCupsd::Launch(const CupsdConfig& config, std::string* error) {
     return false;
   }
 
-  const int log_fd =
-      open((dir_ / "log" / "cupsd.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  pid_ = Spawn({config.cupsd, "-f", "-c", d + "/cupsd.conf", "-s", d + "/cups-files.conf"}, {},
-               log_fd);
-  close(log_fd);
-  if (pid_ < 0) {
-    *error = std::string("fork: ") + strerror(errno);
-    return false;
-  }
+  ProcessOptions options;
+  options.args = {config.cupsd, "-f", "-c", d + "/cupsd.conf", "-s", d + "/cups-files.conf"};
+  options.stdoutFile = (dir_ / "log" / "cupsd.out").string();
+  options.stderrToStdout = true;
+  server_ = std::make_unique<Process>(options);
   for (auto waited = 0ms; waited < 15s; waited += 100ms) {
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
+    if (!server_->Running()) {
       *error = "cupsd exited at start (run scripts/install-deps.sh if it is missing):\n" +
                ReadFile(dir_ / "log" / "cupsd.out") + ReadFile(dir_ / "log" / "error_log");
       return false;
@@ -231,28 +162,12 @@ bool PrivateCupsd::Launch(const CupsdConfig& config, std::string* error) {
   return false;
 }
 
-void StopProcess(pid_t* pid, std::chrono::seconds grace) {
-  if (*pid < 0) return;
-  kill(*pid, SIGTERM);
-  for (auto waited = 0ms; waited < grace; waited += 50ms) {
-    if (waitpid(*pid, nullptr, WNOHANG) == *pid) {
-      *pid = -1;
-      return;
-    }
-    std::this_thread::sleep_for(50ms);
-  }
-  kill(*pid, SIGKILL);
-  waitpid(*pid, nullptr, 0);
-  *pid = -1;
+void PrivateCupsd::Stop() {
+  if (server_) server_->Stop(10s);
+  server_.reset();
 }
 
-void PrivateCupsd::Stop() { StopProcess(&pid_, 10s); }
-
-PrivateCupsd::~PrivateCupsd() {
-  Stop();
-  std::error_code ec;
-  fs::remove_all(dir_, ec);
-}
+PrivateCupsd::~PrivateCupsd() { Stop(); }
 
 CommandResult PrivateCupsd::Client(const std::vector<std::string>& argv) const {
   return RunCommand(argv, {"CUPS_SERVER=" + socket()});
@@ -367,4 +282,4 @@ std::vector<std::string> PrivateCupsd::JobLog(int id) const {
   return lines;
 }
 
-}  // namespace zova::test
+}  // namespace zova::testing

@@ -16,7 +16,10 @@
 #include <utility>
 #include <vector>
 
-namespace zova::test {
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace zova::testing {
 
 struct IppDeleter {
   void operator()(ipp_t* ipp) const { ippDelete(ipp); }
@@ -26,15 +29,6 @@ struct CommandResult {
   int status = -1;     // exit status, or -1 when the program did not run or end
   std::string output;  // standard output and standard error, interleaved
 };
-
-// Starts argv (found on PATH) with stdout and stderr on out_fd, stdin on
-// /dev/null, and the given environment entries (NAME=value) added. The child
-// dies with the test process. Returns the pid, or -1.
-pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out_fd);
-
-// Ends a child started by Spawn: SIGTERM, then SIGKILL after `grace`; reaps
-// it and sets *pid to -1.
-void StopProcess(pid_t* pid, std::chrono::seconds grace);
 
 // One value of an attribute as text ("180x180dpi"); empty for collections
 // and the like.
@@ -100,16 +94,16 @@ class PrivateCupsd {
   std::vector<std::string> JobLog(int id) const;
 
  private:
-  PrivateCupsd(std::filesystem::path dir, int first_job_id)
-      : dir_(std::move(dir)), firstJobId_(first_job_id) {}
+  explicit PrivateCupsd(int first_job_id) : dir_(scratch_.path()), firstJobId_(first_job_id) {}
   bool Launch(const CupsdConfig& config, std::string* error);
   // Sends an IPP request (taking it over) and returns the response.
   std::unique_ptr<ipp_t, IppDeleter> Request(ipp_t* request) const;
   void Stop();
 
+  TempDir scratch_;  // removed with everything in it once the server is gone
   std::filesystem::path dir_;
   int firstJobId_;
-  pid_t pid_ = -1;
+  std::unique_ptr<Process> server_;
 };
 
-}  // namespace zova::test
+}  // namespace zova::testing

@@ -6,16 +6,18 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "dotmatrix/commands.h"
 #include "integration/private_cupsd.h"
 #include "preview/stream_decoder.h"
 #include "support/memory_sink.h"
 
-namespace zova::test {
+namespace zova::testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -26,7 +28,6 @@ using preview::DecodeStream;
 using preview::Dialect;
 using zova::testing::Hex;
 
-constexpr size_t kPreambleBytes = 9800;
 // Generous: the sanitizer build runs the filter several times slower.
 constexpr auto kJobTimeout = 180s;
 
@@ -48,7 +49,7 @@ std::vector<uint8_t> ReadBytes(const fs::path& path) {
 // form feed, on a page without a band).
 std::string FirstPageSetup(const std::vector<uint8_t>& stream) {
   std::vector<uint8_t> setup;
-  for (size_t i = kPreambleBytes; i < stream.size() && stream[i] != 0x0D && stream[i] != 0x0C;
+  for (size_t i = kPreambleLength; i < stream.size() && stream[i] != 0x0D && stream[i] != 0x0C;
        ++i) {
     setup.push_back(stream[i]);
   }
@@ -252,5 +253,69 @@ TEST_F(SchedulerTest, CancelledJobEndsItsPageAndLeavesNoSpoolFile) {
   }
 }
 
+// Share of the dots printed in [x0, x1) x [y0, y1) of a page.
+double Coverage(const DecodedPage& page, size_t x0, size_t x1, size_t y0, size_t y1) {
+  size_t dots = 0;
+  for (size_t y = y0; y < y1 && y < page.dots.height(); ++y) {
+    for (size_t x = x0; x < x1 && x < page.dots.width(); ++x) dots += page.dots.Get(x, y);
+  }
+  return static_cast<double>(dots) / static_cast<double>((x1 - x0) * (y1 - y0));
+}
+
+TEST_F(SchedulerTest, PrintAsChoiceFromTheJobAndTheQueue) {
+  std::string error;
+  ASSERT_TRUE(cupsd_->AddQueue("zovamixed", PpdPath("zovaqrt.ppd"), Output("zovamixed"), &error))
+      << error;
+  const CommandResult set =
+      cupsd_->Client({"lpadmin", "-p", "zovamixed", "-o", "ZovaPrintAs=Mixed"});
+  ASSERT_EQ(set.status, 0) << set.output;
+
+  // Each job's stream, decoded.
+  std::map<std::string, std::vector<uint8_t>> streams;
+  auto print = [&](const std::string& name, const char* queue, const std::string& file,
+                   const std::vector<std::string>& options) -> DecodedPage {
+    SCOPED_TRACE(name);
+    const int job = cupsd_->Submit(queue, options, file, &error);
+    EXPECT_GT(job, 0) << error;
+    const JobStatus status = cupsd_->WaitForJobEnd(job, kJobTimeout);
+    EXPECT_EQ(status.state, kJobCompleted) << status.stateMessage;
+    streams[name] = ReadBytes(Output(queue));
+    const DecodedStream stream = DecodeStream(streams[name]);
+    EXPECT_FALSE(stream.error);
+    EXPECT_EQ(stream.pages.size(), 1u);
+    return stream.pages.empty() ? DecodedPage{} : stream.pages[0];
+  };
+  // The form's picture and text, in dots at 180 dpi, a little inside.
+  const auto picture = [](const DecodedPage& page) { return Coverage(page, 920, 1275, 510, 722); };
+  const auto text = [](const DecodedPage& page) {
+    std::string dots;
+    for (size_t y = 333; y < 1600; ++y) {
+      for (size_t x = 142; x < 760; ++x) dots += page.dots.Get(x, y) ? 'X' : '.';
+    }
+    return dots;
+  };
+
+  const DecodedPage automatic = print("form, Auto", "zova", ZOVA_FORM_PDF, {});
+  const DecodedPage as_text = print("form, Text", "zova", ZOVA_FORM_PDF, {"ZovaPrintAs=Text"});
+  const DecodedPage mixed = print("form, Mixed", "zova", ZOVA_FORM_PDF, {"ZovaPrintAs=Mixed"});
+  const DecodedPage by_queue = print("form, queue default", "zovamixed", ZOVA_FORM_PDF, {});
+  // Mostly text, the form is a text page: its picture prints as a black
+  // block. Printed region by region, the picture keeps its tones and the
+  // text prints as on a text page.
+  EXPECT_GT(picture(automatic), 0.95);
+  EXPECT_GT(picture(as_text), 0.95);
+  EXPECT_GT(picture(mixed), 0.05);
+  EXPECT_LT(picture(mixed), 0.95);
+  EXPECT_EQ(text(mixed), text(as_text));
+  EXPECT_TRUE(streams["form, queue default"] == streams["form, Mixed"]);
+
+  // A picture alone prints the same either way.
+  const DecodedPage photo =
+      print("photo, Picture", "zova", ZOVA_LANDSCAPE_PNG, {"ZovaPrintAs=Picture"});
+  print("photo, Mixed", "zova", ZOVA_LANDSCAPE_PNG, {"ZovaPrintAs=Mixed"});
+  EXPECT_TRUE(streams["photo, Mixed"] == streams["photo, Picture"]);
+  EXPECT_GT(photo.dot_count, 0u);
+}
+
 }  // namespace
-}  // namespace zova::test
+}  // namespace zova::testing

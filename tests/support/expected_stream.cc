@@ -10,29 +10,29 @@
 namespace zova::testing {
 namespace {
 
-std::vector<uint8_t> PackRow(const Bitmap& dots, unsigned y, size_t size) {
+std::vector<uint8_t> PackRow(const PackedBitmap& dots, unsigned y, size_t size) {
   std::vector<uint8_t> row(size, 0);
-  for (unsigned x = 0; x < dots.width; ++x) {
-    if (dots.at(x, y)) row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+  for (unsigned x = 0; x < dots.width(); ++x) {
+    if (dots.Get(x, y)) row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
   }
   return row;
 }
 
-Bitmap Threshold(const PageSpec& page, int below) {
-  Bitmap dots(page.width, std::min(page.height, page.rowsWritten));
+PackedBitmap Threshold(const PageDescription& page, int below) {
+  PackedBitmap dots(page.width, std::min(page.height, page.rowsWritten));
   std::vector<uint8_t> rgb(size_t{page.width} * 3);
   const testpage::RowFill fill = page.fill ? page.fill : testpage::White();
-  for (unsigned y = 0; y < dots.height; ++y) {
+  for (unsigned y = 0; y < dots.height(); ++y) {
     fill(y, rgb.data(), page.width);
     for (unsigned x = 0; x < page.width; ++x) {
-      dots.at(x, y) = rgb[3 * x] + rgb[3 * x + 1] + rgb[3 * x + 2] < below;
+      dots.Set(x, y, rgb[3 * x] + rgb[3 * x + 1] + rgb[3 * x + 2] < below);
     }
   }
   return dots;
 }
 
 // The page as the filter plans it from its raster header, `columns` wide.
-PagePlan PlanOf(const PageSpec& page, unsigned columns) {
+PagePlan PlanOf(const PageDescription& page, unsigned columns) {
   PagePlan plan = MakePlan(page.outputType, page.hwResolution[0], page.hwResolution[1], columns);
   plan.pageLines = static_cast<int>(page.pageSize[1] / 12.0 + 0.5);
   return plan;
@@ -42,12 +42,12 @@ PagePlan PlanOf(const PageSpec& page, unsigned columns) {
 
 ExpectedStream::ExpectedStream() : bytes_(kPreambleLength, kNul) {}
 
-ExpectedStream& ExpectedStream::Page(const PagePlan& plan, const Bitmap& dots) {
+ExpectedStream& ExpectedStream::Page(const PagePlan& plan, const PackedBitmap& dots) {
   MemorySink sink;
   OutputState out;
   out.Sink = OutputSink(sink.file());
   if (!StartPage(out, plan)) abort();
-  for (unsigned y = 0; y < dots.height; ++y) {
+  for (unsigned y = 0; y < dots.height(); ++y) {
     if (!OutputLine(out, PackRow(dots, y, (plan.columns + 7) / 8))) abort();
   }
   if (!EndPage(out)) abort();
@@ -57,18 +57,19 @@ ExpectedStream& ExpectedStream::Page(const PagePlan& plan, const Bitmap& dots) {
   return *this;
 }
 
-ExpectedStream& ExpectedStream::TextPage(const PageSpec& page, const Bitmap& dots) {
+ExpectedStream& ExpectedStream::TextPage(const PageDescription& page, const PackedBitmap& dots) {
   return Page(PlanOf(page, page.width), dots);
 }
 
-ExpectedStream& ExpectedStream::ReducedPage(const PageSpec& page, const Bitmap& halved) {
+ExpectedStream& ExpectedStream::ReducedPage(const PageDescription& page,
+                                            const PackedBitmap& halved) {
   PagePlan plan = PlanOf(page, (page.width + 1) / 2);
   plan.band = {180, 180};
   return Page(plan, halved);
 }
 
-ExpectedStream& ExpectedStream::PicturePage(const PageSpec& page, const Bitmap& dots) {
-  return Page(PlanOf(page, dots.width), dots);
+ExpectedStream& ExpectedStream::PicturePage(const PageDescription& page, const PackedBitmap& dots) {
+  return Page(PlanOf(page, dots.width()), dots);
 }
 
 std::vector<uint8_t> ExpectedStream::End() {
@@ -79,18 +80,18 @@ std::vector<uint8_t> ExpectedStream::End() {
   return bytes_;
 }
 
-Bitmap Halve(const Bitmap& dots) {
-  Bitmap half((dots.width + 1) / 2, (dots.height + 1) / 2);
-  for (unsigned y = 0; y < dots.height; ++y) {
-    for (unsigned x = 0; x < dots.width; ++x) {
-      if (dots.at(x, y)) half.at(x / 2, y / 2) = 1;
+PackedBitmap Halve(const PackedBitmap& dots) {
+  PackedBitmap half((dots.width() + 1) / 2, (dots.height() + 1) / 2);
+  for (unsigned y = 0; y < dots.height(); ++y) {
+    for (unsigned x = 0; x < dots.width(); ++x) {
+      if (dots.Get(x, y)) half.Set(x / 2, y / 2, 1);
     }
   }
   return half;
 }
 
-Bitmap FixtureHalftone(const PageSpec& page) { return Threshold(page, 600); }
+PackedBitmap FixtureHalftone(const PageDescription& page) { return Threshold(page, 600); }
 
-Bitmap BlackPixels(const PageSpec& page) { return Threshold(page, 1); }
+PackedBitmap BlackPixels(const PageDescription& page) { return Threshold(page, 1); }
 
 }  // namespace zova::testing

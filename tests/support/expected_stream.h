@@ -10,21 +10,20 @@
 
 namespace zova::testing {
 
-using testpage::Bitmap;
-using testpage::PageSpec;
+using testpage::PageDescription;
 
 class ExpectedStream {
  public:
   ExpectedStream();  // starts with the job preamble
 
   // A page printed as `plan` says, its rows the given dots.
-  ExpectedStream& Page(const PagePlan& plan, const Bitmap& dots);
+  ExpectedStream& Page(const PagePlan& plan, const PackedBitmap& dots);
   // Text page printed at its own resolution.
-  ExpectedStream& TextPage(const PageSpec& page, const Bitmap& dots);
+  ExpectedStream& TextPage(const PageDescription& page, const PackedBitmap& dots);
   // Text page at 360x360, printed at 180x180 from `halved` dots.
-  ExpectedStream& ReducedPage(const PageSpec& page, const Bitmap& halved);
+  ExpectedStream& ReducedPage(const PageDescription& page, const PackedBitmap& halved);
   // Picture page: the tool's image is `dots`.
-  ExpectedStream& PicturePage(const PageSpec& page, const Bitmap& dots);
+  ExpectedStream& PicturePage(const PageDescription& page, const PackedBitmap& dots);
   // The job end; returns the whole stream.
   std::vector<uint8_t> End();
 
@@ -34,12 +33,12 @@ class ExpectedStream {
 };
 
 // 2x2 blocks OR-ed together: a black-on-white 360 dpi page as it prints.
-Bitmap Halve(const Bitmap& dots);
+PackedBitmap Halve(const PackedBitmap& dots);
 
 // The page's pixels as the test tool halftones them (r + g + b < 600).
-Bitmap FixtureHalftone(const PageSpec& page);
+PackedBitmap FixtureHalftone(const PageDescription& page);
 
 // The dark pixels of a black-and-white page.
-Bitmap BlackPixels(const PageSpec& page);
+PackedBitmap BlackPixels(const PageDescription& page);
 
 }  // namespace zova::testing

@@ -7,17 +7,18 @@
 #include <cstdint>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "preview/stream_decoder.h"
+#include "support/process.h"
 
 namespace zova::testing {
 
 struct FilterResult {
   std::vector<uint8_t> out;  // the printer stream
   std::string err;           // message lines
-  int status = -1;           // exit status, or -1 if it did not exit normally
+  int status = -1;           // exit status, or 128 + the signal that ended it
+  long peakKiB = 0;          // peak resident memory
   // The stream read back by the preview's decoder. Every job that exits
   // must have written a stream the printer can parse: whole when it exits
   // 0, and up to a command boundary where it stopped otherwise.
@@ -35,33 +36,28 @@ struct FilterOptions {
   std::string stdoutFile;
   bool stdoutClosed = false;
   std::map<std::string, std::string> env;  // extra environment
+  size_t addressSpaceLimit = 0;            // RLIMIT_AS in bytes; 0 for none
 };
 
 // A filter process; its output is collected in the background.
 class FilterProcess {
  public:
   explicit FilterProcess(const FilterOptions& options);
-  ~FilterProcess();
   FilterProcess(const FilterProcess&) = delete;
   FilterProcess& operator=(const FilterProcess&) = delete;
 
-  pid_t pid() const { return pid_; }
+  pid_t pid() const { return process_.pid(); }
   // The write end of stdin when stdinPipe is set; CloseStdin ends it.
-  int stdinFd() const { return stdin_fd_; }
-  void CloseStdin();
+  int stdinFd() const { return process_.stdinFd(); }
+  void CloseStdin() { process_.CloseStdin(); }
   // Waits until the filter sleeps in a read of its stdin with SIGTERM
   // caught: the point where a cancel is meant to arrive.
-  bool WaitUntilBlockedOnStdin();
-  void Signal(int sig);
+  bool WaitUntilBlockedOnStdin() { return process_.WaitUntilBlockedOnStdin(); }
+  void Signal(int sig) { process_.Signal(sig); }
   FilterResult Wait();
 
  private:
-  pid_t pid_ = -1;
-  int stdin_fd_ = -1;
-  int out_fd_ = -1;
-  int err_fd_ = -1;
-  FilterResult result_;
-  std::thread reader_;
+  Process process_;
 };
 
 // Runs the filter to the end.

@@ -11,9 +11,9 @@ std::vector<std::string> FilterJobTest::ToolCalls() const {
   return calls;
 }
 
-testpage::PageSpec SmallPage(const std::string& type, unsigned r0, unsigned r1, unsigned width,
-                             unsigned height, testpage::RowFill fill) {
-  testpage::PageSpec page;
+testpage::PageDescription SmallPage(const std::string& type, unsigned r0, unsigned r1,
+                                    unsigned width, unsigned height, testpage::RowFill fill) {
+  testpage::PageDescription page;
   page.outputType = type;
   page.hwResolution[0] = r0;
   page.hwResolution[1] = r1;

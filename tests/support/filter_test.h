@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "dotmatrix/commands.h"
 #include "support/expected_stream.h"
 #include "support/filter_runner.h"
 #include "support/memory_sink.h"
+#include "support/temp_dir.h"
 #include "support/test_ppd.h"
 #include "testpage/testpage.h"
 
@@ -40,7 +42,7 @@ class FilterJobTest : public ::testing::Test {
   // Writes the pages to a raster file and runs the filter on it. A page cut
   // short needs the uncompressed encoding: the compressed one holds back
   // repeated rows until the page is complete.
-  FilterResult Run(const std::vector<testpage::PageSpec>& pages,
+  FilterResult Run(const std::vector<testpage::PageDescription>& pages,
                    const std::map<std::string, std::string>& env = {}, bool compressed = true) {
     const std::string raster = dir.File("job.ras");
     EXPECT_TRUE(testpage::WriteRasterFile(raster, pages, compressed));
@@ -64,7 +66,7 @@ class FilterJobTest : public ::testing::Test {
 };
 
 // A small page of the given content.
-testpage::PageSpec SmallPage(const std::string& type, unsigned r0, unsigned r1, unsigned width,
-                             unsigned height, testpage::RowFill fill);
+testpage::PageDescription SmallPage(const std::string& type, unsigned r0, unsigned r1,
+                                    unsigned width, unsigned height, testpage::RowFill fill);
 
 }  // namespace zova::testing

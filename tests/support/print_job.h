@@ -14,20 +14,21 @@ namespace zova::testing {
 struct PrintedPage {
   std::string output_type;  // "LQ" or any other name for the native set
   unsigned r0, r1;
-  Bitmap dots;
+  PackedBitmap dots;
 };
 
 inline std::vector<uint8_t> PrintJob(const std::vector<PrintedPage>& pages) {
   ExpectedStream job;
   for (const PrintedPage& page : pages) {
-    job.Page(MakePlan(page.output_type, page.r0, page.r1, std::max(page.dots.width, 1u)),
+    job.Page(MakePlan(page.output_type, page.r0, page.r1,
+                      std::max<unsigned>(static_cast<unsigned>(page.dots.width()), 1u)),
              page.dots);
   }
   return job.End();
 }
 
 inline std::vector<uint8_t> PrintPage(const char* output_type, unsigned r0, unsigned r1,
-                                      const Bitmap& dots) {
+                                      const PackedBitmap& dots) {
   return PrintJob({{output_type, r0, r1, dots}});
 }
 

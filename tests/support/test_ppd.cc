@@ -25,18 +25,16 @@ std::string WriteTestPpd(const std::string& dir, const std::string& name,
   if (fields.nickname != nullptr) ppd << "*NickName: \"" << fields.nickname << "\"\n";
   ppd << "*PSVersion: \"(3010.000) 0\"\n"
          "*cupsFilter: \"application/vnd.cups-raster 0 rastertozova\"\n";
+  if (fields.printAsDefault != nullptr) {
+    ppd << "*OpenUI *ZovaPrintAs/Print As: PickOne\n"
+           "*DefaultZovaPrintAs: "
+        << fields.printAsDefault << "\n";
+    for (const char* choice : {"Auto", "Text", "Picture", "Mixed"}) {
+      ppd << "*ZovaPrintAs " << choice << ": \"\"\n";
+    }
+    ppd << "*CloseUI: *ZovaPrintAs\n";
+  }
   return path;
-}
-
-TempDir::TempDir() {
-  char pattern[] = "/tmp/zova-test-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) abort();
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
 }
 
 }  // namespace zova::testing

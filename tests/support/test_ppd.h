@@ -10,24 +10,12 @@ struct PpdIdentityFields {
   const char* manufacturer = "ZOVA";
   const char* product = "(ZOVA-QRT)";
   const char* nickname = "ZOVA QRT";
+  // The queue's default for ZovaPrintAs; nullptr leaves the option out.
+  const char* printAsDefault = nullptr;
 };
 
 // Writes a minimal PPD with these identity lines; returns its path.
 std::string WriteTestPpd(const std::string& dir, const std::string& name,
                          const PpdIdentityFields& fields = {});
-
-// A scratch directory, removed with everything in it.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 }  // namespace zova::testing

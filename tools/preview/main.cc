@@ -1,30 +1,26 @@
 // zova-preview: draws what a ZOVA-QRT printer would print from a stream the
-// filter wrote, one PNG per page.
+// filter wrote, one PNG per page. It reads the stream as it decodes it and
+// writes each page as soon as the page ends, so it holds one page at a time
+// however long the stream is.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
-#include <vector>
 
-#include "preview/png_writer.h"
+#include "preview/output_dir.h"
+#include "preview/page_files.h"
 #include "preview/stream_decoder.h"
 
 namespace {
 
 constexpr char kUsage[] = "ERROR: Usage: zova-preview STREAM [-o DIR]  (STREAM - reads stdin)\n";
 
-bool ReadAll(const char* name, std::vector<uint8_t>* bytes) {
-  const bool from_stdin = strcmp(name, "-") == 0;
-  FILE* file = from_stdin ? stdin : fopen(name, "rb");
-  if (file == nullptr) return false;
-  uint8_t block[65536];
-  size_t n;
-  while ((n = fread(block, 1, sizeof block, file)) > 0)
-    bytes->insert(bytes->end(), block, block + n);
-  const bool ok = !ferror(file);
-  if (!from_stdin) fclose(file);
-  return ok;
-}
+struct Closer {
+  void operator()(FILE* file) const {
+    if (file != stdin) fclose(file);
+  }
+};
 
 }  // namespace
 
@@ -46,33 +42,44 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::vector<uint8_t> bytes;
-  if (!ReadAll(stream, &bytes)) {
+  const std::unique_ptr<FILE, Closer> file(strcmp(stream, "-") == 0 ? stdin : fopen(stream, "rbe"));
+  if (!file) {
     fprintf(stderr, "ERROR: cannot read %s: %s\n", stream, strerror(errno));
     return 1;
   }
-  const zova::preview::DecodedStream decoded = zova::preview::DecodeStream(bytes);
-  if (decoded.error) {
-    fprintf(stderr, "ERROR: %s: byte %zu: %s\n", stream, decoded.error->offset,
-            decoded.error->message.c_str());
+  zova::preview::OutputDirectory output;
+  std::string why;
+  if (!output.Create(dir, &why)) {
+    fprintf(stderr, "ERROR: cannot create directory %s: %s\n", dir.c_str(), why.c_str());
     return 1;
   }
+  // Declared after the directory: on failure the pages go before it.
+  zova::preview::PageFiles pages(dir);
+  if (!pages.Open()) return 1;
 
-  // Every page is written before any summary is printed; if one cannot be
-  // written, the ones before it are removed again.
-  std::vector<std::string> written;
-  for (size_t i = 0; i < decoded.pages.size(); ++i) {
-    const std::string path = dir + "/page-" + std::to_string(i + 1) + ".png";
-    std::string error;
-    if (!zova::preview::WritePagePng(path, decoded.pages[i], &error)) {
-      fprintf(stderr, "ERROR: cannot write %s: %s\n", path.c_str(), error.c_str());
-      for (const std::string& done : written) remove(done.c_str());
-      return 1;
+  int read_errno = 0;
+  const zova::preview::StreamReader read = [&](uint8_t* buffer, size_t size) -> ptrdiff_t {
+    const size_t n = fread(buffer, 1, size, file.get());
+    if (n == 0 && ferror(file.get())) {
+      read_errno = errno;
+      return -1;
     }
-    written.push_back(path);
+    return static_cast<ptrdiff_t>(n);
+  };
+  const zova::preview::PageSink write = [&](zova::preview::DecodedPage page) {
+    return pages.Add(page);
+  };
+  const zova::preview::DecodeResult result = zova::preview::DecodeIncrementally(read, write);
+  if (result.read_failed) {
+    fprintf(stderr, "ERROR: cannot read %s: %s\n", stream, strerror(read_errno));
+    return 1;
   }
-  for (size_t i = 0; i < decoded.pages.size(); ++i) {
-    printf("page-%zu.png: %s\n", i + 1, zova::preview::DescribePage(decoded.pages[i]).c_str());
+  if (result.error) {
+    fprintf(stderr, "ERROR: %s: byte %zu: %s\n", stream, result.error->offset,
+            result.error->message.c_str());
+    return 1;
   }
+  if (result.stopped || !pages.Commit()) return 1;
+  output.Keep();
   return 0;
 }

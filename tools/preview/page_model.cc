@@ -26,8 +26,16 @@ std::string PageModel::PrintBand(BandGeometry geometry, const uint8_t* data, siz
   }
   const long right = head_x_ + static_cast<long>(columns) * x_pitch;
   const long bottom = paper_y_ + static_cast<long>(kPinsPerColumn) * y_pitch;
-  if (right > kMaxPageInches * kUnitsPerInch || bottom > kMaxPageInches * kUnitsPerInch) {
-    snprintf(why, sizeof why, "the band reaches beyond %ld inches", kMaxPageInches);
+  if (right > kMaxPageWidth) {
+    snprintf(why, sizeof why,
+             "the band reaches %.2f inches across, beyond the widest carriage (%u inches)",
+             static_cast<double>(right) / kUnitsPerInch, kMaxCarriageInches);
+    return why;
+  }
+  if (bottom > kMaxPageLength) {
+    snprintf(why, sizeof why,
+             "the band reaches %.2f inches down, below the longest form (%u inches)",
+             static_cast<double>(bottom) / kUnitsPerInch, kMaxFormInches);
     return why;
   }
 
@@ -43,6 +51,18 @@ std::string PageModel::PrintBand(BandGeometry geometry, const uint8_t* data, siz
   height_ = std::max(height_, top + kPinsPerColumn);
   head_x_ = right;
   lines_.insert(paper_y_);
+  return {};
+}
+
+std::string PageModel::SetPageLength(long units) {
+  if (units > kMaxPageLength) {
+    char why[160];
+    snprintf(why, sizeof why,
+             "a page of %ld lines (%.2f inches), longer than the longest form (%u inches)",
+             units / kUnitsPerLine, static_cast<double>(units) / kUnitsPerInch, kMaxFormInches);
+    return why;
+  }
+  page_length_ = units;
   return {};
 }
 

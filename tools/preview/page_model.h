@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "dotmatrix/commands.h"
-#include "preview/packed_bitmap.h"
+#include "dotmatrix/packed_bitmap.h"
+#include "dotmatrix/printer_limits.h"
 
 namespace zova::preview {
 
@@ -18,9 +19,9 @@ namespace zova::preview {
 inline constexpr long kUnitsPerInch = 3600;
 // A page is 1/6-inch lines long (ESC C, ESC F).
 inline constexpr long kUnitsPerLine = kUnitsPerInch / 6;
-// Nothing the printer takes is this wide or long; a band beyond it means a
-// broken stream, and the page would not fit in memory.
-inline constexpr long kMaxPageInches = 64;
+// The printer's carriage and longest form in the model's units.
+inline constexpr long kMaxPageWidth = long{kMaxCarriageInches} * kUnitsPerInch;
+inline constexpr long kMaxPageLength = long{kMaxFormInches} * kUnitsPerInch;
 
 enum class Dialect { kLq, kNative };
 
@@ -53,7 +54,9 @@ class PageModel {
  public:
   explicit PageModel(Dialect dialect) : dialect_(dialect) {}
 
-  void SetPageLength(long units) { page_length_ = units; }
+  // Sets the page length. Returns why the printer cannot take it, or an
+  // empty string.
+  [[nodiscard]] std::string SetPageLength(long units);
   // CR: the head goes back to the left margin.
   void CarriageReturn() { head_x_ = 0; }
   // Moves the paper up by `units` (1/3600 inch): the head lands lower on the page.

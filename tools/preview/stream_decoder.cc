@@ -2,6 +2,7 @@
 // the page model they drive.
 #include "preview/stream_decoder.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "dotmatrix/commands.h"
@@ -32,10 +33,13 @@ std::string Printf(const char* format, auto... args) {
 
 class Decoder {
  public:
-  Decoder(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  Decoder(const StreamReader& read, const PageSink& sink) : stream_(read), sink_(sink) {}
 
-  DecodedStream Run() {
+  DecodeResult Run() {
     if (ReadPreamble()) ReadPages();
+    result_.read_failed = stream_.read_failed();
+    // A stream that could not be read is not judged by where it stopped.
+    if (result_.read_failed) result_.error.reset();
     return std::move(result_);
   }
 
@@ -47,27 +51,29 @@ class Decoder {
 
   // The `length` bytes of the command `name` at `start` are all there.
   bool Need(size_t start, size_t length, const char* name) {
-    if (size_ - start >= length) return true;
+    if (stream_.Has(start, length)) return true;
     return Fail(start, Printf("the stream ends inside %s: %zu of its %zu bytes are there", name,
-                              size_ - start, length));
+                              stream_.end() - start, length));
   }
 
-  bool At(size_t offset, uint8_t a, uint8_t b) const {
-    return size_ - offset >= 2 && data_[offset] == a && data_[offset + 1] == b;
+  bool AtEnd(size_t offset) { return !stream_.Has(offset, 1); }
+
+  bool At(size_t offset, uint8_t a, uint8_t b) {
+    return stream_.Has(offset, 2) && stream_[offset] == a && stream_[offset + 1] == b;
   }
 
   bool ReadPreamble() {
     size_t n = 0;
-    while (n < size_ && n < static_cast<size_t>(kPreambleLength) && data_[n] == kNul) ++n;
+    while (n < static_cast<size_t>(kPreambleLength) && !AtEnd(n) && stream_[n] == kNul) ++n;
     if (n == static_cast<size_t>(kPreambleLength)) {
       pos_ = n;
       return true;
     }
-    if (n == size_) {
+    if (AtEnd(n)) {
       return Fail(n, Printf("the stream ends inside the preamble: %zu of its %d NUL bytes", n,
                             kPreambleLength));
     }
-    return Fail(n, Printf("byte %02X after %zu NUL bytes: the preamble is %d NUL bytes", data_[n],
+    return Fail(n, Printf("byte %02X after %zu NUL bytes: the preamble is %d NUL bytes", stream_[n],
                           n, kPreambleLength));
   }
 
@@ -76,15 +82,16 @@ class Decoder {
   void ReadPages() {
     for (;;) {
       const size_t start = pos_;
-      if (pos_ == size_) {
+      stream_.Release(pos_);
+      if (AtEnd(pos_)) {
         if (last_page_lq_) Fail(pos_, "the stream ends without the job end ESC @");
         return;
       }
       bool okidata = false;
       if (At(pos_, kEsc, '{')) {
         if (!Need(pos_, 3, "ESC { A")) return;
-        if (data_[pos_ + 2] != 'A') {
-          Fail(pos_, Printf("ESC { %02X: only ESC { A is known", data_[pos_ + 2]));
+        if (stream_[pos_ + 2] != 'A') {
+          Fail(pos_, Printf("ESC { %02X: only ESC { A is known", stream_[pos_ + 2]));
           return;
         }
         okidata = true;
@@ -93,7 +100,7 @@ class Decoder {
       if (At(pos_, kEsc, '@')) {
         const size_t reset = pos_;
         pos_ += 2;
-        if (pos_ == size_) {
+        if (AtEnd(pos_)) {
           if (okidata) {
             Fail(start, "ESC { A before the job end: ESC { A opens an LQ page");
           } else if (!last_page_lq_) {
@@ -116,7 +123,7 @@ class Decoder {
         if (!ReadPage(Dialect::kNative)) return;
       } else {
         Fail(start,
-             Printf("byte %02X between pages: a page starts with ESC @ or ESC N", data_[start]));
+             Printf("byte %02X between pages: a page starts with ESC @ or ESC N", stream_[start]));
         return;
       }
     }
@@ -126,13 +133,14 @@ class Decoder {
     PageModel page(dialect);
     unit_ = 0;
     last_image_ = kNoImage;
-    const size_t number = result_.pages.size() + 1;
+    const size_t number = result_.pages + 1;
     for (;;) {
-      if (pos_ == size_) {
+      stream_.Release(pos_);
+      if (AtEnd(pos_)) {
         return Fail(pos_, Printf("the stream ends inside page %zu: no form feed%s", number,
                                  ShortImageHint(pos_).c_str()));
       }
-      const uint8_t byte = data_[pos_];
+      const uint8_t byte = stream_[pos_];
       bool ok;
       if (byte == kCarriageReturn) {
         page.CarriageReturn();
@@ -140,10 +148,12 @@ class Decoder {
         ok = true;
       } else if (byte == kFormFeed) {
         ++pos_;
-        result_.pages.push_back(page.Finish());
         last_page_lq_ = dialect == Dialect::kLq;
-        return true;
-      } else if (byte == kEsc && size_ - pos_ >= 2 && data_[pos_ + 1] == '@') {
+        ++result_.pages;
+        if (sink_(page.Finish())) return true;
+        result_.stopped = true;
+        return false;
+      } else if (At(pos_, kEsc, '@')) {
         return Fail(pos_, Printf("ESC @ inside page %zu: the page has no form feed%s", number,
                                  ShortImageHint(pos_).c_str()));
       } else if (dialect == Dialect::kLq) {
@@ -157,36 +167,36 @@ class Decoder {
 
   bool LqCommand(PageModel& page) {
     const size_t start = pos_;
-    const uint8_t byte = data_[start];
+    const uint8_t byte = stream_[start];
     if (byte == kFs) {
       if (!Need(start, 3, "FS x")) return false;
-      if (data_[start + 1] != 'x') return Unknown(start, 2);
-      if (!IsSwitch(data_[start + 2])) return BadOperand(start, "FS x", 2);
+      if (stream_[start + 1] != 'x') return Unknown(start, 2);
+      if (!IsSwitch(stream_[start + 2])) return BadOperand(start, "FS x", 2);
       pos_ += 3;
       return true;
     }
     if (byte != kEsc) return Unknown(start);
     if (!Need(start, 2, "an ESC command")) return false;
-    switch (data_[start + 1]) {
+    switch (stream_[start + 1]) {
       case '6':
       case '2':
         pos_ += 2;
         return true;
       case 'U':
         if (!Need(start, 3, "ESC U")) return false;
-        if (!IsSwitch(data_[start + 2])) return BadOperand(start, "ESC U", 2);
+        if (!IsSwitch(stream_[start + 2])) return BadOperand(start, "ESC U", 2);
         pos_ += 3;
         return true;
       case 'C':
         if (!Need(start, 3, "ESC C")) return false;
-        if (data_[start + 2] == 0) return BadOperand(start, "ESC C", 2);
-        page.SetPageLength(data_[start + 2] * kUnitsPerLine);
+        if (stream_[start + 2] == 0) return BadOperand(start, "ESC C", 2);
+        if (!PageLength(page, start, "ESC C", stream_[start + 2] * kUnitsPerLine)) return false;
         pos_ += 3;
         return true;
       case '3':
       case '+':
         // Line spacing; the filter never sends a line feed, so it moves nothing.
-        if (!Need(start, 3, data_[start + 1] == '3' ? "ESC 3" : "ESC +")) return false;
+        if (!Need(start, 3, stream_[start + 1] == '3' ? "ESC 3" : "ESC +")) return false;
         pos_ += 3;
         return true;
       case '(':
@@ -194,12 +204,12 @@ class Decoder {
       case '*': {
         if (!Need(start, 5, "ESC * (bit image)")) return false;
         BandGeometry geometry;
-        if (!LqModeGeometry(data_[start + 2], &geometry)) {
+        if (!LqModeGeometry(stream_[start + 2], &geometry)) {
           return Fail(start, Printf("ESC * with bit-image mode %02X, which the printer does not "
                                     "have",
-                                    data_[start + 2]));
+                                    stream_[start + 2]));
         }
-        const size_t columns = data_[start + 3] | (size_t{data_[start + 4]} << 8);
+        const size_t columns = stream_[start + 3] | (size_t{stream_[start + 4]} << 8);
         return BitImage(page, geometry, columns, 5, "ESC * (bit image)");
       }
       default:
@@ -211,22 +221,22 @@ class Decoder {
   bool LqExtended(PageModel& page) {
     const size_t start = pos_;
     if (!Need(start, 3, "ESC (")) return false;
-    const uint8_t which = data_[start + 2];
+    const uint8_t which = stream_[start + 2];
     if (which == 'U') {
       if (!Need(start, 6, "ESC ( U")) return false;
-      if (data_[start + 3] != 1 || data_[start + 4] != 0) return BadLength(start, "ESC ( U", 1);
-      if (data_[start + 5] == 0) return BadOperand(start, "ESC ( U", 5);
-      unit_ = data_[start + 5];
+      if (stream_[start + 3] != 1 || stream_[start + 4] != 0) return BadLength(start, "ESC ( U", 1);
+      if (stream_[start + 5] == 0) return BadOperand(start, "ESC ( U", 5);
+      unit_ = stream_[start + 5];
       pos_ += 6;
       return true;
     }
     if (which == 'v') {
       if (!Need(start, 7, "ESC ( v")) return false;
-      if (data_[start + 3] != 2 || data_[start + 4] != 0) return BadLength(start, "ESC ( v", 2);
+      if (stream_[start + 3] != 2 || stream_[start + 4] != 0) return BadLength(start, "ESC ( v", 2);
       if (unit_ == 0) {
         return Fail(start, "ESC ( v before any ESC ( U on this page: the move has no unit");
       }
-      const long v = data_[start + 5] | (long{data_[start + 6]} << 8);
+      const long v = stream_[start + 5] | (long{stream_[start + 6]} << 8);
       page.Feed(v * unit_);
       pos_ += 7;
       return true;
@@ -236,16 +246,17 @@ class Decoder {
 
   bool NativeCommand(PageModel& page) {
     const size_t start = pos_;
-    if (data_[start] != kEsc) return Unknown(start);
+    if (stream_[start] != kEsc) return Unknown(start);
     if (!Need(start, 2, "an ESC command")) return false;
-    switch (data_[start + 1]) {
+    switch (stream_[start + 1]) {
       case '6':
         pos_ += 2;
         return true;
       case 'F': {
         if (!Need(start, 4, "ESC F")) return false;
-        if (data_[start + 3] > 9) return BadOperand(start, "ESC F", 3);
-        page.SetPageLength((data_[start + 2] * 10L + data_[start + 3]) * kUnitsPerLine);
+        if (stream_[start + 3] > 9) return BadOperand(start, "ESC F", 3);
+        const long lines = stream_[start + 2] * 10L + stream_[start + 3];
+        if (!PageLength(page, start, "ESC F", lines * kUnitsPerLine)) return false;
         pos_ += 4;
         return true;
       }
@@ -255,23 +266,28 @@ class Decoder {
         return Unknown(start, 2);
     }
     if (!Need(start, 3, "ESC %")) return false;
-    switch (data_[start + 2]) {
+    switch (stream_[start + 2]) {
       case 'B':
         pos_ += 3;
         return true;
       case '5':
         if (!Need(start, 4, "ESC % 5")) return false;
-        page.Feed(data_[start + 3] * kNativeFeedUnit);
+        page.Feed(stream_[start + 3] * kNativeFeedUnit);
         pos_ += 4;
         return true;
       case '1': {
         if (!Need(start, 5, "ESC % 1 (bit image)")) return false;
-        const size_t columns = (size_t{data_[start + 3]} << 8) | data_[start + 4];
+        const size_t columns = (size_t{stream_[start + 3]} << 8) | stream_[start + 4];
         return BitImage(page, kNativeGeometry, columns, 5, "ESC % 1 (bit image)");
       }
       default:
         return Unknown(start, 3);
     }
+  }
+
+  bool PageLength(PageModel& page, size_t start, const char* name, long units) {
+    const std::string why = page.SetPageLength(units);
+    return why.empty() || Fail(start, Printf("%s sets %s", name, why.c_str()));
   }
 
   bool BitImage(PageModel& page, BandGeometry geometry, size_t columns, size_t header,
@@ -283,7 +299,7 @@ class Decoder {
                                 name, page.head_x(), ShortImageHint(kNoImage).c_str()));
     }
     if (!Need(start, header + columns * kBytesPerColumn, name)) return false;
-    const std::string why = page.PrintBand(geometry, data_ + start + header, columns);
+    const std::string why = page.PrintBand(geometry, stream_.Data(start + header), columns);
     if (!why.empty()) return Fail(start, why);
     pos_ = start + header + columns * kBytesPerColumn;
     last_image_ = start;
@@ -303,7 +319,7 @@ class Decoder {
 
   // `known` bytes at `start` name the command that the printer does not have.
   bool Unknown(size_t start, size_t known = 1) {
-    std::string text = known == 1 ? Printf("unexpected byte %02X", data_[start])
+    std::string text = known == 1 ? Printf("unexpected byte %02X", stream_[start])
                                   : "unknown command" + HexBytes(start, known);
     if (start == last_image_end_ && last_image_ != kNoImage) {
       text += Printf(
@@ -316,35 +332,54 @@ class Decoder {
 
   bool BadOperand(size_t start, const char* name, size_t operand) {
     return Fail(start, Printf("%s with operand %02X, which the printer does not take", name,
-                              data_[start + operand]));
+                              stream_[start + operand]));
   }
 
   std::string HexBytes(size_t start, size_t count) const {
     std::string text;
-    for (size_t i = 0; i < count; ++i) text += Printf(" %02X", data_[start + i]);
+    for (size_t i = 0; i < count; ++i) text += Printf(" %02X", stream_[start + i]);
     return text;
   }
 
   bool BadLength(size_t start, const char* name, int expected) {
     return Fail(start, Printf("%s with parameter length %u, not %d", name,
-                              data_[start + 3] | (data_[start + 4] << 8), expected));
+                              stream_[start + 3] | (stream_[start + 4] << 8), expected));
   }
 
   static constexpr size_t kNoImage = static_cast<size_t>(-1);
 
-  const uint8_t* data_;
-  size_t size_;
+  StreamWindow stream_;
+  const PageSink& sink_;
   size_t pos_ = 0;
   bool last_page_lq_ = true;  // the job end follows the last page's dialect
   long unit_ = 0;             // ESC ( U unit of this page, 1/3600 inch; 0 until set
   size_t last_image_ = kNoImage;
   size_t last_image_end_ = kNoImage;
   size_t last_image_columns_ = 0;
-  DecodedStream result_;
+  DecodeResult result_;
 };
 
 }  // namespace
 
-DecodedStream DecodeStream(const uint8_t* data, size_t size) { return Decoder(data, size).Run(); }
+DecodeResult DecodeIncrementally(const StreamReader& read, const PageSink& sink) {
+  return Decoder(read, sink).Run();
+}
+
+DecodedStream DecodeStream(const uint8_t* data, size_t size) {
+  size_t done = 0;
+  const StreamReader read = [&](uint8_t* buffer, size_t wanted) {
+    const size_t n = std::min(wanted, size - done);
+    std::copy(data + done, data + done + n, buffer);
+    done += n;
+    return static_cast<ptrdiff_t>(n);
+  };
+  DecodedStream decoded;
+  const PageSink keep = [&](DecodedPage page) {
+    decoded.pages.push_back(std::move(page));
+    return true;
+  };
+  decoded.error = DecodeIncrementally(read, keep).error;
+  return decoded;
+}
 
 }  // namespace zova::preview

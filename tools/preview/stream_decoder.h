@@ -2,7 +2,10 @@
 //
 // The decoder is strict: every byte must belong to a command the filter
 // writes, in the place the filter writes it. Anything else is an error that
-// names its byte offset, and decoding stops there.
+// names its byte offset, and decoding stops there. So is a page longer than
+// the longest form, or a band beyond the widest carriage or below the
+// longest form: no ZOVA-QRT prints it, so no page drawn here is larger than
+// the largest the printer takes.
 //
 // Stream layout
 //   job      := preamble page* job-end
@@ -64,11 +67,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "preview/page_model.h"
+#include "preview/stream_window.h"
 
 namespace zova::preview {
 
@@ -77,6 +82,21 @@ struct StreamError {
   std::string message;
 };
 
+// Takes each page as soon as its form feed is read; false stops decoding.
+using PageSink = std::function<bool(DecodedPage page)>;
+
+struct DecodeResult {
+  size_t pages = 0;                  // pages handed to the sink
+  std::optional<StreamError> error;  // set when the stream is not the filter's
+  bool read_failed = false;          // the reader failed; where it stopped says nothing
+  bool stopped = false;              // the sink said stop
+};
+
+// Decodes the stream as `read` delivers it, holding one page and the command
+// being decoded, never the pages before or the bytes already decoded.
+DecodeResult DecodeIncrementally(const StreamReader& read, const PageSink& sink);
+
+// A whole stream in memory, all its pages kept.
 struct DecodedStream {
   std::vector<DecodedPage> pages;    // every page completed before any error
   std::optional<StreamError> error;  // set when the stream is not the filter's

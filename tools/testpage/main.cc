@@ -1,9 +1,12 @@
-// zova-testpage: writes a CUPS raster job of generated A4 pages.
+// zova-testpage: writes a CUPS raster job of generated pages, A4 unless
+// their size in pixels is given.
 //
 //   zova-testpage [--uncompressed] OUT PAGE...
 //
-// PAGE is CONTENT:OUTPUTTYPE:DPI or CONTENT:OUTPUTTYPE:XDPIxYDPI, CONTENT one
-// of text, photo, white, grey, or ppm=FILE. Example: text:LQ:180 photo:N:360
+// PAGE is CONTENT:OUTPUTTYPE:DPI or CONTENT:OUTPUTTYPE:XDPIxYDPI, then
+// optionally :WIDTHxHEIGHT; CONTENT one of text, photo, form (text beside a
+// photo, a grey title, a shaded box and a coloured logo), white, grey, or
+// ppm=FILE. Example: text:LQ:180 photo:N:360 grey:LQ:360:64x48
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,22 +19,31 @@ namespace {
 
 using namespace zova::testpage;
 
-bool ParsePage(const std::string& arg, unsigned seed, PageSpec* page) {
+bool ParsePage(const std::string& arg, unsigned seed, PageDescription* page) {
   const size_t a = arg.find(':');
   const size_t b = a == std::string::npos ? a : arg.find(':', a + 1);
   if (b == std::string::npos) return false;
   const std::string content = arg.substr(0, a);
   const std::string type = arg.substr(a + 1, b - a - 1);
   unsigned x = 0, y = 0;
-  const std::string dpi = arg.substr(b + 1);
+  const size_t c = arg.find(':', b + 1);
+  const std::string dpi = arg.substr(b + 1, c == std::string::npos ? c : c - b - 1);
   if (sscanf(dpi.c_str(), "%ux%u", &x, &y) != 2) {
     if (sscanf(dpi.c_str(), "%u", &x) != 1) return false;
     y = x;
   }
   if (x == 0 || y == 0) return false;
   *page = A4Page(x, y, type);
+  if (c != std::string::npos) {
+    if (sscanf(arg.c_str() + c + 1, "%ux%u", &page->width, &page->height) != 2 ||
+        page->width == 0 || page->height == 0) {
+      return false;
+    }
+  }
   if (content == "text") {
     page->fill = FromBitmap(TextBitmap(page->width, page->height, seed, x));
+  } else if (content == "form") {
+    page->fill = FormPage(page->width, page->height, x);
   } else if (content == "photo") {
     page->fill = Photo(page->height);
   } else if (content == "white") {
@@ -60,9 +72,9 @@ int main(int argc, char* argv[]) {
     return 2;
   }
   const std::string out = argv[arg++];
-  std::vector<PageSpec> pages;
+  std::vector<PageDescription> pages;
   for (; arg < argc; ++arg) {
-    PageSpec page;
+    PageDescription page;
     if (!ParsePage(argv[arg], static_cast<unsigned>(pages.size() + 1), &page)) {
       fprintf(stderr, "ERROR: Bad page description \"%s\"\n", argv[arg]);
       return 2;

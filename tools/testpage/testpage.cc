@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -13,7 +14,7 @@
 
 namespace zova::testpage {
 
-cups_page_header2_t PageSpec::Header() const {
+cups_page_header2_t PageDescription::Header() const {
   cups_page_header2_t h;
   memset(&h, 0, sizeof h);
   strncpy(h.OutputType, outputType.c_str(), sizeof h.OutputType - 1);
@@ -49,15 +50,86 @@ RowFill Solid(uint8_t r, uint8_t g, uint8_t b) {
   };
 }
 
-RowFill FromBitmap(Bitmap bitmap) {
-  return [bitmap = std::move(bitmap)](unsigned y, uint8_t* rgb, unsigned width) {
+RowFill FromBitmap(PackedBitmap bitmap) {
+  const RowFill ink = Ink(std::move(bitmap));
+  return [ink](unsigned y, uint8_t* rgb, unsigned width) {
     memset(rgb, 0xFF, size_t{width} * 3);
-    if (y >= bitmap.height) return;
-    const unsigned w = std::min(width, bitmap.width);
-    for (unsigned x = 0; x < w; ++x) {
-      if (bitmap.at(x, y)) memset(rgb + 3 * x, 0, 3);
+    ink(y, rgb, width);
+  };
+}
+
+RowFill Ink(PackedBitmap bitmap, uint8_t r, uint8_t g, uint8_t b) {
+  return [bitmap = std::move(bitmap), r, g, b](unsigned y, uint8_t* rgb, unsigned width) {
+    if (y >= bitmap.height()) return;
+    for (unsigned x = 0; x < std::min<size_t>(width, bitmap.width()); ++x) {
+      if (!bitmap.Get(x, y)) continue;
+      rgb[3 * x] = r;
+      rgb[3 * x + 1] = g;
+      rgb[3 * x + 2] = b;
     }
   };
+}
+
+RowFill Blocks(std::vector<Block> blocks) {
+  return [blocks = std::move(blocks)](unsigned y, uint8_t* rgb, unsigned width) {
+    memset(rgb, 0xFF, size_t{width} * 3);
+    for (const Block& block : blocks) {
+      if (y < block.y || y >= block.y + block.height || block.x >= width) continue;
+      block.fill(y - block.y, rgb + 3 * size_t{block.x}, std::min(block.width, width - block.x));
+    }
+  };
+}
+
+RowFill FormPage(unsigned width, unsigned height, unsigned dpi) {
+  return Blocks(FormBlocks(width, height, dpi));
+}
+
+std::vector<Block> FormBlocks(unsigned width, unsigned height, unsigned dpi) {
+  // A page too small for the form holds text beside a photo.
+  if (width < 4 * dpi || height < 5 * dpi) {
+    const unsigned half = width / 2;
+    return {{0, 0, half, height, Ink(TextBitmap(half, height, 12, dpi))},
+            {half, 0, width - half, height, Photo(height), true}};
+  }
+  const unsigned margin = dpi / 2;
+  const unsigned column = (width - 3 * margin) / 2;
+  const unsigned right = 2 * margin + column;
+  const unsigned title = dpi / 3;
+  // A grey title in letters twice the size: the first line of a text block
+  // of its own, whose margin is cut off.
+  const PackedBitmap letters = TextBitmap(width - 2 * margin, 2 * dpi, 11, 2 * dpi);
+  unsigned first = 0;
+  while (first < letters.height() &&
+         std::none_of(letters.Row(first), letters.Row(first) + letters.stride(),
+                      [](uint8_t dots) { return dots != 0; })) {
+    ++first;
+  }
+  const RowFill title_ink = Ink(letters, 0x99, 0x99, 0x99);
+  std::vector<Block> blocks = {
+      {margin, margin, width - 2 * margin, title,
+       [title_ink, first](unsigned y, uint8_t* rgb, unsigned w) { title_ink(y + first, rgb, w); },
+       true}};
+  const unsigned top = margin + title + dpi / 6;
+  // Text down the left column; beside it a photo, below it a shaded box
+  // with text on it and a coloured logo.
+  blocks.push_back({margin, top, column, height - top - margin,
+                    Ink(TextBitmap(column, height - top - margin, 12, dpi))});
+  const unsigned photo = std::min(column * 3 / 4, (height - top) / 3);
+  blocks.push_back({right, top, column, photo, Photo(photo), true});
+  const unsigned box_top = top + photo + dpi / 4;
+  const unsigned box = std::min(dpi * 3 / 2, height - box_top - margin);
+  blocks.push_back({right, box_top, column, box, Solid(0xDD, 0xDD, 0xDD), true});
+  blocks.push_back({right + dpi / 8, box_top + dpi / 8, column - dpi / 4, box - dpi / 4,
+                    Ink(TextBitmap(column - dpi / 4, box - dpi / 4, 13, dpi)), true});
+  const unsigned logo_top = box_top + box + dpi / 4;
+  blocks.push_back({right, logo_top, dpi, dpi / 2, Solid(0xE0, 0x60, 0x10), true});
+  // More text under the logo, to the foot of the page.
+  const unsigned rest = logo_top + dpi / 2 + dpi / 6;
+  if (rest + margin < height) {
+    blocks.push_back({right, rest, column, height - rest - margin,
+                      Ink(TextBitmap(column, height - rest - margin, 14, dpi))});
+  }
+  return blocks;
 }
 
 RowFill FromPpm(const std::string& path) {
@@ -89,8 +161,8 @@ RowFill Photo(unsigned height) {
   };
 }
 
-Bitmap TextBitmap(unsigned width, unsigned height, unsigned seed, unsigned dpi) {
-  Bitmap page(width, height);
+PackedBitmap TextBitmap(unsigned width, unsigned height, unsigned seed, unsigned dpi) {
+  PackedBitmap page(width, height);
   // Glyphs of about 10-point type: cells of 1/12 by 1/6 inch, strokes of
   // 1/72 inch, words of 2 to 8 glyphs, lines of 1/6 inch.
   const unsigned cell_w = std::max(3u, dpi / 12), line_h = std::max(6u, dpi / 6);
@@ -116,7 +188,7 @@ Bitmap TextBitmap(unsigned width, unsigned height, unsigned seed, unsigned dpi) 
             const bool top_bar = (shape & 4) && yy < stroke;
             const bool mid_bar = (shape & 8) && yy >= glyph_h / 2 && yy < glyph_h / 2 + stroke;
             const bool low_bar = (shape & 16) && yy + stroke >= glyph_h;
-            if (left || right || top_bar || mid_bar || low_bar) page.at(x + xx, top + yy) = 1;
+            if (left || right || top_bar || mid_bar || low_bar) page.Set(x + xx, top + yy);
           }
         }
       }
@@ -126,8 +198,41 @@ Bitmap TextBitmap(unsigned width, unsigned height, unsigned seed, unsigned dpi) 
   return page;
 }
 
-PageSpec A4Page(unsigned dpi_x, unsigned dpi_y, const std::string& output_type) {
-  PageSpec page;
+namespace {
+
+// A header number after whitespace and comments (Ghostscript writes one).
+bool ReadPbmNumber(FILE* file, unsigned* n) {
+  int c = fgetc(file);
+  while (c == '#' || isspace(c)) {
+    if (c == '#') {
+      while (c != EOF && c != '\n') c = fgetc(file);
+    }
+    c = fgetc(file);
+  }
+  ungetc(c, file);
+  return fscanf(file, "%u", n) == 1 && isspace(fgetc(file));
+}
+
+}  // namespace
+
+std::optional<PackedBitmap> ReadPbmFile(const std::string& path) {
+  FILE* file = fopen(path.c_str(), "rb");
+  if (file == nullptr) return std::nullopt;
+  unsigned width = 0, height = 0;
+  std::optional<PackedBitmap> image;
+  if (fgetc(file) == 'P' && fgetc(file) == '4' && ReadPbmNumber(file, &width) &&
+      ReadPbmNumber(file, &height) && width > 0 && height > 0) {
+    image.emplace(width, height);
+    for (unsigned y = 0; y < height && image; ++y) {
+      if (fread(image->Row(y), 1, image->stride(), file) != image->stride()) image.reset();
+    }
+  }
+  fclose(file);
+  return image;
+}
+
+PageDescription A4Page(unsigned dpi_x, unsigned dpi_y, const std::string& output_type) {
+  PageDescription page;
   page.outputType = output_type;
   page.hwResolution[0] = dpi_x;
   page.hwResolution[1] = dpi_y;
@@ -146,14 +251,18 @@ void RasterStreamWriter::Close() {
   raster_ = nullptr;
 }
 
-bool RasterStreamWriter::Header(const PageSpec& page) {
+bool RasterStreamWriter::Header(const PageDescription& page) {
   cups_page_header2_t h = page.Header();
-  row_.assign(h.cupsBytesPerLine, 0xFF);
+  // The row is made when rows are written: a header may claim rows of
+  // gigabytes that never follow.
+  row_.clear();
+  bytes_per_line_ = h.cupsBytesPerLine;
   return cupsRasterWriteHeader2(raster_, &h) != 0;
 }
 
-bool RasterStreamWriter::Rows(const PageSpec& page, unsigned from, unsigned to) {
+bool RasterStreamWriter::Rows(const PageDescription& page, unsigned from, unsigned to) {
   const RowFill fill = page.fill ? page.fill : White();
+  if (from < to) row_.resize(bytes_per_line_);
   const unsigned width = std::min(page.width, static_cast<unsigned>(row_.size() / 3));
   for (unsigned y = from; y < to; ++y) {
     std::fill(row_.begin(), row_.end(), 0xFF);
@@ -165,17 +274,18 @@ bool RasterStreamWriter::Rows(const PageSpec& page, unsigned from, unsigned to) 
   return true;
 }
 
-bool WriteRasterFd(int fd, const std::vector<PageSpec>& pages, bool compressed) {
+bool WriteRasterFd(int fd, const std::vector<PageDescription>& pages, bool compressed) {
   RasterStreamWriter writer(fd, compressed);
   if (!writer.ok()) return false;
-  for (const PageSpec& page : pages) {
+  for (const PageDescription& page : pages) {
     if (!writer.Header(page)) return false;
     if (!writer.Rows(page, 0, std::min(page.height, page.rowsWritten))) return false;
   }
   return true;
 }
 
-bool WriteRasterFile(const std::string& path, const std::vector<PageSpec>& pages, bool compressed) {
+bool WriteRasterFile(const std::string& path, const std::vector<PageDescription>& pages,
+                     bool compressed) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   const bool ok = WriteRasterFd(fd, pages, compressed);

@@ -8,7 +8,6 @@
 // pure black take no error and pass none on: paper stays clean next to dark
 // areas and solid areas stay solid.
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <vector>
 
@@ -25,7 +24,7 @@ class ErrorDiffusionScreen final : public Screen {
  public:
   ErrorDiffusionScreen(int width, int dpi)
       : width_(width),
-        coverage_(CoverageTable(dpi, kFull)),
+        coverage_(dpi, kFull),
         // One guard cell on each side takes the error pushed past the edges.
         current_(static_cast<size_t>(width) + 2),
         next_(static_cast<size_t>(width) + 2) {}
@@ -44,7 +43,7 @@ class ErrorDiffusionScreen final : public Screen {
 
  private:
   void Pixel(const uint8_t* rgb, uint8_t* packed, int x, int dir) {
-    const int want = coverage_[Luma(rgb + 3 * x)];
+    const int want = coverage_[luminance_(rgb + 3 * x)];
     int32_t* here = &current_[static_cast<size_t>(x) + 1];
     int32_t* below = &next_[static_cast<size_t>(x) + 1];
     if (want == 0) return;
@@ -69,7 +68,8 @@ class ErrorDiffusionScreen final : public Screen {
 
   int width_;
   bool left_to_right_ = true;
-  std::array<uint16_t, 256> coverage_;
+  LuminanceTable luminance_;
+  CoverageTable coverage_;
   std::vector<int32_t> current_;
   std::vector<int32_t> next_;
 };

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dotmatrix/printer_limits.h"
 #include "zova_ID/pbm_writer.h"
 #include "zova_ID/ppm_reader.h"
 #include "zova_ID/screen.h"
@@ -17,12 +18,36 @@
 namespace zova {
 namespace {
 
-constexpr int kMaxDpi = 9600;
-
 bool ParseInt(std::string_view text, int* value) {
   const char* end = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(text.data(), end, *value);
   return ec == std::errc() && ptr == end && !text.empty();
+}
+
+// The header of a short or hostile file may claim any size; rows it lacks
+// print white, so an image no printer can take is refused before the first
+// row is written. The tool knows only the horizontal resolution, so the
+// height is held against the finest one the printer has.
+bool FitsThePrinter(const std::string& ppm_path, int width, int height, int dpi) {
+  const uint64_t max_columns = MaxColumnsAt(static_cast<unsigned>(dpi));
+  if (static_cast<uint64_t>(width) > max_columns) {
+    fprintf(stderr,
+            "ERROR: zova_ID: %s: the image is %d dots wide, wider than the widest carriage "
+            "(%u inches, %llu dots at %d dpi)\n",
+            ppm_path.c_str(), width, kMaxCarriageInches,
+            static_cast<unsigned long long>(max_columns), dpi);
+    return false;
+  }
+  const uint64_t max_rows = MaxRowsAt(kMaxPrintDpi);
+  if (static_cast<uint64_t>(height) > max_rows) {
+    fprintf(stderr,
+            "ERROR: zova_ID: %s: the image is %d rows long, longer than the longest form "
+            "(%u inches, %llu rows at %u dpi)\n",
+            ppm_path.c_str(), height, kMaxFormInches, static_cast<unsigned long long>(max_rows),
+            kMaxPrintDpi);
+    return false;
+  }
+  return true;
 }
 
 // A stale image of an earlier run must not be printed in place of this page.
@@ -40,6 +65,7 @@ int Halftone(const HalftoneRequest& request, const std::string& pbm_path,
 
   const int width = ppm->width();
   const int height = ppm->height();
+  if (!FitsThePrinter(ppm_path, width, height, request.dpi)) return kExitFailed;
   PbmWriter pbm;
   if (!pbm.Create(pbm_path, width, height)) return kExitFailed;
 
@@ -82,9 +108,10 @@ std::optional<HalftoneRequest> ParseArguments(int argc, const char* const* argv)
   }
   HalftoneRequest request;
   request.base = argv[1];
-  if (!ParseInt(argv[2], &request.dpi) || request.dpi < 1 || request.dpi > kMaxDpi) {
-    fprintf(stderr, "ERROR: zova_ID: resolution \"%s\" is not a number of dpi from 1 to %d\n",
-            argv[2], kMaxDpi);
+  if (!ParseInt(argv[2], &request.dpi) || request.dpi < 1 ||
+      request.dpi > static_cast<int>(kMaxPrintDpi)) {
+    fprintf(stderr, "ERROR: zova_ID: resolution \"%s\" is not a number of dpi from 1 to %u\n",
+            argv[2], kMaxPrintDpi);
     return std::nullopt;
   }
   int mode = 0;

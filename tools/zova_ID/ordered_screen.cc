@@ -9,8 +9,6 @@
 // groups. Sixteen tiles, offset from each other in the order of a 4x4 Bayer
 // matrix, make a 16x16 supercell of 256 thresholds, so a flat field prints its
 // coverage to 1/256.
-#include <array>
-
 #include "zova_ID/screen.h"
 #include "zova_ID/tone_curve.h"
 
@@ -19,7 +17,7 @@ namespace {
 
 constexpr int kTile = 4;
 constexpr int kSuper = 16;
-constexpr uint16_t kLevels = 256;  // coverage steps; a level of kLevels inks all
+constexpr int kLevels = kSuper * kSuper;  // coverage steps
 
 constexpr uint8_t kCluster[kTile][kTile] = {
     {0, 2, 9, 11}, {6, 4, 15, 13}, {8, 10, 1, 3}, {14, 12, 7, 5}};
@@ -27,24 +25,29 @@ constexpr uint8_t kBayer4[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9},
 
 class OrderedScreen final : public Screen {
  public:
-  OrderedScreen(int width, int dpi) : width_(width), coverage_(CoverageTable(dpi, kLevels)) {
+  OrderedScreen(int width, int dpi) : width_(width) {
+    // The cell of rank r is inked once the pixel needs more than (r + 0.5) /
+    // kLevels of the paper covered, so a flat field gets its coverage rounded
+    // to the nearest level. Comparing luminances keeps the shadows as fine as
+    // the luminance table.
     for (int y = 0; y < kSuper; ++y) {
       for (int x = 0; x < kSuper; ++x) {
-        thresholds_[y][x] = static_cast<uint8_t>(kTile * kTile * kCluster[y % kTile][x % kTile] +
-                                                 kBayer4[y / kTile][x / kTile]);
+        const int rank =
+            kTile * kTile * kCluster[y % kTile][x % kTile] + kBayer4[y / kTile][x / kTile];
+        thresholds_[y][x] = LuminanceBelowCoverage((rank + 0.5) / kLevels, dpi);
       }
     }
   }
 
   void Row(const uint8_t* rgb, uint8_t* packed) override {
-    const uint8_t* thr = thresholds_[row_++ % kSuper];
+    const uint32_t* thr = thresholds_[row_++ % kSuper];
     // Eight pixels per output byte; the threshold row repeats every 16.
     int x = 0;
     for (; x + 8 <= width_; x += 8, rgb += 24) {
-      const uint8_t* t = thr + (x & (kSuper - 1));
+      const uint32_t* t = thr + (x & (kSuper - 1));
       unsigned byte = 0;
       for (int i = 0; i < 8; ++i) {
-        byte = (byte << 1) | (coverage_[Luma(rgb + 3 * i)] > t[i] ? 1u : 0u);
+        byte = (byte << 1) | (luminance_(rgb + 3 * i) < t[i] ? 1u : 0u);
       }
       *packed++ = static_cast<uint8_t>(byte);
     }
@@ -52,7 +55,7 @@ class OrderedScreen final : public Screen {
       unsigned byte = 0;
       const int rest = width_ - x;
       for (int i = 0; i < rest; ++i) {
-        byte = (byte << 1) | (coverage_[Luma(rgb + 3 * i)] > thr[(x + i) & (kSuper - 1)] ? 1u : 0u);
+        byte = (byte << 1) | (luminance_(rgb + 3 * i) < thr[(x + i) & (kSuper - 1)] ? 1u : 0u);
       }
       *packed = static_cast<uint8_t>(byte << (8 - rest));
     }
@@ -61,8 +64,8 @@ class OrderedScreen final : public Screen {
  private:
   int width_;
   unsigned row_ = 0;
-  std::array<uint16_t, 256> coverage_;
-  uint8_t thresholds_[kSuper][kSuper];
+  LuminanceTable luminance_;
+  uint32_t thresholds_[kSuper][kSuper];
 };
 
 }  // namespace

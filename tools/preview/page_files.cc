@@ -1,0 +1,86 @@
+#include "preview/page_files.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "preview/png_writer.h"
+
+namespace zova::preview {
+namespace {
+
+// A file without a name: nothing is left behind, however the run ends.
+FILE* AnonymousFile(const std::string& dir) {
+  int fd = open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR)) {
+    std::string name = dir + "/zova-preview-XXXXXX";
+    fd = mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0) unlink(name.c_str());
+  }
+  if (fd < 0) return nullptr;
+  FILE* file = fdopen(fd, "w+");
+  if (file == nullptr) close(fd);
+  return file;
+}
+
+}  // namespace
+
+std::string PageFiles::PagePath(size_t number) const {
+  return dir_ + "/page-" + std::to_string(number) + ".png";
+}
+
+bool PageFiles::Open() {
+  const char* tmpdir = getenv("TMPDIR");
+  const std::string dir = tmpdir != nullptr && tmpdir[0] != '\0' ? tmpdir : "/tmp";
+  summary_.reset(AnonymousFile(dir));
+  if (!summary_) {
+    fprintf(stderr, "ERROR: cannot create a temporary file in %s: %s\n", dir.c_str(),
+            strerror(errno));
+    return false;
+  }
+  return true;
+}
+
+bool PageFiles::Add(const DecodedPage& page) {
+  const std::string path = PagePath(written_ + 1);
+  std::string error;
+  if (!WritePagePng(path, page, &error)) {
+    fprintf(stderr, "ERROR: cannot write %s: %s\n", path.c_str(), error.c_str());
+    return false;
+  }
+  ++written_;
+  if (fprintf(summary_.get(), "page-%zu.png: %s\n", written_, DescribePage(page).c_str()) < 0) {
+    fprintf(stderr, "ERROR: cannot write the page summary to a temporary file: %s\n",
+            strerror(errno));
+    return false;
+  }
+  return true;
+}
+
+bool PageFiles::Commit() {
+  FILE* summary = summary_.get();
+  if (fflush(summary) != 0 || fseek(summary, 0, SEEK_SET) != 0) {
+    fprintf(stderr, "ERROR: cannot read back the page summary: %s\n", strerror(errno));
+    return false;
+  }
+  char block[1 << 16];
+  for (size_t n; (n = fread(block, 1, sizeof block, summary)) > 0;) {
+    if (fwrite(block, 1, n, stdout) != n) break;
+  }
+  if (ferror(summary) || fflush(stdout) != 0 || ferror(stdout)) {
+    fprintf(stderr, "ERROR: cannot print the page summary: %s\n", strerror(errno));
+    return false;
+  }
+  committed_ = true;
+  return true;
+}
+
+PageFiles::~PageFiles() {
+  if (committed_) return;
+  for (size_t number = 1; number <= written_; ++number) remove(PagePath(number).c_str());
+}
+
+}  // namespace zova::preview

@@ -1,0 +1,43 @@
+// What zova-preview leaves: page-1.png, page-2.png, ... in one directory, and
+// one summary line per page on standard output. Each PNG is written as soon
+// as its page is decoded; the summary lines wait in an anonymous temporary
+// file, so that a stream refused on a later page prints none of them.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "preview/page_model.h"
+
+namespace zova::preview {
+
+class PageFiles {
+ public:
+  explicit PageFiles(std::string dir) : dir_(std::move(dir)) {}
+  PageFiles(const PageFiles&) = delete;
+  PageFiles& operator=(const PageFiles&) = delete;
+  // Unless committed, the PNGs written so far are removed.
+  ~PageFiles();
+
+  // Each returns false with an "ERROR: " line on standard error.
+  // Makes the summary file, in $TMPDIR or /tmp.
+  [[nodiscard]] bool Open();
+  // Writes the next page's PNG and notes its summary line.
+  [[nodiscard]] bool Add(const DecodedPage& page);
+  // Prints the summary lines; the PNGs stay.
+  [[nodiscard]] bool Commit();
+
+ private:
+  std::string PagePath(size_t number) const;
+
+  struct Closer {
+    void operator()(FILE* file) const { fclose(file); }
+  };
+  std::string dir_;
+  std::unique_ptr<FILE, Closer> summary_;
+  size_t written_ = 0;
+  bool committed_ = false;
+};
+
+}  // namespace zova::preview
