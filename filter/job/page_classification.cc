@@ -5,9 +5,6 @@
 namespace zova {
 namespace {
 
-// Channel sums: at most 730 is not near-white, below 301 is dark.
-constexpr int kNearWhiteSum = 730;
-constexpr int kDarkSum = 301;
 // Pages whose dark share is below this are pictures; below the second, very
 // light pictures that the tool screens differently.
 constexpr double kPictureRatio = 0.3;

@@ -6,6 +6,11 @@
 
 namespace zova {
 
+// Channel sums (r + g + b): at most this is not near-white,
+inline constexpr int kNearWhiteSum = 730;
+// and below this is dark.
+inline constexpr int kDarkSum = 301;
+
 struct DarkCount {
   long long iHis = 0;    // dark pixels: channel sum below 301
   long long iTotal = 0;  // pixels that are not near-white: channel sum at most 730

@@ -10,9 +10,6 @@
 namespace zova {
 namespace {
 
-// The same bounds as the page's dark count.
-constexpr int kNearWhiteSum = 730;
-constexpr int kDarkSum = 301;
 // Strokes of text are black or a dark neutral grey; a dark colour is a
 // picture's shadow.
 constexpr int kStrokeTolerance = 24;
