@@ -76,12 +76,7 @@ ipp_t* NewRequest(ipp_op_t op, const std::string& uri) {
 }  // namespace
 
 std::unique_ptr<PrivateApp> PrivateApp::Start(std::string* error) {
-  char pattern[] = "/tmp/zova-app-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) {
-    *error = std::string("mkdtemp: ") + strerror(errno);
-    return nullptr;
-  }
-  std::unique_ptr<PrivateApp> app(new PrivateApp(pattern, FreePort()));
+  std::unique_ptr<PrivateApp> app(new PrivateApp(FreePort()));
   if (app->port_ == 0) {
     *error = "no free port on 127.0.0.1";
     return nullptr;
@@ -130,13 +125,7 @@ void PrivateApp::Stop() {
   if (server_) server_->Stop(20s);
 }
 
-PrivateApp::~PrivateApp() {
-  Stop();
-  // ZOVA_KEEP_TEST_DIRS=1 keeps the state, log and output for a look.
-  if (const char* keep = getenv("ZOVA_KEEP_TEST_DIRS"); keep != nullptr && *keep == '1') return;
-  std::error_code ec;
-  fs::remove_all(dir_, ec);
-}
+PrivateApp::~PrivateApp() { Stop(); }
 
 std::string PrivateApp::SystemUri() const {
   return "ipp://127.0.0.1:" + std::to_string(port_) + "/ipp/system";

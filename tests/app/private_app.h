@@ -15,6 +15,7 @@
 
 #include "integration/private_cupsd.h"
 #include "support/process.h"
+#include "support/temp_dir.h"
 
 namespace zova::testing {
 
@@ -63,12 +64,13 @@ class PrivateApp {
                                                                 int job) const;
 
  private:
-  PrivateApp(std::filesystem::path dir, int port) : dir_(std::move(dir)), port_(port) {}
+  explicit PrivateApp(int port) : dir_(scratch_.path()), port_(port) {}
   bool Launch(std::string* error);
   void Stop();
   std::unique_ptr<ipp_t, IppDeleter> Request(ipp_t* request, const std::string& resource,
                                              const std::string& file = "") const;
 
+  TempDir scratch_;  // removed with everything in it once the server is gone
   std::filesystem::path dir_;
   int port_;
   std::unique_ptr<Process> server_;

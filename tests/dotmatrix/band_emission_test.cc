@@ -174,27 +174,28 @@ TEST_F(BandEmissionTest, EndPageOfShingledPageKeepsPaperOrder) {
 }
 
 TEST_F(BandEmissionTest, EndPageFlushOrderFollowsTheOffsets) {
+  const struct {
+    int line_count, even_offset, odd_offset;
+    const char* first;  // the band that goes out first, higher on the paper
+    unsigned feed;
+    const char* second;
+  } cases[] = {
+      // Buffer 0 just went out: buffer 1 lies higher on the paper.
+      {3, 0, 2, "AA", 2, "55"},
+      {4, 1, 0, "55", 1, "AA"},
+  };
   ::testing::internal::CaptureStderr();
-  // Buffer 0 just went out: buffer 1 lies higher on the paper.
-  StartPage("LQ", 180, 180, 1);
-  out.LineCount = 3;
-  out.EvenOffset = 0;
-  out.OddOffset = 2;
-  SetColumn(0, 0, 0x55, 0, 0);
-  SetColumn(1, 0, 0xAA, 0, 0);
-  EXPECT_TRUE(EndPage(out));
-  EXPECT_EQ(Written(),
-            "0D 1B 2A 27 01 00 AA 00 00 0D " + LqFeed(2) + " 1B 2A 27 01 00 55 00 00 0C");
-
-  StartPage("LQ", 180, 180, 1);
-  out.LineCount = 4;
-  out.EvenOffset = 1;
-  out.OddOffset = 0;
-  SetColumn(0, 0, 0x55, 0, 0);
-  SetColumn(1, 0, 0xAA, 0, 0);
-  EXPECT_TRUE(EndPage(out));
-  EXPECT_EQ(Written(),
-            "0D 1B 2A 27 01 00 55 00 00 0D " + LqFeed(1) + " 1B 2A 27 01 00 AA 00 00 0C");
+  for (const auto& c : cases) {
+    StartPage("LQ", 180, 180, 1);
+    out.LineCount = c.line_count;
+    out.EvenOffset = c.even_offset;
+    out.OddOffset = c.odd_offset;
+    SetColumn(0, 0, 0x55, 0, 0);
+    SetColumn(1, 0, 0xAA, 0, 0);
+    EXPECT_TRUE(EndPage(out));
+    EXPECT_EQ(Written(), std::string("0D 1B 2A 27 01 00 ") + c.first + " 00 00 0D " +
+                             LqFeed(c.feed) + " 1B 2A 27 01 00 " + c.second + " 00 00 0C");
+  }
   ::testing::internal::GetCapturedStderr();
 }
 
