@@ -9,8 +9,10 @@
 namespace zova {
 
 PageSpool::~PageSpool() {
-  unlink(halved_paths_.ppm.c_str());
-  unlink(halved_paths_.pbm.c_str());
+  if (halved_) {
+    unlink(halved_paths_.ppm.c_str());
+    unlink(halved_paths_.pbm.c_str());
+  }
   if (removed_) return;
   unlink(paths_.ppm.c_str());
   unlink(paths_.pbm.c_str());
