@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (file == nullptr) abort();
   fwrite(data, 1, size, file);
   fclose(file);
-  const zova::PbmHeader header = zova::getSize(path);
+  static zova::NoMessages messages;
+  const zova::PbmHeader header = zova::getSize(path, messages);
   if (header.status == zova::PbmHeader::kRead &&
       (header.Width == 0 || header.Height == 0 || header.HeadLen < 7 || header.HeadLen > 21)) {
     abort();  // a header read must be one the reader can use

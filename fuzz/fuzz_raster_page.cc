@@ -15,8 +15,8 @@
 #include <cstring>
 #include <string>
 
-#include "job/job_context.h"
-#include "job/raster_input.h"
+#include "job/cups_raster_source.h"
+#include "job/page_driver.h"
 #include "zova_ID/halftone.h"
 
 namespace {
@@ -60,28 +60,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   FILE* sink = fopen("/dev/null", "w");
   {
-    zova::RasterInput raster(fd);
-    zova::JobContext job;
-    job.ras = raster.get();
-    job.printAs = print_as;
-    job.printer.jobId = JobId();
-    job.printer.out.Sink = zova::OutputSink(sink);
-    job.printer.halftone = [](const std::string& base, unsigned dpi, int mode) {
+    zova::NoMessages messages;
+    zova::CupsRasterSource raster(fd, messages);
+    zova::JobSettings settings;
+    settings.printAs = print_as;
+    settings.jobId = JobId();
+    settings.halftone = [](const std::string& base, zova::Resolution dpi, zova::DitherMode mode) {
       zova::HalftoneRequest request;
       request.base = base;
-      request.dpi = static_cast<int>(dpi);
-      request.mode = static_cast<zova::DitherMode>(mode);
+      request.dpi = static_cast<int>(dpi.x);
+      request.mode = mode;
       static const volatile std::sig_atomic_t never = 0;
-      const int status = zova::RunHalftone(request, never);
-      return zova::ToolResult{
-          status == 0 ? zova::ToolResult::kSucceeded : zova::ToolResult::kFailed, status};
+      zova::RunHalftone(request, never);
     };
-    zova::Setup(job.printer.out);
-    while (raster.ReadHeader(&job.header)) {
-      ++job.page;
-      if (zova::ProcessPage(job) == zova::PageResult::kFailed) break;
-    }
-    (void)zova::Shutdown(job.printer.out);
+    zova::OutputState out(sink, messages);
+    zova::PageDriver driver(std::move(settings), out, messages, zova::CancelToken());
+    driver.StartJob();
+    if (!zova::PrintPages(raster, driver).failed) driver.EndJob();
   }
   fclose(sink);
   close(fd);

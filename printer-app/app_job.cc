@@ -7,14 +7,14 @@
 
 #include "dotmatrix/dotmatrix.h"
 #include "dotmatrix/printer_models.h"
-#include "job/print_page.h"
+#include "job/child_process.h"
 #include "vendor_options.h"
 
 namespace zova::app {
 namespace {
 
 // Installed beside the CUPS filter; ZOVA_HALFTONE_TOOL names another one.
-std::string HalftoneTool() {
+std::string HalftoneToolPath() {
   const char* tool = getenv("ZOVA_HALFTONE_TOOL");
   return tool != nullptr && *tool != '\0' ? tool : ZOVA_HALFTONE_TOOL_PATH;
 }
@@ -27,19 +27,28 @@ const PrinterModel* ModelOf(pappl_job_t* job) {
 
 }  // namespace
 
-RowFormat RowFormatOf(const cups_page_header2_t& header) {
-  if (header.cupsBitsPerPixel != 8) return RowFormat::kRgb;
-  return header.cupsColorSpace == CUPS_CSPACE_K ? RowFormat::kBlack : RowFormat::kGrey;
-}
-
 std::string SpoolStem(pappl_job_t* job) {
   return std::to_string(getpid()) + "-" +
          std::to_string(papplPrinterGetID(papplJobGetPrinter(job))) + "-" +
          std::to_string(papplJobGetID(job));
 }
 
-AppJob::AppJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device)
-    : job_(job), options_(options), device_(device) {}
+cups_page_header2_t RgbHeader(const cups_page_header2_t& header, pappl_job_t* job,
+                              const pappl_pr_options_t* options) {
+  cups_page_header2_t rgb = header;
+  rgb.cupsBitsPerColor = 8;
+  rgb.cupsBitsPerPixel = 24;
+  rgb.cupsBytesPerLine = 3 * header.cupsWidth;
+  rgb.cupsColorSpace = CUPS_CSPACE_SRGB;
+  rgb.cupsNumColors = 3;
+  const bool native = VendorValue(job, options, kCommandSetOption) == "native-commands";
+  snprintf(rgb.OutputType, sizeof rgb.OutputType, "%s", native ? "Native" : "LQ");
+  return rgb;
+}
+
+AppJob::AppJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device,
+               bool counts_pages)
+    : job_(job), options_(options), device_(device), log_(job, counts_pages) {}
 
 AppJob::~AppJob() {
   // Every way out of a job gives up the printer, or no other job prints.
@@ -73,16 +82,21 @@ bool AppJob::Start(bool raw) {
     papplLogJob(job_, PAPPL_LOGLEVEL_ERROR, "Unable to make an output stream: %s", strerror(errno));
     return false;
   }
-  printer_job_.out.Sink = OutputSink(stream_->stream());
-  printer_job_.model = ModelOf(job_);
-  printer_job_.jobId = SpoolStem(job_);
-  printer_job_.halftoneTool = HalftoneTool();
-  printer_job_.canceled = [job = job_] { return papplJobIsCanceled(job); };
-  command_set_ = VendorValue(job_, options_, kCommandSetOption) == "native-commands"
-                     ? CommandSetId::kNative
-                     : CommandSetId::kLq;
-  print_as_ = PrintAsFromKeyword(VendorValue(job_, options_, kPrintAsOption));
-  if (!raw_) Setup(printer_job_.out);
+  out_.emplace(stream_->stream(), log_);
+
+  JobSettings settings;
+  settings.model = ModelOf(job_);
+  settings.printAs = PrintAsFromKeyword(VendorValue(job_, options_, kPrintAsOption));
+  settings.jobId = SpoolStem(job_);
+  const CancelToken cancel([job = job_] { return papplJobIsCanceled(job); });
+  // The tool's messages go to the job's log; it writes nothing else.
+  HalftoneTool tool;
+  tool.program = HalftoneToolPath();
+  tool.stdoutFd = kDiscardOutput;
+  tool.sharesStderr = false;
+  settings.halftone = ToolHalftoner(std::move(tool), cancel, log_);
+  driver_.emplace(std::move(settings), *out_, log_, cancel);
+  if (!raw_) driver_->StartJob();
   return !StreamFailed();
 }
 
@@ -92,97 +106,61 @@ bool AppJob::WriteRaw(const void* data, size_t size) {
   return !StreamFailed();
 }
 
-bool AppJob::StartPage(const cups_page_header2_t& header, RowFormat format) {
+bool AppJob::StartPage(const cups_page_header2_t& header) {
   if (repeat_) return true;
-  ++page_;
-  format_ = format;
-  request_.reset();
-  spool_.reset();
-  PageRequest request;
-  request.commandSet = command_set_;
-  request.resolution = {header.HWResolution[0], header.HWResolution[1]};
-  request.pageLength = header.PageSize[1];
-  request.width = header.cupsWidth;
-  request.height = header.cupsHeight;
-  request.bytesPerLine = 3 * header.cupsWidth;
-  request.printAs = print_as_;
-  if (request.width == 0 || request.height == 0 || !CheckPageRequest(request, page_)) {
-    papplLogJob(job_, PAPPL_LOGLEVEL_ERROR,
-                "Page %d (%ux%u pixels at %ux%u dpi) cannot be printed; page skipped.", page_,
-                request.width, request.height, request.resolution.x, request.resolution.y);
-    return true;
-  }
-  spool_ = std::make_unique<PageSpool>(printer_job_.jobId, page_);
-  if (!spool_->Begin(request)) {
-    papplLogJob(job_, PAPPL_LOGLEVEL_ERROR, "Unable to spool page %d in /tmp.", page_);
-    spool_.reset();
-    return false;
-  }
-  request_ = request;
-  return true;
+  width_ = header.cupsWidth;
+  format_ = header.cupsBitsPerPixel != 8             ? RowFormat::kRgb
+            : header.cupsColorSpace == CUPS_CSPACE_K ? RowFormat::kBlack
+                                                     : RowFormat::kGrey;
+  return driver_->BeginPage(RgbHeader(header, job_, options_)) != PageDriver::PageStart::kFail;
 }
 
 bool AppJob::WriteRow(const uint8_t* row) {
-  if (!spool_) return true;
-  const std::span<uint8_t> rgb = spool_->Row();
-  const unsigned width = request_->width;
+  if (repeat_) return true;
+  const std::span<uint8_t> rgb = driver_->Row();
+  if (rgb.empty()) return true;
   switch (format_) {
     case RowFormat::kRgb:
-      memcpy(rgb.data(), row, size_t{width} * 3);
+      memcpy(rgb.data(), row, size_t{width_} * 3);
       break;
     case RowFormat::kGrey:
-      for (unsigned x = 0; x < width; ++x) rgb[3 * x] = rgb[3 * x + 1] = rgb[3 * x + 2] = row[x];
+      for (unsigned x = 0; x < width_; ++x) rgb[3 * x] = rgb[3 * x + 1] = rgb[3 * x + 2] = row[x];
       break;
     case RowFormat::kBlack:
-      for (unsigned x = 0; x < width; ++x) {
+      for (unsigned x = 0; x < width_; ++x) {
         rgb[3 * x] = rgb[3 * x + 1] = rgb[3 * x + 2] = static_cast<uint8_t>(255 - row[x]);
       }
       break;
   }
-  if (spool_->AppendRow()) return true;
-  papplLogJob(job_, PAPPL_LOGLEVEL_ERROR, "Unable to write page %d's spool file.", page_);
-  return false;
+  return driver_->AddRow();
 }
 
 bool AppJob::EndPage() {
-  if (!spool_) return true;
-  const std::unique_ptr<PageSpool> spool = std::move(spool_);
-  if (!spool->Finish()) {
-    papplLogJob(job_, PAPPL_LOGLEVEL_ERROR, "Unable to write page %d's spool file.", page_);
-    return false;
-  }
-  const PageResult result = PrintSpooledPage(printer_job_, *request_, *spool);
+  if (repeat_) return true;
+  const PageResult result = driver_->EndPage();
   if (StreamFailed()) return false;
-  if (result == PageResult::kFailed) {
-    papplLogJob(job_, PAPPL_LOGLEVEL_ERROR, "Page %d failed.", page_);
-    return false;
-  }
-  // PAPPL counts the impressions of the pages it hands over itself.
-  if (result == PageResult::kPrinted) ++printed_;
-  return true;
+  return result != PageResult::kFailed;
 }
 
 bool AppJob::Finish() {
   if (finished_) return !failed_;
   finished_ = true;
-  spool_.reset();
-  if (!repeat_ && stream_ && stream_->stream() != nullptr && !failed_) {
-    if (!raw_) (void)Shutdown(printer_job_.out);
+  bool printed = true;
+  if (!repeat_ && driver_ && !failed_) {
+    if (!raw_) printed = driver_->EndJob().pages > 0;
     if (!stream_->Flush()) StreamFailed();
   }
+  driver_.reset();
+  out_.reset();
   stream_.reset();
   own_device_.reset();
   JobOrder::For(papplJobGetPrinter(job_)).Leave(job_);
   if (repeat_) return true;
-  if (printed_ == 0 && !raw_ && !canceled() && !failed_) {
-    papplLogJob(job_, PAPPL_LOGLEVEL_ERROR, "No page was printed.");
-    return false;
-  }
-  return !failed_;
+  return !failed_ && (printed || canceled());
 }
 
 bool AppJob::StreamFailed() {
-  if (!failed_ && ((stream_ && stream_->failed()) || !printer_job_.out.Sink.ok())) {
+  if (!failed_ && ((stream_ && stream_->failed()) || (out_ && !out_->ok()))) {
     failed_ = true;
     papplLogJob(job_, PAPPL_LOGLEVEL_ERROR, "Unable to send the job to the printer.");
   }

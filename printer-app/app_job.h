@@ -1,7 +1,8 @@
 // One job of the printer application on its way to the printer: its turn at
-// the printer, the stream over the device, and each page through the
-// driver's page pipeline (spool, classify, halftone or threshold, bands),
-// exactly as the CUPS filter prints it.
+// the printer, the stream over the device, and the driver's page driver,
+// which prints each page exactly as the CUPS filter prints it. The job's
+// routes feed it: PAPPL's raster callbacks, the Ghostscript pages, a raw
+// file.
 #pragma once
 
 #include <pappl/pappl.h>
@@ -10,33 +11,28 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "device_stream.h"
-#include "job/page_request.h"
-#include "job/page_spool.h"
-#include "job/printer_job.h"
+#include "job/page_driver.h"
+#include "job_log.h"
 #include "job_order.h"
 
 namespace zova::app {
 
-// How the rows of a page come in.
-enum class RowFormat {
-  kRgb,    // 3 bytes per pixel, sRGB
-  kGrey,   // 1 byte per pixel, 255 white
-  kBlack,  // 1 byte per pixel, 255 black
-};
-
-// The row format of a PAPPL page header.
-RowFormat RowFormatOf(const cups_page_header2_t& header);
-
-// The stem of a job's spool file names: /tmp/nfet<stem>_<page>.ppm. The
-// process ID keeps two servers apart, the printer ID two printers.
+// The stem of a job's spool file names in the application's spool
+// directory: nfet<stem>_<page>.ppm. The process ID keeps two servers apart,
+// the printer ID two printers.
 std::string SpoolStem(pappl_job_t* job);
+
+// PAPPL's page header as the page driver takes it: 24-bit RGB rows, and the
+// job's command set in OutputType as the PPD puts it there.
+cups_page_header2_t RgbHeader(const cups_page_header2_t& header, pappl_job_t* job,
+                              const pappl_pr_options_t* options);
 
 class AppJob {
  public:
-  AppJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device);
+  // `counts_pages`: the route counts the job's impressions itself.
+  AppJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, bool counts_pages);
   ~AppJob();
   AppJob(const AppJob&) = delete;
   AppJob& operator=(const AppJob&) = delete;
@@ -46,38 +42,40 @@ class AppJob {
   bool Start(bool raw = false);
   // Sends a raw job's bytes as they are.
   bool WriteRaw(const void* data, size_t size);
-  // Begins a page of the geometry in `header`. False when the job must stop;
-  // a page the printer cannot take is skipped, with a log entry.
-  bool StartPage(const cups_page_header2_t& header, RowFormat format);
-  // One row of the page, in the page's row format.
+
+  // A page in PAPPL's row format (8-bit grey or black, or 24-bit RGB).
+  bool StartPage(const cups_page_header2_t& header);
   bool WriteRow(const uint8_t* row);
-  // Prints the spooled page to its form feed.
   bool EndPage();
+
   // Ends the job at the printer and gives up the printer's turn. False when
   // no page got to the printer whole.
   bool Finish();
 
   pappl_job_t* job() const { return job_; }
+  pappl_pr_options_t* options() const { return options_; }
+  PageDriver& driver() { return *driver_; }
+  Messages& messages() { return log_; }
   bool canceled() const { return papplJobIsCanceled(job_); }
   // Another thread has printed this job already: this one prints nothing.
   bool repeat() const { return repeat_; }
-  unsigned pages() const { return printed_; }
 
  private:
   struct DeviceCloser {
     void operator()(pappl_device_t* device) const { papplDeviceClose(device); }
   };
+  enum class RowFormat { kRgb, kGrey, kBlack };
 
   bool StreamFailed();
 
   pappl_job_t* job_;
   pappl_pr_options_t* options_;
   pappl_device_t* device_;
+  JobLog log_;
   std::unique_ptr<pappl_device_t, DeviceCloser> own_device_;
   std::optional<DeviceStream> stream_;
-  PrinterJob printer_job_;
-  CommandSetId command_set_ = CommandSetId::kLq;
-  PrintAs print_as_ = PrintAs::kAuto;
+  std::optional<OutputState> out_;
+  std::optional<PageDriver> driver_;
 
   bool entered_ = false;
   bool repeat_ = false;  // another thread printed this job
@@ -85,11 +83,8 @@ class AppJob {
   bool finished_ = false;
   bool failed_ = false;
 
-  int page_ = 0;  // pages begun
-  unsigned printed_ = 0;
-  std::optional<PageRequest> request_;
-  std::unique_ptr<PageSpool> spool_;
   RowFormat format_ = RowFormat::kRgb;
+  unsigned width_ = 0;  // pixels per row of the page in hand
 };
 
 }  // namespace zova::app

@@ -1,65 +1,113 @@
 #include "ghostscript_filter.h"
 
-#include <unistd.h>
-
-#include <cstdio>
+#include <chrono>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 #include "app_job.h"
-#include "child_process.h"
-#include "ppm_stream.h"
+#include "job/child_process.h"
+#include "netpbm/netpbm_header.h"
 
 namespace zova::app {
 namespace {
 
-struct FileCloser {
-  void operator()(FILE* f) const { fclose(f); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
+// Ghostscript's time for one page, from the start of its output to its last
+// row. A page that takes longer is taken to loop for good.
+constexpr auto kPageTimeLimit = std::chrono::minutes(2);
 
 struct OptionsDeleter {
   void operator()(pappl_pr_options_t* options) const { papplJobDeletePrintOptions(options); }
 };
 
-// Ghostscript's messages, logged when it fails.
-void LogMessages(pappl_job_t* job, FILE* messages) {
-  rewind(messages);
-  char line[512];
-  while (fgets(line, sizeof line, messages) != nullptr) {
-    line[strcspn(line, "\n")] = '\0';
-    if (line[0] != '\0') papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Ghostscript: %s", line);
-  }
-}
+// The PPM pages Ghostscript writes one after another on its standard
+// output, as the job's pages.
+class GhostscriptPages final : public PageSource {
+ public:
+  GhostscriptPages(ChildProcess& gs, const cups_page_header2_t& header, const CancelToken& cancel,
+                   Messages& messages)
+      : gs_(gs), header_(header), cancel_(cancel), messages_(messages) {}
 
-bool PrintPages(AppJob& app, FILE* in, const cups_page_header2_t& header) {
-  const unsigned width = header.cupsWidth, height = header.cupsHeight;
-  std::vector<uint8_t> row(size_t{width} * 3);
-  unsigned page_width = 0, page_height = 0;
-  bool printed = false;
-  while (!app.canceled() && ReadPpmHeader(in, &page_width, &page_height)) {
-    if (page_width != width || page_height != height) {
-      papplLogJob(app.job(), PAPPL_LOGLEVEL_ERROR,
-                  "Ghostscript made a %ux%u page where %ux%u was asked for.", page_width,
-                  page_height, width, height);
+  bool NextPage(cups_page_header2_t& header) override {
+    deadline_ = ChildProcess::Clock::now() + kPageTimeLimit;
+    const NetpbmHeader ppm = ReadNetpbmHeader([this] { return Byte(); }, NetpbmForm::kPpm);
+    if (ppm.status != NetpbmHeader::kRead) {
+      // The end of its output, or output that is not a page.
+      if (ppm.length > 0 || ppm.status != NetpbmHeader::kNotNetpbm) {
+        messages_.Error("Ghostscript's output is not a page.");
+        failed_ = true;
+      }
       return false;
     }
-    if (!app.StartPage(header, RowFormat::kRgb)) return false;
-    for (unsigned y = 0; y < height && !app.canceled(); ++y) {
-      if (fread(row.data(), 1, row.size(), in) != row.size()) {
-        papplLogJob(app.job(), PAPPL_LOGLEVEL_ERROR, "Ghostscript's page %u ends early.",
-                    app.pages() + 1);
-        app.EndPage();
-        return false;
-      }
-      if (!app.WriteRow(row.data())) return false;
+    if (ppm.width != header_.cupsWidth || ppm.height != header_.cupsHeight || ppm.maxval != 255) {
+      messages_.Error("Ghostscript made a %sx%s page where %ux%u was asked for.",
+                      ppm.widthText.c_str(), ppm.heightText.c_str(), header_.cupsWidth,
+                      header_.cupsHeight);
+      failed_ = true;
+      return false;
     }
-    if (!app.EndPage()) return false;
-    papplJobSetImpressionsCompleted(app.job(), 1);
-    printed = true;
+    ++pages_;
+    header = header_;
+    return true;
   }
-  return printed || app.canceled();
-}
+
+  bool ReadRow(std::span<uint8_t> row) override {
+    if (Read(row.data(), row.size())) return true;
+    if (!cancel_.canceled()) messages_.Error("Ghostscript's page %d ends early.", pages_);
+    failed_ = true;
+    return false;
+  }
+
+  void SkipPage(const cups_page_header2_t& header, const CancelToken&) override {
+    std::vector<uint8_t> row(header.cupsBytesPerLine);
+    for (unsigned y = 0; y < header.cupsHeight && Read(row.data(), row.size()); ++y) {
+    }
+  }
+
+  int pages() const { return pages_; }
+  bool failed() const { return failed_; }
+
+ private:
+  int Byte() {
+    uint8_t byte;
+    if (Read(&byte, 1)) return byte;
+    return ended_ ? -1 : -2;
+  }
+
+  // Exactly `len` bytes, or false at the end, on a failure, a cancel or the
+  // page's time running out.
+  bool Read(uint8_t* data, size_t len) {
+    while (len > 0) {
+      if (begin_ == end_) {
+        const ssize_t got = gs_.ReadOutput(buffer_, sizeof buffer_, cancel_, deadline_);
+        if (got <= 0) {
+          ended_ = got == 0;
+          return false;
+        }
+        begin_ = 0;
+        end_ = static_cast<size_t>(got);
+      }
+      const size_t take = std::min(len, end_ - begin_);
+      memcpy(data, buffer_ + begin_, take);
+      begin_ += take;
+      data += take;
+      len -= take;
+    }
+    return true;
+  }
+
+  ChildProcess& gs_;
+  cups_page_header2_t header_;
+  const CancelToken& cancel_;
+  Messages& messages_;
+  std::optional<ChildProcess::Clock::time_point> deadline_;
+  uint8_t buffer_[64 * 1024];
+  size_t begin_ = 0, end_ = 0;
+  bool ended_ = false;
+  bool failed_ = false;
+  int pages_ = 0;
+};
 
 bool GhostscriptFilter(pappl_job_t* job, pappl_device_t* device, void* /*data*/) {
   const std::unique_ptr<pappl_pr_options_t, OptionsDeleter> options(
@@ -71,7 +119,6 @@ bool GhostscriptFilter(pappl_job_t* job, pappl_device_t* device, void* /*data*/)
   // Only the page geometry is taken from PAPPL's header: Ghostscript renders
   // RGB, as the CUPS route does, whatever the colour mode.
   const cups_page_header2_t& h = options->header;
-  const unsigned width = h.cupsWidth, height = h.cupsHeight;
 
   // PAPPL can hand over a job whose document is gone: one it has printed
   // already on another thread, or one whose document never came whole.
@@ -80,41 +127,49 @@ bool GhostscriptFilter(pappl_job_t* job, pappl_device_t* device, void* /*data*/)
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The job has no document to print.");
     return false;
   }
-  AppJob app(job, options.get(), device);
+  AppJob app(job, options.get(), device, /*counts_pages=*/true);
   if (!app.Start()) return false;
   if (app.repeat()) return true;
 
-  const FilePtr messages(tmpfile());
-  if (!messages) {
-    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to create a file for Ghostscript's messages.");
-    return false;
-  }
+  // What Ghostscript says goes to the job's log; its first error, if it
+  // prints nothing, is why.
+  std::string complaint;
+  ChildOptions command;
+  command.argv =
+      GhostscriptCommand(document, h.HWResolution[0], h.HWResolution[1], h.cupsWidth, h.cupsHeight);
+  command.stderrFd = -1;
+  command.errorLine = [&](std::string_view line) {
+    if (line.empty()) return;
+    app.messages().Warning("Ghostscript: %.*s", static_cast<int>(line.size()), line.data());
+    if (complaint.empty() && line.find("rror") != std::string_view::npos) complaint = line;
+  };
+  command.ownProcessGroup = true;
   ChildProcess gs;
-  const int err =
-      gs.Start(GhostscriptCommand(document, h.HWResolution[0], h.HWResolution[1], width, height),
-               fileno(messages.get()));
-  if (err != 0) {
-    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to run Ghostscript (gs): %s", strerror(err));
+  if (const int err = gs.Start(command); err != 0) {
+    app.messages().Error("Unable to run Ghostscript (gs): %s", strerror(err));
     return false;
   }
-  const FilePtr pages(fdopen(dup(gs.output()), "rb"));
-  if (!pages) {
-    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to read Ghostscript's output.");
-    return false;
-  }
-  bool ok = PrintPages(app, pages.get(), h);
-  ok = app.Finish() && ok;
+  const CancelToken& cancel = app.driver().cancel();
+  GhostscriptPages pages(gs, RgbHeader(h, job, options.get()), cancel, app.messages());
+  const JobResult printed = PrintPages(pages, app.driver());
   if (app.canceled()) {
     gs.Stop();
+    app.Finish();
     return true;
   }
-  const int status = gs.Wait();
-  if (status != 0) {
-    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Ghostscript failed with status %d.", status);
-    LogMessages(job, messages.get());
-    return false;
+  const ChildStatus status = gs.Wait(cancel, ChildProcess::Clock::now() + kPageTimeLimit);
+  if (status.stoppedBy == ChildStatus::kTimedOut) {
+    app.messages().Error("Ghostscript took more than %d s over a page and was stopped.",
+                         static_cast<int>(std::chrono::seconds(kPageTimeLimit).count()));
+  } else if (!status.succeeded()) {
+    app.messages().Error("Ghostscript failed with status %d.",
+                         status.kind == ChildStatus::kSignaled ? 128 + status.code : status.code);
+  } else if (pages.pages() == 0) {
+    app.messages().Error("Ghostscript could not read the document%s%s",
+                         complaint.empty() ? "." : ": ", complaint.c_str());
   }
-  return ok;
+  const bool finished = app.Finish();
+  return finished && !printed.failed && !pages.failed() && status.succeeded();
 }
 
 }  // namespace

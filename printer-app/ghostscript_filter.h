@@ -1,6 +1,6 @@
 // PDF and PostScript jobs: Ghostscript rasterises each page at the job's
 // resolution and page size, 1:1 without scaling, and the pages go through
-// the same page pipeline as raster jobs.
+// the same page driver as raster jobs.
 #pragma once
 
 #include <pappl/pappl.h>

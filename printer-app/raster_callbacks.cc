@@ -16,7 +16,8 @@ namespace {
 AppJob* JobOf(pappl_job_t* job) { return static_cast<AppJob*>(papplJobGetData(job)); }
 
 bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
-  auto app = std::make_unique<AppJob>(job, options, device);
+  // PAPPL counts the impressions of the pages it rasters itself.
+  auto app = std::make_unique<AppJob>(job, options, device, /*counts_pages=*/false);
   // PAPPL calls no rendjob when rstartjob fails: the job ends here, and
   // gives up the printer on its way out.
   if (!app->Start()) return false;
@@ -26,7 +27,7 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
 
 bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* /*device*/,
                unsigned /*page*/) {
-  return JobOf(job)->StartPage(options->header, RowFormatOf(options->header));
+  return JobOf(job)->StartPage(options->header);
 }
 
 bool WriteLine(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* /*device*/,
@@ -49,7 +50,7 @@ bool EndJob(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* /
 
 // A raw job is already the printer's stream: it goes out whole, in its turn.
 bool PrintRawFile(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
-  AppJob app(job, options, device);
+  AppJob app(job, options, device, /*counts_pages=*/true);
   if (!app.Start(/*raw=*/true)) return false;
   if (app.repeat()) return true;
   const char* document = papplJobGetFilename(job);

@@ -1,6 +1,4 @@
 // Gathers packed 1-bit rows into 24-dot column bands, shingled or not.
-#include "dotmatrix/band_assembly.h"
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -25,12 +23,13 @@ struct SpreadTable {
 
 }  // namespace
 
-bool OutputLine(OutputState& out, std::span<const uint8_t> packed) {
+bool OutputState::OutputLine(std::span<const uint8_t> packed) {
+  if (!PageOpen) return Sink.ok();
   // A short row is blank beyond its end.
-  const size_t columns = std::min<size_t>(out.Plan.columns, packed.size() * 8);
+  const size_t columns = std::min<size_t>(Plan.columns, packed.size() * 8);
   const uint8_t* row = packed.data();
-  const uint8_t bit = static_cast<uint8_t>(out.DotBit);
-  uint8_t* comp = out.CompBuffer.data();
+  const uint8_t bit = static_cast<uint8_t>(DotBit);
+  uint8_t* comp = CompBuffer.data();
 
   // Text rows are mostly white: skip whole zero bytes.
   static const SpreadTable table;
@@ -48,62 +47,64 @@ bool OutputLine(OutputState& out, std::span<const uint8_t> packed) {
     if (row[i / 8] & (0x80 >> (i % 8))) comp[i] |= bit;
   }
 
-  if (out.DotBit > 1) {
-    out.DotBit >>= 1;
+  if (DotBit > 1) {
+    DotBit >>= 1;
   } else {
-    CompleteGroup(out);
+    CompleteGroup();
   }
-  return out.Sink.ok();
+  return Sink.ok();
 }
 
-void CompleteGroup(OutputState& out) {
-  const size_t columns = out.Plan.columns;
-  const size_t dot_bytes = static_cast<size_t>(out.DotBytes);
-  const uint8_t* comp = out.CompBuffer.data();
-  const bool staggered = out.Shingling && out.LineCount != 0;
+// Moves the 8-row group collected in CompBuffer into the pass buffers and
+// emits a pass buffer that it completes. OutputLine calls it on every eighth
+// row; EndPage calls it for a last group that the page leaves unfinished.
+void OutputState::CompleteGroup() {
+  const size_t columns = Plan.columns;
+  const uint8_t* comp = CompBuffer.data();
+  const bool staggered = Plan.shingled && LineCount != 0;
 
   if (staggered) {
     // Neighbouring columns print in different passes. Which buffer takes the
     // even columns alternates from group to group, so each buffer ends up
     // with every column once per band.
-    const size_t odd_group = static_cast<size_t>(out.LineCount) & 1;
-    uint8_t* even = out.LineBuffers[0] + out.EvenOffset;
-    uint8_t* odd = out.LineBuffers[1] + out.OddOffset;
+    const size_t odd_group = static_cast<size_t>(LineCount) & 1;
+    uint8_t* even = LineBuffers[0] + EvenOffset;
+    uint8_t* odd = LineBuffers[1] + OddOffset;
     for (size_t i = 0; i < columns; ++i) {
       if (((i & 1) ^ odd_group) == 0) {
-        even[i * dot_bytes] = comp[i];
+        even[i * DotBytes] = comp[i];
       } else {
-        odd[i * dot_bytes] = comp[i];
+        odd[i * DotBytes] = comp[i];
       }
     }
   } else {
-    uint8_t* even = out.LineBuffers[0] + out.EvenOffset;
-    for (size_t i = 0; i < columns; ++i) even[i * dot_bytes] = comp[i];
+    uint8_t* even = LineBuffers[0] + EvenOffset;
+    for (size_t i = 0; i < columns; ++i) even[i * DotBytes] = comp[i];
   }
 
   // Pass buffer 1 runs one group behind buffer 0, so it fills, and goes out,
   // one group later.
   if (staggered) {
-    ++out.EvenOffset;
-    ++out.OddOffset;
-    if (out.EvenOffset == out.DotBytes) {
-      out.EvenOffset = 0;
-      OutputRows(out, 0);
+    ++EvenOffset;
+    ++OddOffset;
+    if (EvenOffset == DotBytes) {
+      EvenOffset = 0;
+      OutputRows(0);
     }
-    if (out.OddOffset == out.DotBytes) {
-      out.OddOffset = 0;
-      OutputRows(out, 1);
+    if (OddOffset == DotBytes) {
+      OddOffset = 0;
+      OutputRows(1);
     }
-  } else if (out.EvenOffset + 1 == out.DotBytes) {
-    out.EvenOffset = 0;
-    OutputRows(out, 0);
+  } else if (EvenOffset + 1 == DotBytes) {
+    EvenOffset = 0;
+    OutputRows(0);
   } else {
-    ++out.EvenOffset;
+    ++EvenOffset;
   }
 
-  out.DotBit = 128;
-  ++out.LineCount;
-  memset(out.CompBuffer.data(), 0, columns);
+  DotBit = 128;
+  ++LineCount;
+  memset(CompBuffer.data(), 0, columns);
 }
 
 }  // namespace zova

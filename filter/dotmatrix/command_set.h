@@ -1,12 +1,15 @@
 // A command set of the printer: how it sets up a page, announces a band of
-// bit-image columns, moves the paper and ends a job. Each set lives in a file
-// of its own; the band routines are the same for all of them.
+// bit-image columns, moves the paper and ends a job, and the rules its bands
+// follow. Each set lives in a file of its own; the band routines are the same
+// for all of them.
 #pragma once
 
+#include <array>
 #include <cstddef>
 
 #include "dotmatrix/output_sink.h"
 #include "dotmatrix/page_plan.h"
+#include "messages/messages.h"
 
 namespace zova {
 
@@ -14,9 +17,9 @@ class CommandSet {
  public:
   virtual ~CommandSet() = default;
 
-  // Whether bands at this resolution print at all; refuses with an "ERROR: "
-  // line naming what the set cannot do.
-  [[nodiscard]] virtual bool CanPrint(Resolution resolution) const = 0;
+  // Whether bands at this resolution print at all; refuses with an error
+  // naming what the set cannot do.
+  [[nodiscard]] virtual bool CanPrint(Resolution resolution, Messages& messages) const = 0;
   // Whether the page's bands are shingled: neighbouring columns split between
   // two passes that run 8 dot rows apart.
   virtual bool Shingles(Resolution setup) const = 0;
@@ -30,6 +33,17 @@ class CommandSet {
   virtual void WriteFeed(OutputSink& sink, unsigned units) const = 0;
   // What the printer needs after the job's last page.
   virtual void WriteJobEnd(OutputSink& sink) const = 0;
+
+  // At 120 and 240 dpi the head cannot fire neighbouring dots in one pass:
+  // each band goes twice over its line.
+  static bool TwoPasses(Resolution band) { return band.x == 120 || band.x == 240; }
+  // The feed after each pass buffer, in bands. The second buffer of a
+  // shingled page runs 8 dot rows behind, so after it the paper catches up
+  // with the next band: 2 units, or 5 on pages of 360 rows per inch.
+  static std::array<unsigned, 2> FeedUnits(bool shingled, Resolution band) {
+    if (!shingled) return {1, 1};
+    return {1, band.y == 360 ? 5u : 2u};
+  }
 };
 
 const CommandSet& CommandSetFor(CommandSetId id);

@@ -1,6 +1,4 @@
 // The LQ simulation: ESC/P-style commands.
-#include <cstdio>
-
 #include "dotmatrix/command_set.h"
 #include "dotmatrix/commands.h"
 
@@ -9,13 +7,12 @@ namespace {
 
 class LqCommandSet final : public CommandSet {
  public:
-  bool CanPrint(Resolution resolution) const override {
+  bool CanPrint(Resolution resolution, Messages& messages) const override {
     // Without a mode byte the printer would read the column count as the mode.
     if (LqHasModeFor(resolution.x)) return true;
-    fprintf(stderr,
-            "ERROR: The LQ command set cannot print at %u dpi horizontally "
-            "(60, 120, 180, 240 or 360 dpi)\n",
-            resolution.x);
+    messages.Error(
+        "The LQ command set cannot print at %u dpi horizontally (60, 120, 180, 240 or 360 dpi)",
+        resolution.x);
     return false;
   }
 
@@ -41,7 +38,7 @@ class LqCommandSet final : public CommandSet {
     // are shingled (in 1/360 inch on pages of 360 rows per inch).
     if (r0 == 60 || r0 == 120 || r0 == 240) {
       sink.Put({kEsc, '3', 0x18});
-    } else if (Shingles(plan.setup)) {
+    } else if (plan.shingled) {
       if (r1 == 180) {
         sink.Put({kEsc, '3', 0x08});
       } else {

@@ -8,7 +8,7 @@ namespace {
 class NativeCommandSet final : public CommandSet {
  public:
   // A native bit image carries no density: any resolution prints.
-  bool CanPrint(Resolution) const override { return true; }
+  bool CanPrint(Resolution, Messages&) const override { return true; }
 
   bool Shingles(Resolution) const override { return false; }
 

@@ -16,7 +16,7 @@ void OutputSink::Flush() {
 void OutputSink::Fail() {
   // A stream that fails without saying why is out of room.
   error_ = errno != 0 ? errno : ENOSPC;
-  fprintf(stderr, "ERROR: Unable to write print data: %s\n", strerror(error_));
+  messages_->Error("Unable to write print data: %s", strerror(error_));
 }
 
 }  // namespace zova

@@ -1,8 +1,8 @@
 // The one place printer bytes leave the driver: a buffered FILE* (standard
 // output for the filter, a stream over the device for the printer
-// application). The first failed write is reported once, as an "ERROR: " line
-// naming the reason, and remembered; later writes are dropped, and ok() tells
-// the caller to end the job.
+// application). The first failed write is reported once, naming the reason,
+// and remembered; later writes are dropped, and ok() tells the caller to end
+// the job.
 #pragma once
 
 #include <cstddef>
@@ -10,11 +10,13 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "messages/messages.h"
+
 namespace zova {
 
 class OutputSink {
  public:
-  explicit OutputSink(FILE* file = stdout) : file_(file) {}
+  OutputSink(FILE* file, Messages& messages) : file_(file), messages_(&messages) {}
 
   void Put(uint8_t byte) {
     if (error_ == 0 && putc_unlocked(byte, file_) == EOF) Fail();
@@ -34,6 +36,7 @@ class OutputSink {
   void Fail();
 
   FILE* file_;
+  Messages* messages_;
   int error_ = 0;  // errno of the first failed write
 };
 

@@ -1,8 +1,12 @@
-// What the printer is to print of one page. The page pipeline decides it once
-// per page, before the page's first byte; the output routines only read it.
+// What the printer is to print of one page, and where its rows come from.
+// The page pipeline decides it once per page (job/page_planner.h), before
+// any row is read back; the output routines only read it.
 #pragma once
 
+#include <array>
 #include <cstdint>
+
+#include "dotmatrix/dither_mode.h"
 
 namespace zova {
 
@@ -16,33 +20,45 @@ struct Resolution {
   bool operator==(const Resolution&) const = default;
 };
 
-// Where a page's 1-bit rows come from.
-enum class RowSource : uint8_t {
-  kThresholded,   // a text page, thresholded at its own resolution
-  kReduced,       // a 360x360 text page, pixel pairs and row pairs merged to 180x180
-  kHalftoned,     // a picture page: the halftoning tool's image
-  kMixed,         // text regions thresholded, picture regions halftoned
-  kMixedReduced,  // the same on a 360x360 page printed at 180x180: text
-                  // regions reduced, pictures screened from the page averaged 2x2
+// What a page is printed as.
+enum class PageClass : uint8_t {
+  kText,     // thresholded
+  kPicture,  // halftoned by the tool
+  kMixed,    // region by region: text thresholded, pictures halftoned
 };
 
 struct PagePlan {
+  // The rows. Text is thresholded at the page's own resolution unless
+  // `reduced`: a 360x360 page printed at 180x180 from merged pixel pairs and
+  // row pairs. Pictures go through `screen`, from the spooled page, or from
+  // its 2x2 average when `averaged` (the pictures of a reduced mixed page).
+  PageClass pageClass = PageClass::kText;
+  DitherMode screen = DitherMode::kOrdered;
+  bool reduced = false;
+  bool averaged = false;
+
+  // The printer's commands.
   CommandSetId commandSet = CommandSetId::kLq;
   // A printer in its OKIDATA emulation enters the LQ set with ESC { A.
   bool okidataPrefix = false;
   int pageLines = 0;  // page length in 1/6-inch lines
   // The resolution the page was requested at sets up the page: line spacing,
-  // direction, shingling and the trimming step.
+  // direction and the trimming step.
   Resolution setup;
-  // The resolution of the rows as printed picks the bit-image mode, the two
-  // passes and the feed; a reduced page prints at 180x180 on a 360x360 setup.
+  // The resolution of the rows as printed picks the bit-image mode; a
+  // reduced page prints at 180x180 on a 360x360 setup.
   Resolution band;
   unsigned columns = 0;  // dots per printed row
   unsigned rows = 0;     // printed rows
   // Trailing blank columns are cut in steps of this many (1/60 inch at the
   // setup resolution); 0 sends every band whole.
   unsigned trimColumns = 0;
-  RowSource source = RowSource::kThresholded;
+  // Neighbouring columns print in two passes that run 8 dot rows apart.
+  bool shingled = false;
+  // Each band goes twice over its line, its bytes at even positions first.
+  bool twoPasses = false;
+  // Pending feed added after pass buffer 0 and pass buffer 1 go out.
+  std::array<unsigned, 2> feedUnits{1, 1};
 };
 
 }  // namespace zova

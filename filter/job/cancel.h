@@ -1,17 +1,22 @@
-// Job cancellation: CUPS sends SIGTERM when the user cancels the job.
+// Whether the job has been cancelled. The page loop asks at every page, the
+// spool pass and the read-back at every row, and a child program's wait
+// every 100 ms; the filter answers from SIGTERM, the printer application
+// from the job.
 #pragma once
 
-#include <csignal>
+#include <functional>
+#include <utility>
 
 namespace zova {
 
-// Set by CancelJob; the page loop and both row loops of a page check it.
-extern volatile sig_atomic_t Canceled;
+class CancelToken {
+ public:
+  CancelToken() = default;  // never cancelled
+  explicit CancelToken(std::function<bool()> asked) : asked_(std::move(asked)) {}
+  bool canceled() const { return asked_ && asked_(); }
 
-// SIGTERM handler: only records the request.
-void CancelJob(int sig);
-
-// Installs CancelJob for SIGTERM: no flags, so a blocked wait returns early.
-void InstallCancelHandler();
+ private:
+  std::function<bool()> asked_;
+};
 
 }  // namespace zova

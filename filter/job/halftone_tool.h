@@ -1,29 +1,51 @@
-// The external halftoning tool that turns a picture page's PPM into a PBM.
+// Halftoning a picture page: BASE.ppm screened into BASE.pbm, by the
+// external tool zova_ID, or in process where the tool's library is linked.
 #pragma once
 
 #include <functional>
 #include <string>
 
+#include "dotmatrix/dither_mode.h"
+#include "dotmatrix/page_plan.h"
+#include "job/cancel.h"
+#include "messages/messages.h"
+
 namespace zova {
+
+// How a job has its pictures screened. Whatever it returns, the image it
+// leaves (or its absence) decides what is printed.
+using Halftoner = std::function<void(const std::string& base, Resolution dpi, DitherMode mode)>;
 
 struct ToolResult {
   enum Status {
     kSucceeded,   // exited 0
     kFailed,      // exited with another status, in `code`
     kKilled,      // ended by the signal in `code`
-    kNotStarted,  // could not be run; an error line says why
+    kNotStarted,  // could not be run; an error says why
   };
   Status status = kNotStarted;
   int code = 0;
 };
 
-// Runs "TOOL <base> <dpi> <mode>", TOOL found through PATH unless it holds a
-// '/', without a shell, with the caller's stdout and stderr and an empty
-// stdin, and waits for it. Once `canceled` says so (asked at least every
-// 100 ms, and at once when a signal interrupts the wait) the tool gets
-// SIGTERM and stops at its next row. Whatever it returns, the image it leaves
-// (or its absence) decides what is printed.
-ToolResult RunHalftoneTool(const std::string& tool, const std::string& base, unsigned dpi, int mode,
-                           const std::function<bool()>& canceled);
+struct HalftoneTool {
+  // Found through PATH unless the name holds a '/'.
+  std::string program = "zova_ID";
+  // The tool's standard output: the filter's own, which carries the printer
+  // data, as the tool has always been run (it writes nothing there), or
+  // kDiscardOutput.
+  int stdoutFd = 1;
+  // Its messages: the filter's standard error, or, when false, lines passed
+  // on as messages of the job.
+  bool sharesStderr = true;
+};
+
+// Runs "TOOL <base> <dpi> <mode>" without a shell, with an empty stdin, and
+// waits for it. Once `cancel` says so (asked every 100 ms) the tool gets
+// SIGTERM and stops at its next row.
+ToolResult RunHalftoneTool(const HalftoneTool& tool, const std::string& base, Resolution dpi,
+                           DitherMode mode, const CancelToken& cancel, Messages& messages);
+
+// The tool as a job's halftoner; `cancel` and `messages` outlive it.
+Halftoner ToolHalftoner(HalftoneTool tool, const CancelToken& cancel, Messages& messages);
 
 }  // namespace zova

@@ -12,16 +12,29 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <new>
 
-#include "job/cancel.h"
+#include "job/cups_raster_source.h"
 #include "job/file_descriptor.h"
-#include "job/job_context.h"
+#include "job/page_driver.h"
 #include "job/ppd_file.h"
-#include "job/raster_input.h"
+#include "messages/stderr_messages.h"
 
 namespace {
+
+// Set by SIGTERM, which CUPS sends when the user cancels the job.
+volatile sig_atomic_t Canceled = 0;
+
+// Only records the request; the page loop and both row loops of a page ask.
+void CancelJob(int /*sig*/) { Canceled = 1; }
+
+// No flags, so a blocked wait returns early.
+void InstallCancelHandler() {
+  struct sigaction action = {};
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  action.sa_handler = CancelJob;
+  sigaction(SIGTERM, &action, nullptr);
+}
 
 // Bands go out as soon as they are complete; a big buffer keeps the wide
 // ones to one write each.
@@ -35,14 +48,14 @@ bool IsUsableJobId(const char* id) { return id[0] != '\0' && strchr(id, '/') == 
 int main(int argc, char* argv[]) {
   using namespace zova;
 
-  setbuf(stderr, nullptr);
+  StderrMessages messages;
   if (argc != 6 && argc != 7) {
-    fprintf(stderr, "ERROR: Usage: %s job-id user title copies options [file]\n",
-            argc > 0 ? argv[0] : "rastertozova");
+    messages.Error("Usage: %s job-id user title copies options [file]",
+                   argc > 0 ? argv[0] : "rastertozova");
     return 1;
   }
   if (!IsUsableJobId(argv[1])) {
-    fprintf(stderr, "ERROR: Invalid job ID \"%s\"\n", argv[1]);
+    messages.Error("Invalid job ID \"%s\"", argv[1]);
     return 1;
   }
 
@@ -51,7 +64,7 @@ int main(int argc, char* argv[]) {
   if (argc == 7) {
     input = FileDescriptor(open(argv[6], O_RDONLY | O_CLOEXEC));
     if (!input.valid()) {
-      fprintf(stderr, "ERROR: Unable to open raster file %s: %s\n", argv[6], strerror(errno));
+      messages.Error("Unable to open raster file %s: %s", argv[6], strerror(errno));
       sleep(1);
       return 1;
     }
@@ -59,62 +72,44 @@ int main(int argc, char* argv[]) {
   }
   // Input that is not raster at all holds no page: the job goes on to its
   // end and fails like any job without pages.
-  RasterInput raster(fd);
-  if (raster.get() == nullptr) fputs("ERROR: The input is not a CUPS raster stream\n", stderr);
+  CupsRasterSource raster(fd, messages);
+  if (!raster.ok()) messages.Error("The input is not a CUPS raster stream");
 
-  JobContext job;
-  job.ras = raster.get();
-  job.printer.jobId = argv[1];
-  job.printer.canceled = [] { return Canceled != 0; };
   Canceled = 0;
   InstallCancelHandler();
   // A printer stream that closes is reported as a failed write, not by a
   // silent death.
   signal(SIGPIPE, SIG_IGN);
 
-  PpdPtr ppd = LoadPpd(getenv("PPD"));
+  PpdPtr ppd = LoadPpd(getenv("PPD"), messages);
   if (!ppd) return 1;
-  job.printer.model = &PpdModel(ppd.get());
-  job.printAs = ReadPrintAs(ppd.get(), argv[5]);
+  const CancelToken cancel([] { return Canceled != 0; });
+  JobSettings settings;
+  settings.model = &PpdModel(ppd.get());
+  settings.printAs = ReadPrintAs(ppd.get(), argv[5], messages);
+  settings.jobId = argv[1];
+  settings.halftone = ToolHalftoner(HalftoneTool{}, cancel, messages);
 
   static char stdout_buffer[kStdoutBufferSize];
   setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
+  OutputState out(stdout, messages);
+  PageDriver driver(std::move(settings), out, messages, cancel);
   // The preamble goes out before the identity check: a printer that gets a
   // refused job still sees a clean start.
-  Setup(job.printer.out);
+  driver.StartJob();
 
   switch (CheckPpdIdentity(ppd.get())) {
     case PpdIdentity::kWrongProduct:
-      fputs("ERROR: Brand Error\n", stderr);
+      messages.Error("Brand Error");
       return 1;
     case PpdIdentity::kWrongManufacturer:
-      fputs("ERROR: Manufac Error\n", stderr);
+      messages.Error("Manufac Error");
       return 1;
     case PpdIdentity::kZova:
       break;
   }
 
-  int printed = 0;
-  try {
-    while (raster.ReadHeader(&job.header)) {
-      if (Canceled) break;
-      ++job.page;
-      const PageResult result = ProcessPage(job);
-      if (result == PageResult::kFailed) return 1;
-      if (result == PageResult::kPrinted) {
-        ++printed;
-        // Page accounting for the scheduler: this filter is last in its chain.
-        fprintf(stderr, "PAGE: %d 1\n", printed);
-      }
-      if (Canceled) break;
-    }
-  } catch (const std::bad_alloc&) {
-    // The page's spool files are gone with it.
-    fprintf(stderr, "ERROR: Out of memory on page %d\n", job.page);
-    return 1;
-  }
-
-  if (!Shutdown(job.printer.out)) return 1;
-  if (printed == 0 && !Canceled) fputs("ERROR: No page was printed\n", stderr);
-  return printed > 0 ? 0 : 1;
+  if (PrintPages(raster, driver).failed) return 1;
+  const JobResult job = driver.EndJob();
+  return job.pages > 0 && out.ok() ? 0 : 1;
 }

@@ -32,10 +32,11 @@ double DarkRatio(const DarkCount& count) {
 }
 
 PageClass ClassifyPage(double dPicNo) {
-  if (!(dPicNo < kPictureRatio)) return PageClass::kText;
-  return dPicNo < kLightPictureRatio ? PageClass::kLightPicture : PageClass::kPicture;
+  return dPicNo < kPictureRatio ? PageClass::kPicture : PageClass::kText;
 }
 
-int DitherModeFor(PageClass page_class) { return page_class == PageClass::kLightPicture ? 2 : 3; }
+DitherMode ScreenFor(double dPicNo) {
+  return dPicNo < kLightPictureRatio ? DitherMode::kErrorDiffusion : DitherMode::kOrdered;
+}
 
 }  // namespace zova

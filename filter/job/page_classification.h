@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "dotmatrix/page_plan.h"
+
 namespace zova {
 
 // Channel sums (r + g + b): at most this is not near-white,
@@ -23,16 +25,12 @@ void CountDarkPixels(const uint8_t* row, size_t pixels, DarkCount& count);
 // which compares false with every bound and makes a text page.
 double DarkRatio(const DarkCount& count);
 
-enum class PageClass {
-  kText,          // thresholded by the filter
-  kPicture,       // halftoned by the tool with its clustered-dot screen
-  kLightPicture,  // very light picture: halftoned with error diffusion
-  kMixed,         // text regions thresholded, picture regions halftoned
-};
-
+// Text or picture by the dark ratio alone: a ratio below 0.3 is a picture;
+// NaN, from a page without ink, is not.
 PageClass ClassifyPage(double dPicNo);
 
-// The tool's dither mode for a picture page.
-int DitherModeFor(PageClass page_class);
+// The tool's screen for a picture of this dark ratio: error diffusion for
+// very light pictures (below 0.1), the clustered-dot screen for the others.
+DitherMode ScreenFor(double dPicNo);
 
 }  // namespace zova

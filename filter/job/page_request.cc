@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 #include "dotmatrix/command_set.h"
@@ -10,26 +9,25 @@
 
 namespace zova {
 
-std::optional<PageRequest> RequestFromHeader(const cups_page_header2_t& h, int page) {
+std::optional<PageRequest> RequestFromHeader(const cups_page_header2_t& h, PrintAs print_as,
+                                             int page, Messages& messages) {
   if (h.cupsWidth == 0 || h.cupsHeight == 0) {
-    fprintf(stderr, "ERROR: Page %d is empty (%ux%u pixels); page skipped\n", page, h.cupsWidth,
-            h.cupsHeight);
+    messages.Error("Page %d is empty (%ux%u pixels); page skipped", page, h.cupsWidth,
+                   h.cupsHeight);
     return std::nullopt;
   }
   if (h.cupsBitsPerPixel != 24) {
-    fprintf(stderr,
-            "ERROR: Page %d has %u bits per pixel; the printer needs 24-bit RGB; page skipped\n",
-            page, h.cupsBitsPerPixel);
+    messages.Error("Page %d has %u bits per pixel; the printer needs 24-bit RGB; page skipped",
+                   page, h.cupsBitsPerPixel);
     return std::nullopt;
   }
   if (h.cupsBytesPerLine / 3 < h.cupsWidth) {
-    fprintf(stderr,
-            "ERROR: Page %d has %u bytes per line, too few for %u RGB pixels; page skipped\n", page,
-            h.cupsBytesPerLine, h.cupsWidth);
+    messages.Error("Page %d has %u bytes per line, too few for %u RGB pixels; page skipped", page,
+                   h.cupsBytesPerLine, h.cupsWidth);
     return std::nullopt;
   }
   if (h.OutputType[0] == '\0') {
-    fputs("ERROR: OutputType Error\n", stderr);
+    messages.Error("OutputType Error");
     return std::nullopt;
   }
   PageRequest request;
@@ -39,36 +37,36 @@ std::optional<PageRequest> RequestFromHeader(const cups_page_header2_t& h, int p
   request.width = h.cupsWidth;
   request.height = h.cupsHeight;
   request.bytesPerLine = h.cupsBytesPerLine;
+  request.printAs = print_as;
   return request;
 }
 
-bool CheckPageRequest(const PageRequest& request, int page) {
+bool CheckPageRequest(const PageRequest& request, int page, Messages& messages) {
   const Resolution dpi = request.resolution;
   if (dpi.x == 0 || dpi.y == 0 || dpi.x > kMaxPrintDpi || dpi.y > kMaxPrintDpi) {
-    fprintf(stderr,
-            "ERROR: Page %d is at %ux%u dpi; the printer prints at 1 to %u dpi; page skipped\n",
-            page, dpi.x, dpi.y, kMaxPrintDpi);
+    messages.Error("Page %d is at %ux%u dpi; the printer prints at 1 to %u dpi; page skipped", page,
+                   dpi.x, dpi.y, kMaxPrintDpi);
     return false;
   }
   // Rows may carry padding, but no further than the carriage reaches.
   const uint64_t row_pixels = std::max<uint64_t>(request.width, request.bytesPerLine / 3);
   if (row_pixels > MaxColumnsAt(dpi.x)) {
-    fprintf(stderr,
-            "ERROR: Page %d has rows of %llu pixels; the widest carriage takes %llu at %u dpi "
-            "(%u inches); page skipped\n",
-            page, static_cast<unsigned long long>(row_pixels),
-            static_cast<unsigned long long>(MaxColumnsAt(dpi.x)), dpi.x, kMaxCarriageInches);
+    messages.Error(
+        "Page %d has rows of %llu pixels; the widest carriage takes %llu at %u dpi "
+        "(%u inches); page skipped",
+        page, static_cast<unsigned long long>(row_pixels),
+        static_cast<unsigned long long>(MaxColumnsAt(dpi.x)), dpi.x, kMaxCarriageInches);
     return false;
   }
   if (request.height > MaxRowsAt(dpi.y)) {
-    fprintf(stderr,
-            "ERROR: Page %d is %u rows long; the longest form takes %llu at %u dpi (%u inches); "
-            "page skipped\n",
-            page, request.height, static_cast<unsigned long long>(MaxRowsAt(dpi.y)), dpi.y,
-            kMaxFormInches);
+    messages.Error(
+        "Page %d is %u rows long; the longest form takes %llu at %u dpi (%u inches); "
+        "page skipped",
+        page, request.height, static_cast<unsigned long long>(MaxRowsAt(dpi.y)), dpi.y,
+        kMaxFormInches);
     return false;
   }
-  return CommandSetFor(request.commandSet).CanPrint(dpi);
+  return CommandSetFor(request.commandSet).CanPrint(dpi, messages);
 }
 
 }  // namespace zova

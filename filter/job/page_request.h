@@ -1,6 +1,6 @@
 // What a job asks of one page: the geometry of its RGB raster and how the
-// printer is to print it. The filter reads it from the CUPS raster header;
-// the printer application from PAPPL's header and the job's options.
+// printer is to print it, from the page's raster header and the job's
+// print-as choice.
 #pragma once
 
 #include <cups/raster.h>
@@ -9,6 +9,7 @@
 
 #include "dotmatrix/page_plan.h"
 #include "job/print_as.h"
+#include "messages/messages.h"
 
 namespace zova {
 
@@ -22,16 +23,16 @@ struct PageRequest {
   PrintAs printAs = PrintAs::kAuto;
 };
 
-// The request of a CUPS raster page, or nullopt after an "ERROR: " line when
-// the page cannot be printed at all: no pixels, not 24-bit RGB, or no
-// OutputType to choose the command set by ("LQ", or any other name for the
-// native set).
-std::optional<PageRequest> RequestFromHeader(const cups_page_header2_t& header, int page);
+// The request of a CUPS raster page, or nullopt after an error when the page
+// cannot be printed at all: no pixels, not 24-bit RGB, or no OutputType to
+// choose the command set by ("LQ", or any other name for the native set).
+std::optional<PageRequest> RequestFromHeader(const cups_page_header2_t& header, PrintAs print_as,
+                                             int page, Messages& messages);
 
 // Whether the printer can print the page as asked: within its resolutions,
 // its widest carriage and its longest form, in a command set that prints at
-// that resolution. Refuses with an "ERROR: " line naming what it cannot do,
-// before anything is allocated for the page. `page` numbers the message.
-[[nodiscard]] bool CheckPageRequest(const PageRequest& request, int page);
+// that resolution. Refuses with an error naming what it cannot do, before
+// anything is allocated for the page. `page` numbers the message.
+[[nodiscard]] bool CheckPageRequest(const PageRequest& request, int page, Messages& messages);
 
 }  // namespace zova

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <new>
 
 namespace zova {
@@ -18,27 +17,23 @@ PageSpool::~PageSpool() {
   unlink(paths_.pbm.c_str());
 }
 
-bool PageSpool::Begin(const PageRequest& request) {
-  const bool halved =
-      request.printAs == PrintAs::kMixed && request.resolution == Resolution{360, 360};
+bool PageSpool::Begin(const PageRequest& request, const SpoolNeeds& needs) {
   const unsigned width = request.bytesPerLine / 3;
   try {
     row_.assign(request.bytesPerLine, 0);
-    if (request.printAs == PrintAs::kMixed) {
-      regions_.emplace(request.width, request.height, halved ? 2 : 1);
-    }
-    if (halved) {
+    if (needs.regions) regions_.emplace(request.width, request.height, needs.regionScale);
+    if (needs.averaged) {
       pending_.assign(request.bytesPerLine, 0);
       averaged_.assign(3 * size_t{(width + 1) / 2}, 0);
     }
   } catch (const std::bad_alloc&) {
-    fputs("ERROR: Unable to allocate memory\n", stderr);
+    messages_.Error("Unable to allocate memory");
     return false;
   }
   header_length_ = CreatePpmSpool(paths_.ppm, width, request.height, &writer_);
   if (header_length_ < 0) return false;
-  if (!halved) return true;
-  halved_.emplace();
+  if (!needs.averaged) return true;
+  halved_.emplace(messages_);
   return CreatePpmSpool(halved_paths_.ppm, (width + 1) / 2, (request.height + 1) / 2, &*halved_) >=
          0;
 }
@@ -89,7 +84,7 @@ bool PageSpool::Finish() {
 }
 
 void PageSpool::Remove(bool picture) {
-  RemoveSpoolFiles(paths_, picture);
+  RemoveSpoolFiles(paths_, picture, messages_);
   removed_ = true;
 }
 

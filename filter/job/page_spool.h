@@ -1,6 +1,6 @@
-// One page on its way through /tmp: its raster copied row by row into a PPM
-// spool image, with its dark pixels counted on the way. The spool files go
-// with the object, on every way out of the page.
+// One page on its way through the spool directory: its raster copied row by
+// row into a PPM spool image, with its dark pixels counted on the way. The
+// spool files go with the object, on every way out of the page.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "job/page_classification.h"
+#include "job/page_planner.h"
 #include "job/page_request.h"
 #include "job/region_map.h"
 #include "job/spool_files.h"
@@ -18,22 +19,25 @@ namespace zova {
 
 class PageSpool {
  public:
-  PageSpool(const std::string& jobId, int page)
-      : paths_(BuildSpoolPaths(jobId, page)), halved_paths_(HalvedSpoolPaths(paths_)) {}
+  PageSpool(const std::string& directory, const std::string& jobId, int page, Messages& messages)
+      : messages_(messages),
+        paths_(BuildSpoolPaths(directory, jobId, page)),
+        halved_paths_(HalvedSpoolPaths(paths_)),
+        writer_(messages) {}
   ~PageSpool();
   PageSpool(const PageSpool&) = delete;
   PageSpool& operator=(const PageSpool&) = delete;
 
-  // Creates the PPM and writes its header. Prints the error line and returns
+  // Creates the PPM and writes its header. Reports the error and returns
   // false when the file cannot be created or the row buffer not allocated.
-  // A page printed region by region also has its regions counted and, at
-  // 360x360, a copy averaged 2x2 spooled beside it.
-  [[nodiscard]] bool Begin(const PageRequest& request);
+  // What else the page's plan needs is gathered on the way: its regions, a
+  // copy averaged 2x2.
+  [[nodiscard]] bool Begin(const PageRequest& request, const SpoolNeeds& needs);
   // The spool pass's own row buffer: fill it with one raster row, then
   // AppendRow.
   std::span<uint8_t> Row() { return row_; }
   // Counts the row in Row() and appends it to the PPM. False after the error
-  // line when the file cannot be written.
+  // when the file cannot be written.
   [[nodiscard]] bool AppendRow();
   // Writes out what is buffered and closes the PPM.
   [[nodiscard]] bool Finish();
@@ -53,6 +57,7 @@ class PageSpool {
  private:
   bool AppendHalvedRow(const uint8_t* second);
 
+  Messages& messages_;
   SpoolPaths paths_;
   SpoolPaths halved_paths_;
   SpoolWriter writer_;

@@ -2,7 +2,6 @@
 
 #include <cups/cups.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -13,22 +12,22 @@ namespace zova {
 
 void PpdCloser::operator()(ppd_file_t* ppd) const { ppdClose(ppd); }
 
-PpdPtr LoadPpd(const char* path) {
+PpdPtr LoadPpd(const char* path, Messages& messages) {
   PpdPtr ppd(ppdOpenFile(path));
   if (!ppd) {
     // libcups keeps its message catalogue behind a private call; the line
     // is written here in English.
-    fputs("ERROR: The PPD file could not be opened.\n", stderr);
+    messages.Error("The PPD file could not be opened.");
     int line = 0;
     const ppd_status_t status = ppdLastError(&line);
-    fprintf(stderr, "DEBUG: %s on line %d.\n", ppdErrorString(status), line);
+    messages.Debug("%s on line %d.", ppdErrorString(status), line);
   }
   return ppd;
 }
 
 const PrinterModel& PpdModel(const ppd_file_t* ppd) { return ModelFromNickname(ppd->nickname); }
 
-PrintAs ReadPrintAs(ppd_file_t* ppd, const char* job_options) {
+PrintAs ReadPrintAs(ppd_file_t* ppd, const char* job_options, Messages& messages) {
   cups_option_t* options = nullptr;
   const int count = cupsParseOptions(job_options, 0, &options);
   const std::string option(kPrintAsOption);
@@ -44,8 +43,7 @@ PrintAs ReadPrintAs(ppd_file_t* ppd, const char* job_options) {
     value = marked->choice;
   }
   if (const std::optional<PrintAs> print_as = ParsePrintAs(value)) return *print_as;
-  fprintf(stderr, "WARNING: Unknown %s value \"%s\"; printing as Auto\n", option.c_str(),
-          value.c_str());
+  messages.Warning("Unknown %s value \"%s\"; printing as Auto", option.c_str(), value.c_str());
   return PrintAs::kAuto;
 }
 

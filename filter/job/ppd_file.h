@@ -10,6 +10,7 @@
 
 #include "dotmatrix/printer_models.h"
 #include "job/print_as.h"
+#include "messages/messages.h"
 
 namespace zova {
 
@@ -18,9 +19,9 @@ struct PpdCloser {
 };
 using PpdPtr = std::unique_ptr<ppd_file_t, PpdCloser>;
 
-// Loads the PPD at `path` (may be null). On failure prints the error lines
-// and returns null.
-PpdPtr LoadPpd(const char* path);
+// Loads the PPD at `path` (may be null). On failure reports why and
+// returns null.
+PpdPtr LoadPpd(const char* path, Messages& messages);
 
 enum class PpdIdentity { kZova, kWrongProduct, kWrongManufacturer };
 
@@ -29,8 +30,8 @@ const PrinterModel& PpdModel(const ppd_file_t* ppd);
 
 // The job's ZovaPrintAs: the value given with the job (argv[5], as CUPS
 // passes job options), else the choice the PPD marks as the queue's default,
-// else Auto. An unknown value prints a "WARNING: " line and means Auto.
-PrintAs ReadPrintAs(ppd_file_t* ppd, const char* job_options);
+// else Auto. An unknown value is warned of and means Auto.
+PrintAs ReadPrintAs(ppd_file_t* ppd, const char* job_options, Messages& messages);
 
 // The product is checked first: "(ZOVA-QRT)", any first and last character;
 // then the manufacturer, exactly "ZOVA". A missing string fails its check.

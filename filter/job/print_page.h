@@ -1,4 +1,4 @@
-// A spooled page from its classification to the form feed.
+// A spooled page from its plan to the form feed.
 #pragma once
 
 #include "job/page_request.h"
@@ -10,13 +10,13 @@ namespace zova {
 enum class PageResult {
   kPrinted,  // ended with a form feed
   kSkipped,  // refused: nothing written, its rows read and dropped
-  kFailed,   // the job cannot go on; the error line is out
+  kFailed,   // the job cannot go on; the error is out
 };
 
-// Classifies the page by its dark ratio, has the halftoning tool screen a
-// picture page or thresholds a text page, plans the page, prints its rows
-// through the band routines and removes its spool files. A cancel stops the
-// rows; the page is still ended.
+// Plans the page from its counts, has its pictures halftoned and its text
+// thresholded as the plan says, prints its rows through the band routines
+// and removes its spool files. A cancel stops the rows; the page is still
+// ended.
 PageResult PrintSpooledPage(PrinterJob& job, const PageRequest& request, PageSpool& spool);
 
 }  // namespace zova

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -14,14 +13,14 @@ bool RowReader::Open(const ReadBack& rb) {
   rb_ = rb;
   errno = 0;
   if (!reader_.Open(rb.path)) {
-    fprintf(stderr, "ERROR: open %s error:%d\n", rb.path.c_str(), errno);
+    messages_->Error("open %s error:%d", rb.path.c_str(), errno);
     return false;
   }
-  fprintf(stderr, "ERROR: open %s ok %d\n", rb.path.c_str(), errno);
+  messages_->Progress(" open %s ok %d", rb.path.c_str(), errno);
   // The header was checked when written or parsed: skip it.
   std::string head(static_cast<size_t>(rb.iPbmHeadLen), '\0');
   reader_.Read(reinterpret_cast<uint8_t*>(head.data()), head.size());
-  fprintf(stderr, "ERROR: pbmHead %s ok \n", head.c_str());
+  messages_->Progress(" pbmHead %s ok ", head.c_str());
   return true;
 }
 
@@ -29,7 +28,7 @@ uint8_t* RowReader::Next(const char* buffer) {
   uint8_t* row = nullptr;
   const ssize_t got = reader_.Next(rb_.rowBytes, &row);
   if (got <= 0) {
-    fprintf(stderr, "ERROR: readfile to %s, iReadLen:%zd\n", buffer, got);
+    messages_->Progress(" readfile to %s, iReadLen:%zd", buffer, got);
     return nullptr;
   }
   if (static_cast<size_t>(got) < rb_.rowBytes) {
@@ -41,14 +40,13 @@ uint8_t* RowReader::Next(const char* buffer) {
 bool PrintRows(PrinterJob& job, const PageRequest& request, const PagePlan& plan, RowReader* text,
                RowReader* picture, const RegionMap* regions) {
   const size_t packed = (plan.columns + 7) / 8;
-  const bool reduced =
-      plan.source == RowSource::kReduced || plan.source == RowSource::kMixedReduced;
+  const bool reduced = plan.reduced;
   const unsigned pairs = request.width / 2;
   const bool odd = request.width % 2 != 0;
   std::vector<uint8_t> merged(reduced ? packed : 0);
   std::vector<uint8_t> composed(regions != nullptr ? packed : 0);
   unsigned raster_rows = 0;  // text rows read
-  for (unsigned y = 0; y < plan.rows && !job.canceled(); ++y) {
+  for (unsigned y = 0; y < plan.rows && !job.cancel.canceled(); ++y) {
     const uint8_t* text_row = nullptr;
     bool last = false;  // the read-back breaks off after this row
     if (text != nullptr) {
@@ -94,7 +92,7 @@ bool PrintRows(PrinterJob& job, const PageRequest& request, const PagePlan& plan
         dots = composed;
       }
     }
-    if (!OutputLine(job.out, dots)) return false;
+    if (!job.out.OutputLine(dots)) return false;
     if (last) break;
   }
   return true;

@@ -28,15 +28,17 @@ struct ReadBack {
 // Reads one spool file back row by row.
 class RowReader {
  public:
-  // Opens the file and skips its header, with the log lines of both.
+  explicit RowReader(Messages& messages) : messages_(&messages) {}
+  // Opens the file and skips its header, with the progress lines of both.
   [[nodiscard]] bool Open(const ReadBack& rb);
   // The next row, in place in the reader's buffer; a row cut short by the
-  // end of the file is padded. Null at the end, after the log line that
+  // end of the file is padded. Null at the end, after the progress line that
   // names `buffer`.
   uint8_t* Next(const char* buffer);
   const ReadBack& readBack() const { return rb_; }
 
  private:
+  Messages* messages_;
   ReadBack rb_;
   SpoolReader reader_;
 };

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "netpbm/netpbm_header.h"
+
 namespace zova {
 namespace {
 
@@ -15,29 +17,14 @@ namespace {
 constexpr size_t kSpoolBufferSize = 512 * 1024;
 
 // The PBM header the filter accepts: "P4\n" and a dimension line, all
-// within 21 bytes.
-constexpr size_t kPbmMagicLength = 3;
+// within 21 bytes, its numbers positive and within an int.
 constexpr size_t kPbmHeaderMax = 21;
-
-bool ParseDimension(const char*& p, unsigned* value) {
-  if (*p < '0' || *p > '9') return false;
-  unsigned long v = 0;
-  while (*p >= '0' && *p <= '9') {
-    v = v * 10 + static_cast<unsigned long>(*p - '0');
-    if (v > 0x7FFFFFFFul) return false;
-    ++p;
-  }
-  if (v == 0) return false;
-  *value = static_cast<unsigned>(v);
-  return true;
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+constexpr uint64_t kMaxDimension = 0x7FFFFFFF;
 
 }  // namespace
 
-SpoolPaths BuildSpoolPaths(const std::string& jobId, int page) {
-  const std::string base = "/tmp/nfet" + jobId + "_" + std::to_string(page);
+SpoolPaths BuildSpoolPaths(const std::string& directory, const std::string& jobId, int page) {
+  const std::string base = directory + "/nfet" + jobId + "_" + std::to_string(page);
   return {base + ".ppm", base + ".pbm", base};
 }
 
@@ -55,7 +42,7 @@ bool SpoolWriter::Create(const std::string& path) {
   fd_ = FileDescriptor(
       open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (!fd_.valid()) {
-    fprintf(stderr, "ERROR: Unable to create spool file %s: %s\n", path.c_str(), strerror(errno));
+    messages_->Error("Unable to create spool file %s: %s", path.c_str(), strerror(errno));
     return false;
   }
   buffer_.resize(kSpoolBufferSize);
@@ -85,8 +72,8 @@ bool SpoolWriter::WriteAll(const uint8_t* data, size_t len) {
     const ssize_t n = write(fd_.get(), data, len);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      fprintf(stderr, "ERROR: Unable to write spool file %s: %s\n", path_.c_str(),
-              strerror(n < 0 ? errno : ENOSPC));
+      messages_->Error("Unable to write spool file %s: %s", path_.c_str(),
+                       strerror(n < 0 ? errno : ENOSPC));
       return false;
     }
     data += n;
@@ -98,7 +85,7 @@ bool SpoolWriter::WriteAll(const uint8_t* data, size_t len) {
 bool SpoolWriter::Close() {
   const bool drained = Drain();
   if (!fd_.Close() && drained) {
-    fprintf(stderr, "ERROR: Unable to write spool file %s: %s\n", path_.c_str(), strerror(errno));
+    messages_->Error("Unable to write spool file %s: %s", path_.c_str(), strerror(errno));
     return false;
   }
   buffer_ = {};
@@ -149,53 +136,41 @@ int CreatePpmSpool(const std::string& path, unsigned width, unsigned height, Spo
   return len;
 }
 
-PbmHeader getSize(const std::string& cFileName) {
+PbmHeader getSize(const std::string& cFileName, Messages& messages) {
   PbmHeader header;
   FILE* file = fopen(cFileName.c_str(), "rbe");
   if (file == nullptr) return header;
-  char head[kPbmHeaderMax + 1] = {};
+  char head[kPbmHeaderMax] = {};
   const size_t got = fread(head, 1, kPbmHeaderMax, file);
   fclose(file);
 
   // The dimension line must end within the header's 21 bytes.
-  const char* line_end = nullptr;
-  if (got > kPbmMagicLength) {
-    line_end =
-        static_cast<const char*>(memchr(head + kPbmMagicLength, '\n', got - kPbmMagicLength));
-  }
-  unsigned width = 0, height = 0;
-  const char* p = head + kPbmMagicLength;
-  bool ok = got >= kPbmMagicLength && memcmp(head, "P4\n", kPbmMagicLength) == 0 &&
-            line_end != nullptr && ParseDimension(p, &width) && IsBlank(*p);
-  if (ok) {
-    while (IsBlank(*p)) ++p;
-    ok = ParseDimension(p, &height);
-    while (ok && IsBlank(*p)) ++p;
-    ok = ok && p == line_end;
-  }
-  if (!ok) {
-    fprintf(stderr,
-            "ERROR: %s is not a usable halftone image: expected \"P4\", then width and height "
-            "on one line, within %zu bytes\n",
-            cFileName.c_str(), kPbmHeaderMax);
+  size_t at = 0;
+  const NetpbmHeader pbm = ReadNetpbmHeader(
+      [&]() -> int { return at < got ? static_cast<unsigned char>(head[at++]) : -1; },
+      NetpbmForm::kStrictPbm);
+  if (pbm.status != NetpbmHeader::kRead || pbm.width == 0 || pbm.height == 0 ||
+      pbm.width > kMaxDimension || pbm.height > kMaxDimension) {
+    messages.Error(
+        "%s is not a usable halftone image: expected \"P4\", then width and height on one "
+        "line, within %zu bytes",
+        cFileName.c_str(), kPbmHeaderMax);
     header.status = PbmHeader::kMalformed;
     return header;
   }
   header.status = PbmHeader::kRead;
-  header.Width = width;
-  header.Height = height;
-  header.HeadLen = static_cast<int>(line_end - head) + 1;
+  header.Width = static_cast<unsigned>(pbm.width);
+  header.Height = static_cast<unsigned>(pbm.height);
+  header.HeadLen = static_cast<int>(pbm.length);
   return header;
 }
 
-void RemoveSpoolFiles(const SpoolPaths& paths, bool iPicFlag) {
+void RemoveSpoolFiles(const SpoolPaths& paths, bool iPicFlag, Messages& messages) {
   int ret = unlink(paths.ppm.c_str());
-  if (ret != 0) {
-    fprintf(stderr, "ERROR: cCommand1:%s iRet=%d errno:%d\n", paths.ppm.c_str(), ret, errno);
-  }
+  if (ret != 0) messages.Error("cCommand1:%s iRet=%d errno:%d", paths.ppm.c_str(), ret, errno);
   if (iPicFlag) {
     ret = unlink(paths.pbm.c_str());
-    if (ret != 0) fprintf(stderr, "ERROR: cCommand2:%s iRet=%d\n", paths.pbm.c_str(), ret);
+    if (ret != 0) messages.Error("cCommand2:%s iRet=%d", paths.pbm.c_str(), ret);
   }
 }
 

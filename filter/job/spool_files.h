@@ -1,5 +1,6 @@
-// Per-page spool images in /tmp: the PPM the filter writes, the PBM the
-// halftoning tool leaves beside it.
+// Per-page spool images: the PPM the filter writes, the PBM the halftoning
+// tool leaves beside it. The filter keeps them in /tmp, the printer
+// application in its own spool directory.
 //
 // The names are predictable, so nothing here follows a symlink or reuses an
 // old file: a spool file is removed and created afresh, exclusively, 0600.
@@ -12,16 +13,17 @@
 #include <vector>
 
 #include "job/file_descriptor.h"
+#include "messages/messages.h"
 
 namespace zova {
 
 struct SpoolPaths {
-  std::string ppm;   // /tmp/nfet<job>_<page>.ppm
-  std::string pbm;   // /tmp/nfet<job>_<page>.pbm
+  std::string ppm;   // <directory>/nfet<job>_<page>.ppm
+  std::string pbm;   // <directory>/nfet<job>_<page>.pbm
   std::string base;  // handed to the halftoning tool, which adds extensions
 };
 
-SpoolPaths BuildSpoolPaths(const std::string& jobId, int page);
+SpoolPaths BuildSpoolPaths(const std::string& directory, const std::string& jobId, int page);
 
 // Beside them, the page averaged 2x2 and its halftone, for the pictures of
 // a 360x360 page that is printed at 180x180.
@@ -30,10 +32,11 @@ SpoolPaths HalvedSpoolPaths(const SpoolPaths& paths);
 // Writes a spool file through a large buffer.
 class SpoolWriter {
  public:
-  // Removes any file of that name and creates it exclusively. Prints the
-  // error line and returns false on failure.
+  explicit SpoolWriter(Messages& messages) : messages_(&messages) {}
+  // Removes any file of that name and creates it exclusively. Reports the
+  // error and returns false on failure.
   bool Create(const std::string& path);
-  // Both print the error line and return false on failure (a full /tmp).
+  // Both report the error and return false on failure (a full disk).
   bool Write(const uint8_t* data, size_t len);
   bool Close();
 
@@ -41,6 +44,7 @@ class SpoolWriter {
   bool Drain();
   bool WriteAll(const uint8_t* data, size_t len);
 
+  Messages* messages_;
   std::string path_;
   FileDescriptor fd_;
   std::vector<uint8_t> buffer_;
@@ -60,7 +64,6 @@ class SpoolReader {
   // which the returned count (fewer only at the end of the file) were read;
   // they stay valid until the next call.
   ssize_t Next(size_t len, uint8_t** data);
-  void Close() { fd_ = FileDescriptor(); }
 
  private:
   FileDescriptor fd_;
@@ -70,7 +73,7 @@ class SpoolReader {
 };
 
 // Creates the page's PPM and writes its header "P6\n<width> <height>\n255\n".
-// Returns the header's length, or -1 after an error line.
+// Returns the header's length, or -1 after an error.
 int CreatePpmSpool(const std::string& path, unsigned width, unsigned height, SpoolWriter* writer);
 
 // The header of a raw PBM image: "P4\n", then width and height on one line.
@@ -78,7 +81,7 @@ struct PbmHeader {
   enum Status {
     kRead,       // the fields below are set
     kMissing,    // the file cannot be opened
-    kMalformed,  // an error line has said what is wrong
+    kMalformed,  // an error has said what is wrong
   };
   Status status = kMissing;
   unsigned Width = 0;
@@ -86,9 +89,9 @@ struct PbmHeader {
   int HeadLen = 0;  // bytes up to the first row
 };
 
-PbmHeader getSize(const std::string& cFileName);
+PbmHeader getSize(const std::string& cFileName, Messages& messages);
 
 // Deletes the page's spool files at the end of a page, logging failures.
-void RemoveSpoolFiles(const SpoolPaths& paths, bool iPicFlag);
+void RemoveSpoolFiles(const SpoolPaths& paths, bool iPicFlag, Messages& messages);
 
 }  // namespace zova

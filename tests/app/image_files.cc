@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "ppm_stream.h"
+#include "netpbm/netpbm_header.h"
 
 namespace zova::testing {
 namespace {
@@ -108,7 +108,11 @@ std::vector<Image> SplitPpm(const std::string& data) {
   std::vector<Image> pages;
   std::unique_ptr<FILE, FileCloser> in(fmemopen(const_cast<char*>(data.data()), data.size(), "rb"));
   Image page;
-  while (in && app::ReadPpmHeader(in.get(), &page.width, &page.height)) {
+  const auto next = [&] { return fgetc(in.get()); };
+  for (NetpbmHeader ppm;
+       in && (ppm = ReadNetpbmHeader(next, NetpbmForm::kPpm)).status == NetpbmHeader::kRead;) {
+    page.width = static_cast<unsigned>(ppm.width);
+    page.height = static_cast<unsigned>(ppm.height);
     page.pixels.resize(size_t{page.width} * page.height * 3);
     if (fread(page.pixels.data(), 1, page.pixels.size(), in.get()) != page.pixels.size()) break;
     pages.push_back(page);

@@ -19,8 +19,9 @@ TEST_F(BandAssemblyTest, UnshingledBandGoesOutOnThe24thRow) {
   EXPECT_EQ(Written(), "") << "nothing before the band is complete";
   Row("X.X");
   EXPECT_EQ(Written(), "0D 1B 25 31 00 03 FF FF FF FF 00 00 00 00 01");
-  EXPECT_EQ(out.LineCount, 3);
-  EXPECT_EQ(out.LineNum, 1u);
+  // The next band starts afresh, one band's feed (16 units of ESC % 5) lower.
+  Rows(24, "X");
+  EXPECT_EQ(Written(), "0D 1B 25 35 10 1B 25 31 00 03 FF FF FF 00 00 00 00 00 00");
 }
 
 TEST_F(BandAssemblyTest, ShingledColumnsAlternateBetweenPassBuffers) {
@@ -38,19 +39,21 @@ TEST_F(BandAssemblyTest, ShingledColumnsAlternateBetweenPassBuffers) {
   // Buffer 1, 8 dot rows lower: groups 1 to 3, the other half of each.
   EXPECT_EQ(Written(),
             "0D " + LqFeed(1) + " 1B 2A 27 05 00 FF 00 FF 00 FF 00 FF 00 FF 00 FF 00 FF 00 FF");
-  EXPECT_EQ(out.LineNum, 2u) << "buffer 1 catches up with the next band";
+  // Buffer 1 catches up with the next band: 2 units before buffer 0 again.
+  Rows(16, "XXXXX");
+  EXPECT_EQ(Written(),
+            "0D " + LqFeed(2) + " 1B 2A 27 05 00 00 FF 00 FF 00 FF 00 FF 00 FF 00 FF 00 FF 00");
 }
 
 TEST_F(BandAssemblyTest, BlankRowsStillCountAsRows) {
-  StartPage("LQ", 180, 180, 8);
-  Row("........");
-  EXPECT_EQ(out.DotBit, 64);
-  Rows(7, "........");
-  EXPECT_EQ(out.DotBit, 128);
-  EXPECT_EQ(out.LineCount, 1);
-  Rows(16, "........");
+  StartPage("N", 180, 180, 8);
+  Rows(24, "........");
   EXPECT_EQ(Written(), "") << "a blank band sends nothing";
-  EXPECT_EQ(out.LineNum, 1u) << "but its feed is pending";
+  // ... but its feed is pending, and the next band holds only its own rows.
+  Row("X");
+  Rows(23, "........");
+  // Trimmed in steps of 3 columns from the end: 2 of the 8 stay.
+  EXPECT_EQ(Written(), "0D 1B 25 35 10 1B 25 31 00 02 80 00 00 00 00 00");
 }
 
 TEST_F(BandAssemblyTest, RowsAreCutOrPaddedToThePlannedWidth) {

@@ -6,6 +6,7 @@
 
 #include "dotmatrix/dotmatrix.h"
 #include "dotmatrix/printer_models.h"
+#include "messages/stderr_messages.h"
 #include "support/memory_sink.h"
 #include "support/page_plan.h"
 
@@ -20,19 +21,18 @@ using testing::MemorySink;
 
 class PageSetupTest : public ::testing::Test {
  protected:
-  PageSetupTest() { out.Sink = OutputSink(sink.file()); }
-
   std::vector<uint8_t> Start(const PagePlan& plan) {
-    EXPECT_TRUE(StartPage(out, plan));
+    EXPECT_TRUE(out.StartPage(plan));
     return sink.Take();
   }
 
   MemorySink sink;
-  OutputState out;
+  StderrMessages messages;
+  OutputState out{sink.file(), messages};
 };
 
 TEST_F(PageSetupTest, PreambleIs9800Nuls) {
-  zova::Setup(out);
+  out.Setup();
   EXPECT_EQ(sink.Take(), std::vector<uint8_t>(9800, 0));
 }
 
@@ -40,46 +40,32 @@ struct LqCase {
   unsigned r0, r1;
   int lines;
   const char* bytes;
-  int shingling, dot_columns;
 };
 
 TEST_F(PageSetupTest, LqSetupForEveryResolution) {
   const LqCase cases[] = {
-      {180, 180, kA4Lines, "1B 40 1B 36 1C 78 30 1B 55 30 1B 32 1B 43 46 1B 33 08", 1, 3},
-      {180, 180, kLetterLines, "1B 40 1B 36 1C 78 30 1B 55 30 1B 32 1B 43 42 1B 33 08", 1, 3},
-      {360, 360, kA4Lines, "1B 40 1B 36 1C 78 31 1B 55 31 1B 32 1B 43 46 1B 2B 08", 1, 6},
-      {360, 180, kA4Lines, "1B 40 1B 36 1C 78 31 1B 55 31 1B 32 1B 43 46 1B 33 08", 1, 6},
-      {180, 360, kA4Lines, "1B 40 1B 36 1C 78 30 1B 55 30 1B 32 1B 43 46 1B 2B 08", 1, 3},
-      {120, 120, kA4Lines, "1B 40 1B 36 1C 78 30 1B 55 30 1B 32 1B 43 46 1B 33 18", 0, 2},
-      {240, 240, kA4Lines, "1B 40 1B 36 1C 78 31 1B 55 31 1B 32 1B 43 46 1B 33 18", 0, 4},
-      {60, 60, kA4Lines, "1B 40 1B 36 1C 78 30 1B 55 30 1B 32 1B 43 46 1B 33 18", 0, 1},
+      {180, 180, kA4Lines, "1B 40 1B 36 1C 78 30 1B 55 30 1B 32 1B 43 46 1B 33 08"},
+      {180, 180, kLetterLines, "1B 40 1B 36 1C 78 30 1B 55 30 1B 32 1B 43 42 1B 33 08"},
+      {360, 360, kA4Lines, "1B 40 1B 36 1C 78 31 1B 55 31 1B 32 1B 43 46 1B 2B 08"},
+      {360, 180, kA4Lines, "1B 40 1B 36 1C 78 31 1B 55 31 1B 32 1B 43 46 1B 33 08"},
+      {180, 360, kA4Lines, "1B 40 1B 36 1C 78 30 1B 55 30 1B 32 1B 43 46 1B 2B 08"},
+      {120, 120, kA4Lines, "1B 40 1B 36 1C 78 30 1B 55 30 1B 32 1B 43 46 1B 33 18"},
+      {240, 240, kA4Lines, "1B 40 1B 36 1C 78 31 1B 55 31 1B 32 1B 43 46 1B 33 18"},
+      {60, 60, kA4Lines, "1B 40 1B 36 1C 78 30 1B 55 30 1B 32 1B 43 46 1B 33 18"},
       // 300 lines: the length byte wraps.
-      {180, 180, 300, "1B 40 1B 36 1C 78 30 1B 55 30 1B 32 1B 43 2C 1B 33 08", 1, 3},
+      {180, 180, 300, "1B 40 1B 36 1C 78 30 1B 55 30 1B 32 1B 43 2C 1B 33 08"},
   };
   for (const LqCase& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.r0 << "x" << c.r1 << ", " << c.lines << " lines");
-    OutputState fresh;
-    fresh.Sink = OutputSink(sink.file());
-    fresh.SimulationType = CommandSetId::kNative;
-    ASSERT_TRUE(StartPage(fresh, MakePlan("LQ", c.r0, c.r1, 100, c.lines)));
-    EXPECT_EQ(Hex(sink.Take()), c.bytes);
-    EXPECT_EQ(fresh.Shingling, c.shingling == 1);
-    EXPECT_EQ(fresh.DotColumns, c.dot_columns);
-    EXPECT_EQ(fresh.DotBytes, 3);
-    EXPECT_EQ(fresh.SimulationType, CommandSetId::kLq);
+    EXPECT_EQ(Hex(Start(MakePlan("LQ", c.r0, c.r1, 100, c.lines))), c.bytes);
   }
 }
 
 TEST_F(PageSetupTest, NativeSetupWritesLengthAsTwoRawDigits) {
   EXPECT_EQ(Hex(Start(MakePlan("Native", 180, 180, 100, kA4Lines))),
             "1B 4E 1B 25 42 1B 36 1B 46 07 00");
-  EXPECT_EQ(out.SimulationType, CommandSetId::kNative);
-  EXPECT_FALSE(out.Shingling);
-  EXPECT_EQ(out.DotColumns, 3);
-
   EXPECT_EQ(Hex(Start(MakePlan("ZOVA", 360, 360, 100, kLetterLines))),
             "1B 4E 1B 25 42 1B 36 1B 46 06 06");
-  EXPECT_FALSE(out.Shingling) << "the native set never shingles, even at 360 dpi";
 }
 
 TEST_F(PageSetupTest, OkidataModelAddsPrefixInLqOnly) {
@@ -110,36 +96,29 @@ TEST_F(PageSetupTest, OkidataModelAddsPrefixInLqOnly) {
   EXPECT_EQ(ModelFromDriverName("epson"), nullptr);
 }
 
-TEST_F(PageSetupTest, AllocatesPageBuffersAndResetsCounters) {
-  out.LineNum = 7;
-  out.LineCount = 4;
-  out.EvenOffset = 2;
-  out.OddOffset = 1;
-  out.DotBit = 4;
+TEST_F(PageSetupTest, EveryPageStartsAfresh) {
+  // A page left in the middle of a band, with feed pending: the next page's
+  // first band carries no feed and only its own dots.
   Start(MakePlan("LQ", 180, 180, 101));
-  EXPECT_EQ(out.CompBuffer.size(), 101u);
-  EXPECT_EQ(out.LineBlock.size(), 3u * 202u) << "two pass buffers when shingling";
-  EXPECT_EQ(out.LineBuffers[1] - out.LineBuffers[0], 303);
-  EXPECT_EQ(out.LineNum, 0u);
-  EXPECT_EQ(out.LineCount, 0);
-  EXPECT_EQ(out.EvenOffset, 0);
-  EXPECT_EQ(out.OddOffset, 0);
-  EXPECT_EQ(out.DotBit, 128);
-
-  Start(MakePlan("LQ", 120, 120, 101));
-  EXPECT_EQ(out.LineBlock.size(), 303u) << "one pass buffer without shingling";
+  std::vector<uint8_t> dotted(13, 0xFF);
+  for (int i = 0; i < 37; ++i) ASSERT_TRUE(out.OutputLine(dotted));
+  Start(MakePlan("LQ", 120, 120, 2));
+  std::vector<uint8_t> row{0xC0};
+  for (int i = 0; i < 24; ++i) ASSERT_TRUE(out.OutputLine(row));
+  EXPECT_EQ(Hex(sink.Take()),
+            "0D 1B 2A 01 02 00 FF 00 FF 00 FF 00 0D 1B 2A 01 02 00 00 FF 00 FF 00 FF");
 }
 
 TEST_F(PageSetupTest, JobEndFollowsTheLastPagesDialect) {
-  EXPECT_TRUE(Shutdown(out));
+  EXPECT_TRUE(out.Shutdown());
   EXPECT_EQ(Hex(sink.Take()), "1B 40") << "LQ before any page";
 
   Start(MakePlan("N", 180, 180, 10));
-  EXPECT_TRUE(Shutdown(out));
+  EXPECT_TRUE(out.Shutdown());
   EXPECT_EQ(Hex(sink.Take()), "");
 
   Start(MakePlan("LQ", 180, 180, 10));
-  EXPECT_TRUE(Shutdown(out));
+  EXPECT_TRUE(out.Shutdown());
   EXPECT_EQ(Hex(sink.Take()), "1B 40");
 }
 
@@ -150,9 +129,9 @@ void StartPageWithin512MiB(const char* type, unsigned columns) {
   const rlimit limit{512u << 20, 512u << 20};
   setrlimit(RLIMIT_AS, &limit);
   MemorySink sink;
-  OutputState fresh;
-  fresh.Sink = OutputSink(sink.file());
-  const bool started = StartPage(fresh, MakePlan(type, 180, 180, columns));
+  StderrMessages messages;
+  OutputState fresh(sink.file(), messages);
+  const bool started = fresh.StartPage(MakePlan(type, 180, 180, columns));
   exit(started ? 0 : sink.Bytes().empty() ? 3 : 4);
 }
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "messages/stderr_messages.h"
 #include "support/temp_dir.h"
 #include "support/test_ppd.h"
 
@@ -16,6 +17,7 @@ namespace zova {
 namespace {
 
 TEST(HalftoneToolTest, ReportsHowTheToolEnded) {
+  StderrMessages messages;
   testing::TempDir dir;
   const std::string base = dir.File("page");
   std::ofstream(base + ".ppm") << "P6\n2 1\n255\n" << std::string(6, '\0');
@@ -37,7 +39,8 @@ TEST(HalftoneToolTest, ReportsHowTheToolEnded) {
     SCOPED_TRACE(c.fixture);
     setenv("ZOVA_FIXTURE", c.fixture, 1);
     ::testing::internal::CaptureStderr();
-    const ToolResult result = RunHalftoneTool(c.tool, base, 180, 3, [] { return false; });
+    const ToolResult result = RunHalftoneTool(HalftoneTool{c.tool}, base, {180, 180},
+                                              DitherMode::kOrdered, CancelToken(), messages);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.message);
     EXPECT_EQ(result.status, c.status);
     EXPECT_EQ(result.code, c.code);
@@ -49,7 +52,8 @@ TEST(HalftoneToolTest, ReportsHowTheToolEnded) {
     const auto cancel_at = std::chrono::steady_clock::now() + delay;
     ::testing::internal::CaptureStderr();
     const ToolResult result = RunHalftoneTool(
-        tool, base, 180, 3, [&] { return std::chrono::steady_clock::now() >= cancel_at; });
+        HalftoneTool{tool}, base, {180, 180}, DitherMode::kOrdered,
+        CancelToken([&] { return std::chrono::steady_clock::now() >= cancel_at; }), messages);
     ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(result.status, ToolResult::kKilled);
     EXPECT_EQ(result.code, SIGTERM);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "messages/stderr_messages.h"
 #include "testpage/testpage.h"
 
 namespace zova {
@@ -19,9 +20,10 @@ cups_page_header2_t Header(const char* type, unsigned r0, unsigned r1, unsigned 
 }
 
 TEST(PageRequestTest, TakesGeometryAndCommandSetFromTheHeader) {
+  StderrMessages messages;
   cups_page_header2_t h = Header("LQ", 360, 180, 101);
   h.cupsBytesPerLine = 310;  // rows may carry padding
-  const std::optional<PageRequest> lq = RequestFromHeader(h, 1);
+  const std::optional<PageRequest> lq = RequestFromHeader(h, PrintAs::kAuto, 1, messages);
   ASSERT_TRUE(lq);
   EXPECT_EQ(lq->commandSet, CommandSetId::kLq);
   EXPECT_EQ(lq->resolution, (Resolution{360, 180}));
@@ -30,12 +32,14 @@ TEST(PageRequestTest, TakesGeometryAndCommandSetFromTheHeader) {
   EXPECT_EQ(lq->height, 20u);
   EXPECT_EQ(lq->bytesPerLine, 310u);
   for (const char* native : {"Native", "N", "ZOVA", "lq"}) {
-    EXPECT_EQ(RequestFromHeader(Header(native, 180, 180), 1)->commandSet, CommandSetId::kNative)
+    EXPECT_EQ(RequestFromHeader(Header(native, 180, 180), PrintAs::kAuto, 1, messages)->commandSet,
+              CommandSetId::kNative)
         << native;
   }
 }
 
 TEST(PageRequestTest, RefusesPagesThePrinterCannotTake) {
+  StderrMessages messages;
   const char* lq_modes = "(60, 120, 180, 240 or 360 dpi)\n";
   cups_page_header2_t grey = Header("LQ", 180, 180);
   grey.cupsBitsPerPixel = 8;
@@ -60,8 +64,9 @@ TEST(PageRequestTest, RefusesPagesThePrinterCannotTake) {
   };
   for (const auto& c : cases) {
     ::testing::internal::CaptureStderr();
-    const std::optional<PageRequest> request = RequestFromHeader(c.header, 3);
-    const bool taken = request && CheckPageRequest(*request, 3);
+    const std::optional<PageRequest> request =
+        RequestFromHeader(c.header, PrintAs::kAuto, 3, messages);
+    const bool taken = request && CheckPageRequest(*request, 3, messages);
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(taken, c.message.empty()) << c.message;
     EXPECT_EQ(err, c.message);

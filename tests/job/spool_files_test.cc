@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "messages/stderr_messages.h"
 #include "support/temp_dir.h"
 #include "support/test_ppd.h"
 
@@ -16,6 +17,9 @@ namespace zova {
 namespace {
 
 using testing::TempDir;
+
+// The filter's own message lines, on the standard error the tests capture.
+StderrMessages messages;
 
 std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -29,13 +33,13 @@ void Put(const std::string& path, const std::string& content) {
 }
 
 TEST(SpoolFilesTest, NamesFollowJobAndPage) {
-  const SpoolPaths p = BuildSpoolPaths("42", 3);
+  const SpoolPaths p = BuildSpoolPaths("/tmp", "42", 3);
   EXPECT_EQ(p.ppm, "/tmp/nfet42_3.ppm");
   EXPECT_EQ(p.pbm, "/tmp/nfet42_3.pbm");
   EXPECT_EQ(p.base, "/tmp/nfet42_3");
   // No fixed buffer: a long job ID is kept whole.
   const std::string long_id(300, '7');
-  EXPECT_EQ(BuildSpoolPaths(long_id, 12).ppm, "/tmp/nfet" + long_id + "_12.ppm");
+  EXPECT_EQ(BuildSpoolPaths("/tmp", long_id, 12).ppm, "/tmp/nfet" + long_id + "_12.ppm");
 }
 
 TEST(SpoolFilesTest, PpmSpoolHoldsOnlyThisPage) {
@@ -43,7 +47,7 @@ TEST(SpoolFilesTest, PpmSpoolHoldsOnlyThisPage) {
   const std::string path = dir.File("page.ppm");
   // An older, longer file of the same name leaves no tail behind.
   Put(path, std::string(100, 'x'));
-  SpoolWriter writer;
+  SpoolWriter writer(messages);
   EXPECT_EQ(CreatePpmSpool(path, 2480, 3508, &writer), 17);
   const uint8_t row[6] = {1, 2, 3, 4, 5, 6};
   ASSERT_TRUE(writer.Write(row, sizeof row));
@@ -60,7 +64,7 @@ TEST(SpoolFilesTest, SpoolCreationNeverFollowsALink) {
   Put(target, "keep");
   const std::string path = dir.File("page.ppm");
   ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
-  SpoolWriter writer;
+  SpoolWriter writer(messages);
   ASSERT_TRUE(writer.Create(path));
   const uint8_t data[3] = {'n', 'e', 'w'};
   ASSERT_TRUE(writer.Write(data, 3));
@@ -77,7 +81,7 @@ TEST(SpoolFilesTest, LargeWritesAndReadsKeepEveryByte) {
   const std::string path = dir.File("big");
   std::vector<uint8_t> data(3 * 1024 * 1024 + 17);
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + i / 251);
-  SpoolWriter writer;
+  SpoolWriter writer(messages);
   ASSERT_TRUE(writer.Create(path));
   // Mixed sizes: small rows through the buffer, large blocks past it.
   size_t pos = 0;
@@ -132,7 +136,7 @@ TEST(SpoolFilesTest, PbmHeaderParse) {
     SCOPED_TRACE(c.header);
     Put(path, c.header + std::string(8, '\0'));
     ::testing::internal::CaptureStderr();
-    const PbmHeader header = getSize(path);
+    const PbmHeader header = getSize(path, messages);
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(header.status, c.status);
     if (c.status == PbmHeader::kRead) {
@@ -147,7 +151,7 @@ TEST(SpoolFilesTest, PbmHeaderParse) {
     }
   }
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(getSize(dir.File("absent.pbm")).status, PbmHeader::kMissing);
+  EXPECT_EQ(getSize(dir.File("absent.pbm"), messages).status, PbmHeader::kMissing);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << "the caller reports a missing image";
 }
 

@@ -1,6 +1,7 @@
 #include "support/expected_stream.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "dotmatrix/dotmatrix.h"
@@ -31,11 +32,22 @@ PackedBitmap Threshold(const PageDescription& page, int below) {
   return dots;
 }
 
-// The page as the filter plans it from its raster header, `columns` wide.
+// The page's length in 1/6-inch lines, for the sizes the tests print.
+int PageLines(const PageDescription& page) {
+  switch (page.pageSize[1]) {
+    case 842:  // A4, 11.69 inches
+      return kA4Lines;
+    case 792:  // Letter, 11 inches
+      return kLetterLines;
+  }
+  fprintf(stderr, "the tests know no page %u points long\n", page.pageSize[1]);
+  abort();
+}
+
+// The page printed as its raster header requests, `columns` wide.
 PagePlan PlanOf(const PageDescription& page, unsigned columns) {
-  PagePlan plan = MakePlan(page.outputType, page.hwResolution[0], page.hwResolution[1], columns);
-  plan.pageLines = static_cast<int>(page.pageSize[1] / 12.0 + 0.5);
-  return plan;
+  return MakePlan(page.outputType, page.hwResolution[0], page.hwResolution[1], columns,
+                  PageLines(page));
 }
 
 }  // namespace
@@ -44,14 +56,14 @@ ExpectedStream::ExpectedStream() : bytes_(kPreambleLength, kNul) {}
 
 ExpectedStream& ExpectedStream::Page(const PagePlan& plan, const PackedBitmap& dots) {
   MemorySink sink;
-  OutputState out;
-  out.Sink = OutputSink(sink.file());
-  if (!StartPage(out, plan)) abort();
+  NoMessages quiet;
+  OutputState out(sink.file(), quiet);
+  if (!out.StartPage(plan)) abort();
   for (unsigned y = 0; y < dots.height(); ++y) {
-    if (!OutputLine(out, PackRow(dots, y, (plan.columns + 7) / 8))) abort();
+    if (!out.OutputLine(PackRow(dots, y, (plan.columns + 7) / 8))) abort();
   }
-  if (!EndPage(out)) abort();
-  last_lq_ = out.SimulationType == CommandSetId::kLq;
+  if (!out.EndPage()) abort();
+  last_lq_ = plan.commandSet == CommandSetId::kLq;
   const std::vector<uint8_t> page = sink.Bytes();
   bytes_.insert(bytes_.end(), page.begin(), page.end());
   return *this;
@@ -63,9 +75,7 @@ ExpectedStream& ExpectedStream::TextPage(const PageDescription& page, const Pack
 
 ExpectedStream& ExpectedStream::ReducedPage(const PageDescription& page,
                                             const PackedBitmap& halved) {
-  PagePlan plan = PlanOf(page, (page.width + 1) / 2);
-  plan.band = {180, 180};
-  return Page(plan, halved);
+  return Page(ReducedPlan(page.outputType, (page.width + 1) / 2, PageLines(page)), halved);
 }
 
 ExpectedStream& ExpectedStream::PicturePage(const PageDescription& page, const PackedBitmap& dots) {

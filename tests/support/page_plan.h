@@ -1,4 +1,7 @@
-// Page plans for the output routines' tests.
+// Page plans for the output routines' tests, from what the printer is known
+// to do: the LQ simulation shingles its bands at 180 and 360 dpi across, a
+// band at 120 or 240 dpi goes twice over its line, and the second pass
+// buffer of a shingled page feeds 2 units (5 at 360 rows per inch).
 #pragma once
 
 #include <string>
@@ -21,6 +24,20 @@ inline PagePlan MakePlan(const std::string& output_type, unsigned r0, unsigned r
   plan.setup = plan.band = {r0, r1};
   plan.columns = columns;
   plan.trimColumns = r0 / 60;
+  plan.shingled = plan.commandSet == CommandSetId::kLq && (r0 == 180 || r0 == 360);
+  plan.twoPasses = r0 == 120 || r0 == 240;
+  if (plan.shingled) plan.feedUnits = {1, r1 == 360 ? 5u : 2u};
+  return plan;
+}
+
+// A 360x360 text page printed at 180x180: set up at 360x360, its bands at
+// 180 dpi both ways.
+inline PagePlan ReducedPlan(const std::string& output_type, unsigned columns,
+                            int lines = kA4Lines) {
+  PagePlan plan = MakePlan(output_type, 360, 360, columns, lines);
+  plan.band = {180, 180};
+  plan.reduced = true;
+  if (plan.shingled) plan.feedUnits = {1, 2};
   return plan;
 }
 

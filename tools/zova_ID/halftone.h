@@ -5,18 +5,14 @@
 #include <optional>
 #include <string>
 
+#include "dotmatrix/dither_mode.h"
+
 namespace zova {
 
 // Exit statuses of zova_ID.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;  // input, output or cancellation
 inline constexpr int kExitUsage = 2;   // bad command line
-
-// The filter's dither modes.
-enum class DitherMode {
-  kErrorDiffusion = 2,  // very light pages
-  kOrdered = 3,         // other picture pages
-};
 
 struct HalftoneRequest {
   std::string base;  // BASE.ppm is read, BASE.pbm written

@@ -1,0 +1,244 @@
+#include "job/child_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <thread>
+
+extern char** environ;
+
+namespace zova {
+namespace {
+
+// How often a wait looks at the cancel token and the clock.
+constexpr int kTickMs = 100;
+// A child that ignores SIGTERM gets this long before SIGKILL.
+constexpr auto kTermGrace = std::chrono::seconds(2);
+
+// The parent's environment with `extra` set over it.
+std::vector<std::string> Environment(const std::vector<std::string>& extra) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string_view entry = *e;
+    const std::string_view name = entry.substr(0, entry.find('='));
+    bool replaced = false;
+    for (const std::string& x : extra)
+      replaced |= x.compare(0, name.size() + 1, std::string(name) + "=") == 0;
+    if (!replaced) env.emplace_back(entry);
+  }
+  env.insert(env.end(), extra.begin(), extra.end());
+  return env;
+}
+
+ChildStatus StatusOf(int wait_status) {
+  if (WIFSIGNALED(wait_status)) {
+    return {ChildStatus::kSignaled, WTERMSIG(wait_status), ChildStatus::kNotStopped};
+  }
+  return {ChildStatus::kExited, WEXITSTATUS(wait_status), ChildStatus::kNotStopped};
+}
+
+}  // namespace
+
+ChildProcess::~ChildProcess() { Stop(); }
+
+int ChildProcess::Start(const ChildOptions& options) {
+  FileDescriptor output_write, errors_write;
+  int fds[2];
+  if (options.stdoutFd == -1) {
+    if (pipe2(fds, O_CLOEXEC) != 0) return errno;
+    output_ = FileDescriptor(fds[0]);
+    output_write = FileDescriptor(fds[1]);
+  }
+  if (options.stderrFd < 0) {
+    if (pipe2(fds, O_CLOEXEC) != 0) return errno;
+    errors_ = FileDescriptor(fds[0]);
+    errors_write = FileDescriptor(fds[1]);
+    error_line_ = options.errorLine;
+  }
+
+  std::vector<std::string> env = Environment(options.env);
+  std::vector<char*> args, envp;
+  for (const std::string& a : options.argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  if (options.stdoutFd == kDiscardOutput) {
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  } else {
+    posix_spawn_file_actions_adddup2(
+        &actions, output_write.valid() ? output_write.get() : options.stdoutFd, 1);
+  }
+  posix_spawn_file_actions_adddup2(&actions,
+                                   errors_write.valid() ? errors_write.get() : options.stderrFd, 2);
+  // The caller may ignore SIGPIPE or block signals in its threads; the
+  // child starts with the defaults.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &signals);
+  sigemptyset(&signals);
+  posix_spawnattr_setsigmask(&attributes, &signals);
+  short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+  if (options.ownProcessGroup) {
+    flags |= POSIX_SPAWN_SETPGROUP;
+    posix_spawnattr_setpgroup(&attributes, 0);
+  }
+  posix_spawnattr_setflags(&attributes, flags);
+  const int err = posix_spawnp(&pid_, args[0], &actions, &attributes, args.data(), envp.data());
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  if (err != 0) {
+    pid_ = -1;
+    output_ = FileDescriptor();
+    errors_ = FileDescriptor();
+    status_ = ChildStatus{ChildStatus::kNotStarted, err, ChildStatus::kNotStopped};
+    return err;
+  }
+  group_ = options.ownProcessGroup;
+  status_.reset();
+  pidfd_ = FileDescriptor(static_cast<int>(syscall(SYS_pidfd_open, pid_, 0)));
+  return 0;
+}
+
+void ChildProcess::FlushErrorLines(bool all) {
+  size_t start = 0;
+  for (size_t end; (end = error_text_.find('\n', start)) != std::string::npos; start = end + 1) {
+    if (error_line_) error_line_(std::string_view(error_text_).substr(start, end - start));
+  }
+  error_text_.erase(0, start);
+  // A line without its end is passed on once it is this long, or at the end.
+  if (!error_text_.empty() && (all || error_text_.size() > 4096)) {
+    if (error_line_) error_line_(error_text_);
+    error_text_.clear();
+  }
+}
+
+bool ChildProcess::Pump(int ms, bool want_output) {
+  pollfd fds[3];
+  nfds_t n = 0;
+  const nfds_t out_index = want_output && output_.valid() ? n++ : 3;
+  if (out_index < 3) fds[out_index] = {output_.get(), POLLIN, 0};
+  const nfds_t err_index = errors_.valid() ? n++ : 3;
+  if (err_index < 3) fds[err_index] = {errors_.get(), POLLIN, 0};
+  const nfds_t pid_index = !want_output && pidfd_.valid() ? n++ : 3;
+  if (pid_index < 3) fds[pid_index] = {pidfd_.get(), POLLIN, 0};
+  if (n == 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 20)));
+    return false;
+  }
+  if (poll(fds, n, ms) <= 0) return false;
+  if (err_index < 3 && fds[err_index].revents != 0) {
+    char buffer[4096];
+    const ssize_t got = read(errors_.get(), buffer, sizeof buffer);
+    if (got > 0) {
+      error_text_.append(buffer, static_cast<size_t>(got));
+      FlushErrorLines(false);
+    } else if (got == 0 || errno != EINTR) {
+      FlushErrorLines(true);
+      errors_ = FileDescriptor();
+    }
+  }
+  return out_index < 3 && fds[out_index].revents != 0;
+}
+
+ssize_t ChildProcess::ReadOutput(void* buffer, size_t len, const CancelToken& cancel,
+                                 std::optional<Clock::time_point> deadline) {
+  if (!output_.valid()) return 0;
+  for (;;) {
+    if (pid_ >= 0 && cancel.canceled()) {
+      Terminate(ChildStatus::kCanceled);
+      return -1;
+    }
+    if (pid_ >= 0 && deadline && Clock::now() >= *deadline) {
+      Terminate(ChildStatus::kTimedOut);
+      return -1;
+    }
+    if (!Pump(kTickMs, true)) continue;
+    const ssize_t got = read(output_.get(), buffer, len);
+    if (got < 0 && errno == EINTR) continue;
+    return got;
+  }
+}
+
+ChildStatus ChildProcess::Wait(const CancelToken& cancel,
+                               std::optional<Clock::time_point> deadline) {
+  while (!status_) {
+    if (cancel.canceled()) {
+      Terminate(ChildStatus::kCanceled);
+      break;
+    }
+    if (deadline && Clock::now() >= *deadline) {
+      Terminate(ChildStatus::kTimedOut);
+      break;
+    }
+    Pump(kTickMs, false);
+    int wait_status = 0;
+    const pid_t got = waitpid(pid_, &wait_status, WNOHANG);
+    if (got == pid_) {
+      status_ = StatusOf(wait_status);
+    } else if (got < 0 && errno != EINTR) {
+      status_ = ChildStatus{ChildStatus::kExited, 0, ChildStatus::kNotStopped};
+    }
+  }
+  // What it wrote last, without waiting on anyone who still holds the pipe.
+  while (errors_.valid()) {
+    pollfd fd{errors_.get(), POLLIN, 0};
+    if (poll(&fd, 1, 0) <= 0) break;
+    Pump(0, false);
+  }
+  FlushErrorLines(true);
+  errors_ = FileDescriptor();
+  output_ = FileDescriptor();
+  pidfd_ = FileDescriptor();
+  pid_ = -1;
+  return *status_;
+}
+
+void ChildProcess::Terminate(ChildStatus::Stop why) {
+  if (pid_ < 0 || status_) return;
+  const pid_t target = group_ ? -pid_ : pid_;
+  kill(target, SIGTERM);
+  const auto give_up = Clock::now() + kTermGrace;
+  int wait_status = 0;
+  pid_t got = 0;
+  while ((got = waitpid(pid_, &wait_status, WNOHANG)) == 0 && Clock::now() < give_up) {
+    if (pidfd_.valid()) {
+      pollfd fd{pidfd_.get(), POLLIN, 0};
+      poll(&fd, 1, 20);
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  if (got == 0) {
+    kill(target, SIGKILL);
+    while (waitpid(pid_, &wait_status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  // Whatever the group's leader started goes with it.
+  if (group_) kill(target, SIGKILL);
+  status_ = StatusOf(wait_status);
+  status_->stoppedBy = why;
+}
+
+void ChildProcess::Stop() {
+  if (pid_ < 0) return;
+  // Closing our end first: a child blocked on a full pipe sees EPIPE.
+  output_ = FileDescriptor();
+  Terminate(ChildStatus::kCanceled);
+  Wait();
+}
+
+}  // namespace zova
