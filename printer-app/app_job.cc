@@ -8,6 +8,7 @@
 #include "dotmatrix/dotmatrix.h"
 #include "dotmatrix/printer_models.h"
 #include "job/child_process.h"
+#include "job/print_as.h"
 #include "vendor_options.h"
 
 namespace zova::app {
@@ -41,8 +42,9 @@ cups_page_header2_t RgbHeader(const cups_page_header2_t& header, pappl_job_t* jo
   rgb.cupsBytesPerLine = 3 * header.cupsWidth;
   rgb.cupsColorSpace = CUPS_CSPACE_SRGB;
   rgb.cupsNumColors = 3;
-  const bool native = VendorValue(job, options, kCommandSetOption) == "native-commands";
-  snprintf(rgb.OutputType, sizeof rgb.OutputType, "%s", native ? "Native" : "LQ");
+  // The PPD's choice is what its code puts in OutputType.
+  snprintf(rgb.OutputType, sizeof rgb.OutputType, "%s",
+           VendorChoiceOf(job, options, kCommandSetOption).c_str());
   return rgb;
 }
 
@@ -86,7 +88,8 @@ bool AppJob::Start(bool raw) {
 
   JobSettings settings;
   settings.model = ModelOf(job_);
-  settings.printAs = PrintAsFromKeyword(VendorValue(job_, options_, kPrintAsOption));
+  settings.printAs =
+      ParsePrintAs(VendorChoiceOf(job_, options_, kPrintAsOption)).value_or(PrintAs::kAuto);
   settings.jobId = SpoolStem(job_);
   const CancelToken cancel([job = job_] { return papplJobIsCanceled(job); });
   // The tool's messages go to the job's log; it writes nothing else.

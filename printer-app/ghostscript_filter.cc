@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app_job.h"
+#include "callback_guard.h"
 #include "job/child_process.h"
 #include "netpbm/netpbm_header.h"
 
@@ -109,7 +110,7 @@ class GhostscriptPages final : public PageSource {
   int pages_ = 0;
 };
 
-bool GhostscriptFilter(pappl_job_t* job, pappl_device_t* device, void* /*data*/) {
+bool PrintWithGhostscript(pappl_job_t* job, pappl_device_t* device) {
   const std::unique_ptr<pappl_pr_options_t, OptionsDeleter> options(
       papplJobCreatePrintOptions(job, 0, false));
   if (!options) {
@@ -170,6 +171,10 @@ bool GhostscriptFilter(pappl_job_t* job, pappl_device_t* device, void* /*data*/)
   }
   const bool finished = app.Finish();
   return finished && !printed.failed && !pages.failed() && status.succeeded();
+}
+
+bool GhostscriptFilter(pappl_job_t* job, pappl_device_t* device, void* /*data*/) {
+  return Guarded(job, [&] { return PrintWithGhostscript(job, device); });
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "callback_guard.h"
+
 namespace zova::app {
 namespace {
 
@@ -39,16 +41,39 @@ bool OlderJobProcessing(pappl_printer_t* printer, int id) {
   return search.found;
 }
 
+struct JobScan {
+  const std::set<int>* parked;
+  std::vector<JobEntry> jobs;
+};
+
+bool HeldByUser(pappl_job_t* job) {
+  return (papplJobGetReasons(job) & PAPPL_JREASON_JOB_HOLD_UNTIL_SPECIFIED) != 0;
+}
+
 // Jobs waiting their turn: pending, or held with their document in and no
-// "job-hold-until" of a user's (held by hold-new-jobs or by Balance).
+// "job-hold-until" of a user's (held by hold-new-jobs, by Balance, or parked
+// by Balance while their document was on its way).
 void CollectWaitingJob(pappl_job_t* job, void* data) {
+  auto* scan = static_cast<JobScan*>(data);
   const ipp_jstate_t state = papplJobGetState(job);
   const bool waiting = state == IPP_JSTATE_PENDING ||
                        (state == IPP_JSTATE_HELD && papplJobGetFilename(job) != nullptr &&
-                        (papplJobGetReasons(job) & PAPPL_JREASON_JOB_HOLD_UNTIL_SPECIFIED) == 0);
-  if (waiting) {
-    static_cast<std::vector<JobEntry>*>(data)->push_back({job, papplJobGetID(job), state});
+                        (!HeldByUser(job) || scan->parked->count(papplJobGetID(job)) != 0));
+  if (waiting) scan->jobs.push_back({job, papplJobGetID(job), state});
+}
+
+// Held jobs whose document has not arrived (Create-Job before its
+// Send-Document). PAPPL 1.3.1 releases them with the held new jobs, and then
+// starts a job without a document format: the server crashes.
+void CollectIncomingJob(pappl_job_t* job, void* data) {
+  if (papplJobGetState(job) == IPP_JSTATE_HELD && papplJobGetFilename(job) == nullptr &&
+      !HeldByUser(job)) {
+    static_cast<std::vector<pappl_job_t*>*>(data)->push_back(job);
   }
+}
+
+void CollectJobId(pappl_job_t* job, void* data) {
+  static_cast<std::set<int>*>(data)->insert(papplJobGetID(job));
 }
 
 bool BalancePrinter(pappl_system_t*, void*);
@@ -58,7 +83,10 @@ void BalanceEach(pappl_printer_t* printer, void* /*data*/) {
 }
 
 bool BalancePrinter(pappl_system_t* system, void* /*data*/) {
-  papplSystemIteratePrinters(system, BalanceEach, nullptr);
+  Guarded(nullptr, [&] {
+    papplSystemIteratePrinters(system, BalanceEach, nullptr);
+    return true;
+  });
   return true;  // keep the timer
 }
 
@@ -122,8 +150,14 @@ void JobOrder::Leave(pappl_job_t* job) {
 
 void JobOrder::Balance(pappl_printer_t* printer) {
   const std::lock_guard balance_lock(balance_mutex_);
-  std::vector<JobEntry> queue;
-  papplPrinterIterateActiveJobs(printer, CollectWaitingJob, &queue, 1, 0);
+  // Jobs that are gone are no longer parked.
+  std::set<int> active;
+  papplPrinterIterateActiveJobs(printer, CollectJobId, &active, 1, 0);
+  std::erase_if(parked_, [&](int id) { return active.count(id) == 0; });
+
+  JobScan scan{&parked_, {}};
+  papplPrinterIterateActiveJobs(printer, CollectWaitingJob, &scan, 1, 0);
+  std::vector<JobEntry>& queue = scan.jobs;
   std::sort(queue.begin(), queue.end(),
             [](const JobEntry& a, const JobEntry& b) { return a.id < b.id; });
 
@@ -136,6 +170,7 @@ void JobOrder::Balance(pappl_printer_t* printer) {
   if (!queue.empty()) {
     if (queue[0].state == IPP_JSTATE_HELD && papplJobRelease(queue[0].job, nullptr)) {
       papplLogPrinter(printer, PAPPL_LOGLEVEL_DEBUG, "Job %d is next; released.", queue[0].id);
+      parked_.erase(queue[0].id);
     }
     return;
   }
@@ -145,6 +180,14 @@ void JobOrder::Balance(pappl_printer_t* printer) {
     idle = printing_ == 0 && waiting_.empty();
   }
   if (holding_ && idle) {
+    // Jobs whose document is still coming are parked first: held with a
+    // hold-until that the release passes over. They are released here when
+    // their document is in.
+    std::vector<pappl_job_t*> incoming;
+    papplPrinterIterateActiveJobs(printer, CollectIncomingJob, &incoming, 1, 0);
+    for (pappl_job_t* job : incoming) {
+      if (papplJobHold(job, nullptr, "indefinite", 0)) parked_.insert(papplJobGetID(job));
+    }
     papplPrinterReleaseHeldNewJobs(printer, nullptr);
     holding_ = false;
   }

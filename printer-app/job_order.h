@@ -50,6 +50,8 @@ class JobOrder {
   std::deque<int> finished_;  // recent jobs that left, newest last
   // Whether the hold on new jobs is ours: one an administrator set stays.
   bool holding_ = false;
+  // Jobs Balance held until their document is in.
+  std::set<int> parked_;
 
   std::mutex balance_mutex_;  // one Balance at a time
 };

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app_job.h"
+#include "callback_guard.h"
 #include "job/file_descriptor.h"
 
 namespace zova::app {
@@ -16,40 +17,40 @@ namespace {
 AppJob* JobOf(pappl_job_t* job) { return static_cast<AppJob*>(papplJobGetData(job)); }
 
 bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
-  // PAPPL counts the impressions of the pages it rasters itself.
-  auto app = std::make_unique<AppJob>(job, options, device, /*counts_pages=*/false);
-  // PAPPL calls no rendjob when rstartjob fails: the job ends here, and
-  // gives up the printer on its way out.
-  if (!app->Start()) return false;
-  papplJobSetData(job, app.release());
-  return true;
+  return Guarded(job, [&] {
+    // PAPPL counts the impressions of the pages it rasters itself.
+    auto app = std::make_unique<AppJob>(job, options, device, /*counts_pages=*/false);
+    // PAPPL calls no rendjob when rstartjob fails: the job ends here, and
+    // gives up the printer on its way out.
+    if (!app->Start()) return false;
+    papplJobSetData(job, app.release());
+    return true;
+  });
 }
 
 bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* /*device*/,
                unsigned /*page*/) {
-  return JobOf(job)->StartPage(options->header);
+  return Guarded(job, [&] { return JobOf(job)->StartPage(options->header); });
 }
 
 bool WriteLine(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* /*device*/,
                unsigned /*y*/, const unsigned char* line) {
-  return JobOf(job)->WriteRow(line);
+  return Guarded(job, [&] { return JobOf(job)->WriteRow(line); });
 }
 
 bool EndPage(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* /*device*/,
              unsigned /*page*/) {
-  return JobOf(job)->EndPage();
+  return Guarded(job, [&] { return JobOf(job)->EndPage(); });
 }
 
 bool EndJob(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* /*device*/) {
-  AppJob* app = JobOf(job);
+  const std::unique_ptr<AppJob> app(JobOf(job));
   papplJobSetData(job, nullptr);
-  const bool ok = app->Finish();
-  delete app;
-  return ok;
+  return Guarded(job, [&] { return app->Finish(); });
 }
 
 // A raw job is already the printer's stream: it goes out whole, in its turn.
-bool PrintRawFile(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+bool PrintRaw(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
   AppJob app(job, options, device, /*counts_pages=*/true);
   if (!app.Start(/*raw=*/true)) return false;
   if (app.repeat()) return true;
@@ -72,6 +73,10 @@ bool PrintRawFile(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*
   }
   if (!app.canceled()) papplJobSetImpressionsCompleted(job, 1);
   return app.Finish();
+}
+
+bool PrintRawFile(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+  return Guarded(job, [&] { return PrintRaw(job, options, device); });
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// The driver's own job options, as IPP attributes, and how a job's value is
-// found. Their keywords read well as PAPPL's web page shows them: words
-// capitalised.
+// The driver's own job options, as IPP attributes: each keyword stands for a
+// choice of the PPD's option of the same meaning, so that a job prints as
+// the CUPS filter prints it with that choice. Their keywords read well as
+// PAPPL's web page shows them: words capitalised.
 #pragma once
 
 #include <pappl/pappl.h>
@@ -8,20 +9,24 @@
 #include <span>
 #include <string>
 
-#include "job/print_as.h"
-
 namespace zova::app {
 
-struct VendorOption {
-  const char* name;                      // the IPP attribute; "-default" and "-supported" follow it
-  std::span<const char* const> choices;  // keywords; the first is the default
+struct VendorChoice {
+  const char* keyword;    // the IPP keyword
+  const char* ppdChoice;  // the PPD option's choice it stands for
 };
 
-// The command set the printer is switched to.
+struct VendorOption {
+  const char* name;       // the IPP attribute; "-default" and "-supported" follow it
+  const char* ppdOption;  // the PPD's option
+  std::span<const VendorChoice> choices;  // the first is the default
+};
+
+// The command set the printer is switched to: ZovaCommandSet, whose choice
+// is the page header's OutputType.
 extern const VendorOption kCommandSetOption;
-// How pages are printed: the filter's ZovaPrintAs.
+// How pages are printed: ZovaPrintAs.
 extern const VendorOption kPrintAsOption;
-PrintAs PrintAsFromKeyword(const std::string& keyword);
 
 // Every vendor option, in the order the web page shows them.
 std::span<const VendorOption* const> VendorOptions();
@@ -30,9 +35,10 @@ std::span<const VendorOption* const> VendorOptions();
 // attributes.
 void AddVendorAttributes(ipp_t* attrs);
 
-// The job's value: the job's own, else the printer's default (PAPPL 1.3.1
-// leaves that out of the job's options), else the option's first choice.
-std::string VendorValue(pappl_job_t* job, const pappl_pr_options_t* options,
-                        const VendorOption& option);
+// The PPD choice of the job's value: the job's own, else the printer's
+// default (PAPPL 1.3.1 leaves that out of the job's options), else the
+// option's first choice.
+std::string VendorChoiceOf(pappl_job_t* job, const pappl_pr_options_t* options,
+                           const VendorOption& option);
 
 }  // namespace zova::app

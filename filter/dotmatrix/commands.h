@@ -16,6 +16,42 @@ inline constexpr uint8_t kFormFeed = 0x0C;
 inline constexpr uint8_t kEsc = 0x1B;
 inline constexpr uint8_t kFs = 0x1C;
 
+// The command letters that follow ESC (or FS) in each set.
+namespace lq {
+inline constexpr uint8_t kEnterLq = '{';  // ESC { A: leave the OKIDATA emulation
+inline constexpr uint8_t kEnterLqArgument = 'A';
+inline constexpr uint8_t kReset = '@';           // ESC @: the printer's defaults; the job end
+inline constexpr uint8_t kUpperCodes = '6';      // ESC 6: codes 128-159 print
+inline constexpr uint8_t kDensity = 'x';         // FS x n: high-density dots on (1) or off (0)
+inline constexpr uint8_t kUnidirectional = 'U';  // ESC U n
+inline constexpr uint8_t kSixthInchLines = '2';  // ESC 2
+inline constexpr uint8_t kPageLength = 'C';      // ESC C n: page length in lines
+inline constexpr uint8_t kSpacing180 = '3';      // ESC 3 n: line spacing n/180 inch
+inline constexpr uint8_t kSpacing360 = '+';      // ESC + n: line spacing n/360 inch
+inline constexpr uint8_t kBitImage = '*';        // ESC * m nL nH: a band of bit-image columns
+inline constexpr uint8_t kExtended = '(';        // ESC ( c, then a two-byte parameter length
+inline constexpr uint8_t kUnit = 'U';  // ESC ( U: the unit of vertical moves, in 1/3600 inch
+inline constexpr uint8_t kFeed = 'v';  // ESC ( v: move the paper down, in units
+// Feed: moves in 20/3600 inch (1/180), 8 of them a band's feed unit; then
+// back to the printer's default of 64/3600.
+inline constexpr uint8_t kFeedUnit = 0x14;
+inline constexpr uint8_t kDefaultUnit = 0x40;
+inline constexpr unsigned kFeedPerBand = 8;
+}  // namespace lq
+
+namespace native {
+inline constexpr uint8_t kEnterNative = 'N';  // ESC N
+inline constexpr uint8_t kUpperCodes = '6';   // ESC 6
+inline constexpr uint8_t kPageLength = 'F';   // ESC F t u: page length in lines, two raw digits
+inline constexpr uint8_t kPercent = '%';      // ESC % c
+inline constexpr uint8_t kGraphics = 'B';     // ESC % B
+inline constexpr uint8_t kBitImage = '1';     // ESC % 1 nH nL: a band of bit-image columns
+inline constexpr uint8_t kFeed = '5';         // ESC % 5 n: move the paper down n units
+// A band's feed unit is 16 of ESC % 5's; one command moves at most 255.
+inline constexpr unsigned kFeedPerBand = 16;
+inline constexpr unsigned kMaxFeed = 255;
+}  // namespace native
+
 // The preamble flushes whatever a previous job left in the printer's parser.
 inline constexpr int kPreambleLength = 9800;
 

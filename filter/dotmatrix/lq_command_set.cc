@@ -22,27 +22,28 @@ class LqCommandSet final : public CommandSet {
     const unsigned r0 = plan.setup.x;
     const unsigned r1 = plan.setup.y;
     // A printer switched to OKIDATA emulation needs ESC { A to enter the LQ set.
-    if (plan.okidataPrefix) sink.Put({kEsc, '{', 'A'});
-    sink.Put({kEsc, '@'});
-    sink.Put({kEsc, '6'});
+    if (plan.okidataPrefix) sink.Put({kEsc, lq::kEnterLq, lq::kEnterLqArgument});
+    sink.Put({kEsc, lq::kReset});
+    sink.Put({kEsc, lq::kUpperCodes});
 
     // The high-density modes print unidirectionally so the passes line up.
     const uint8_t fine = (r0 == 360 || r0 == 240) ? '1' : '0';
-    sink.Put({kFs, 'x', fine});
-    sink.Put({kEsc, 'U', fine});
+    sink.Put({kFs, lq::kDensity, fine});
+    sink.Put({kEsc, lq::kUnidirectional, fine});
 
     // 1/6-inch lines, page length in lines.
-    sink.Put({kEsc, '2', kEsc, 'C', static_cast<uint8_t>(plan.pageLines % 256)});
+    sink.Put({kEsc, lq::kSixthInchLines, kEsc, lq::kPageLength,
+              static_cast<uint8_t>(plan.pageLines % 256)});
 
     // Line spacing of one band: 24/180 inch, or 8 dot rows where the bands
     // are shingled (in 1/360 inch on pages of 360 rows per inch).
     if (r0 == 60 || r0 == 120 || r0 == 240) {
-      sink.Put({kEsc, '3', 0x18});
+      sink.Put({kEsc, lq::kSpacing180, 0x18});
     } else if (plan.shingled) {
       if (r1 == 180) {
-        sink.Put({kEsc, '3', 0x08});
+        sink.Put({kEsc, lq::kSpacing180, 0x08});
       } else {
-        sink.Put({kEsc, '+', 0x08});
+        sink.Put({kEsc, lq::kSpacing360, 0x08});
       }
     }
   }
@@ -51,21 +52,21 @@ class LqCommandSet final : public CommandSet {
                          size_t columns) const override {
     // CanPrint has refused every resolution without a mode.
     const uint8_t mode = LqModeByte(band.x, band.y, staggered).value_or(0);
-    sink.Put({kEsc, '*', mode, static_cast<uint8_t>(columns & 0xFF),
+    sink.Put({kEsc, lq::kBitImage, mode, static_cast<uint8_t>(columns & 0xFF),
               static_cast<uint8_t>((columns >> 8) & 0xFF)});
   }
 
   void WriteFeed(OutputSink& sink, unsigned units) const override {
     // Relative move in 1/180 inch (ESC ( U 20/3600), then back to the
     // printer's 64/3600 unit.
-    const unsigned v = units * 8;
-    sink.Put({kEsc, '(', 'U', 0x01, 0x00, 0x14});
-    sink.Put({kEsc, '(', 'v', 0x02, 0x00, static_cast<uint8_t>(v % 256),
+    const unsigned v = units * lq::kFeedPerBand;
+    sink.Put({kEsc, lq::kExtended, lq::kUnit, 0x01, 0x00, lq::kFeedUnit});
+    sink.Put({kEsc, lq::kExtended, lq::kFeed, 0x02, 0x00, static_cast<uint8_t>(v % 256),
               static_cast<uint8_t>((v / 256) & 0xFF)});
-    sink.Put({kEsc, '(', 'U', 0x01, 0x00, 0x40});
+    sink.Put({kEsc, lq::kExtended, lq::kUnit, 0x01, 0x00, lq::kDefaultUnit});
   }
 
-  void WriteJobEnd(OutputSink& sink) const override { sink.Put({kEsc, '@'}); }
+  void WriteJobEnd(OutputSink& sink) const override { sink.Put({kEsc, lq::kReset}); }
 };
 
 }  // namespace

@@ -13,27 +13,26 @@ class NativeCommandSet final : public CommandSet {
   bool Shingles(Resolution) const override { return false; }
 
   void WritePageSetup(OutputSink& sink, const PagePlan& plan) const override {
-    sink.Put({kEsc, 'N'});
-    sink.Put({kEsc, '%', 'B'});
-    sink.Put({kEsc, '6'});
+    sink.Put({kEsc, native::kEnterNative});
+    sink.Put({kEsc, native::kPercent, native::kGraphics});
+    sink.Put({kEsc, native::kUpperCodes});
     // Page length as two raw decimal digits, tens first.
-    sink.Put({kEsc, 'F', static_cast<uint8_t>(plan.pageLines / 10),
+    sink.Put({kEsc, native::kPageLength, static_cast<uint8_t>(plan.pageLines / 10),
               static_cast<uint8_t>(plan.pageLines % 10)});
   }
 
   void WriteImageCommand(OutputSink& sink, Resolution, bool, size_t columns) const override {
-    sink.Put({kEsc, '%', '1', static_cast<uint8_t>((columns >> 8) & 0xFF),
-              static_cast<uint8_t>(columns & 0xFF)});
+    sink.Put({kEsc, native::kPercent, native::kBitImage,
+              static_cast<uint8_t>((columns >> 8) & 0xFF), static_cast<uint8_t>(columns & 0xFF)});
   }
 
   void WriteFeed(OutputSink& sink, unsigned units) const override {
-    // ESC % 5 moves at most 255 of its units, 16 per band.
-    unsigned t = units * 16;
-    while (t > 255) {
-      sink.Put({kEsc, '%', '5', 0xFF});
-      t -= 255;
+    unsigned t = units * native::kFeedPerBand;
+    while (t > native::kMaxFeed) {
+      sink.Put({kEsc, native::kPercent, native::kFeed, native::kMaxFeed});
+      t -= native::kMaxFeed;
     }
-    sink.Put({kEsc, '%', '5', static_cast<uint8_t>(t)});
+    sink.Put({kEsc, native::kPercent, native::kFeed, static_cast<uint8_t>(t)});
   }
 
   // The native set has no job end.

@@ -17,17 +17,16 @@ enum class PrintAs : uint8_t {
 
 struct PrintAsChoice {
   PrintAs value;
-  std::string_view name;   // the option's value: "ZovaPrintAs=Mixed"
-  std::string_view label;  // what a user reads
+  std::string_view name;  // the option's value: "ZovaPrintAs=Mixed"
 };
 
 inline constexpr std::string_view kPrintAsOption = "ZovaPrintAs";
 
 inline constexpr PrintAsChoice kPrintAsChoices[] = {
-    {PrintAs::kAuto, "Auto", "Automatic, page by page"},
-    {PrintAs::kText, "Text", "Text and line art"},
-    {PrintAs::kPicture, "Picture", "Pictures"},
-    {PrintAs::kMixed, "Mixed", "Text and pictures on the same page"},
+    {PrintAs::kAuto, "Auto"},
+    {PrintAs::kText, "Text"},
+    {PrintAs::kPicture, "Picture"},
+    {PrintAs::kMixed, "Mixed"},
 };
 
 constexpr std::optional<PrintAs> ParsePrintAs(std::string_view name) {

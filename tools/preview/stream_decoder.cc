@@ -88,16 +88,16 @@ class Decoder {
         return;
       }
       bool okidata = false;
-      if (At(pos_, kEsc, '{')) {
+      if (At(pos_, kEsc, lq::kEnterLq)) {
         if (!Need(pos_, 3, "ESC { A")) return;
-        if (stream_[pos_ + 2] != 'A') {
+        if (stream_[pos_ + 2] != lq::kEnterLqArgument) {
           Fail(pos_, Printf("ESC { %02X: only ESC { A is known", stream_[pos_ + 2]));
           return;
         }
         okidata = true;
         pos_ += 3;
       }
-      if (At(pos_, kEsc, '@')) {
+      if (At(pos_, kEsc, lq::kReset)) {
         const size_t reset = pos_;
         pos_ += 2;
         if (AtEnd(pos_)) {
@@ -108,7 +108,7 @@ class Decoder {
           }
           return;
         }
-        if (!At(pos_, kEsc, '6')) {
+        if (!At(pos_, kEsc, lq::kUpperCodes)) {
           Fail(pos_, Printf("data after the job end (ESC @ at byte %zu): an LQ page goes on with "
                             "ESC 6",
                             reset));
@@ -118,7 +118,7 @@ class Decoder {
       } else if (okidata) {
         Fail(pos_, "ESC { A is not followed by ESC @");
         return;
-      } else if (At(pos_, kEsc, 'N')) {
+      } else if (At(pos_, kEsc, native::kEnterNative)) {
         pos_ += 2;
         if (!ReadPage(Dialect::kNative)) return;
       } else {
@@ -153,7 +153,7 @@ class Decoder {
         if (sink_(page.Finish())) return true;
         result_.stopped = true;
         return false;
-      } else if (At(pos_, kEsc, '@')) {
+      } else if (At(pos_, kEsc, lq::kReset)) {
         return Fail(pos_, Printf("ESC @ inside page %zu: the page has no form feed%s", number,
                                  ShortImageHint(pos_).c_str()));
       } else if (dialect == Dialect::kLq) {
@@ -170,7 +170,7 @@ class Decoder {
     const uint8_t byte = stream_[start];
     if (byte == kFs) {
       if (!Need(start, 3, "FS x")) return false;
-      if (stream_[start + 1] != 'x') return Unknown(start, 2);
+      if (stream_[start + 1] != lq::kDensity) return Unknown(start, 2);
       if (!IsSwitch(stream_[start + 2])) return BadOperand(start, "FS x", 2);
       pos_ += 3;
       return true;
@@ -178,30 +178,32 @@ class Decoder {
     if (byte != kEsc) return Unknown(start);
     if (!Need(start, 2, "an ESC command")) return false;
     switch (stream_[start + 1]) {
-      case '6':
-      case '2':
+      case lq::kUpperCodes:
+      case lq::kSixthInchLines:
         pos_ += 2;
         return true;
-      case 'U':
+      case lq::kUnidirectional:
         if (!Need(start, 3, "ESC U")) return false;
         if (!IsSwitch(stream_[start + 2])) return BadOperand(start, "ESC U", 2);
         pos_ += 3;
         return true;
-      case 'C':
+      case lq::kPageLength:
         if (!Need(start, 3, "ESC C")) return false;
         if (stream_[start + 2] == 0) return BadOperand(start, "ESC C", 2);
         if (!PageLength(page, start, "ESC C", stream_[start + 2] * kUnitsPerLine)) return false;
         pos_ += 3;
         return true;
-      case '3':
-      case '+':
+      case lq::kSpacing180:
+      case lq::kSpacing360:
         // Line spacing; the filter never sends a line feed, so it moves nothing.
-        if (!Need(start, 3, stream_[start + 1] == '3' ? "ESC 3" : "ESC +")) return false;
+        if (!Need(start, 3, stream_[start + 1] == lq::kSpacing180 ? "ESC 3" : "ESC +")) {
+          return false;
+        }
         pos_ += 3;
         return true;
-      case '(':
+      case lq::kExtended:
         return LqExtended(page);
-      case '*': {
+      case lq::kBitImage: {
         if (!Need(start, 5, "ESC * (bit image)")) return false;
         BandGeometry geometry;
         if (!LqModeGeometry(stream_[start + 2], &geometry)) {
@@ -222,7 +224,7 @@ class Decoder {
     const size_t start = pos_;
     if (!Need(start, 3, "ESC (")) return false;
     const uint8_t which = stream_[start + 2];
-    if (which == 'U') {
+    if (which == lq::kUnit) {
       if (!Need(start, 6, "ESC ( U")) return false;
       if (stream_[start + 3] != 1 || stream_[start + 4] != 0) return BadLength(start, "ESC ( U", 1);
       if (stream_[start + 5] == 0) return BadOperand(start, "ESC ( U", 5);
@@ -230,7 +232,7 @@ class Decoder {
       pos_ += 6;
       return true;
     }
-    if (which == 'v') {
+    if (which == lq::kFeed) {
       if (!Need(start, 7, "ESC ( v")) return false;
       if (stream_[start + 3] != 2 || stream_[start + 4] != 0) return BadLength(start, "ESC ( v", 2);
       if (unit_ == 0) {
@@ -249,10 +251,10 @@ class Decoder {
     if (stream_[start] != kEsc) return Unknown(start);
     if (!Need(start, 2, "an ESC command")) return false;
     switch (stream_[start + 1]) {
-      case '6':
+      case native::kUpperCodes:
         pos_ += 2;
         return true;
-      case 'F': {
+      case native::kPageLength: {
         if (!Need(start, 4, "ESC F")) return false;
         if (stream_[start + 3] > 9) return BadOperand(start, "ESC F", 3);
         const long lines = stream_[start + 2] * 10L + stream_[start + 3];
@@ -260,22 +262,22 @@ class Decoder {
         pos_ += 4;
         return true;
       }
-      case '%':
+      case native::kPercent:
         break;
       default:
         return Unknown(start, 2);
     }
     if (!Need(start, 3, "ESC %")) return false;
     switch (stream_[start + 2]) {
-      case 'B':
+      case native::kGraphics:
         pos_ += 3;
         return true;
-      case '5':
+      case native::kFeed:
         if (!Need(start, 4, "ESC % 5")) return false;
         page.Feed(stream_[start + 3] * kNativeFeedUnit);
         pos_ += 4;
         return true;
-      case '1': {
+      case native::kBitImage: {
         if (!Need(start, 5, "ESC % 1 (bit image)")) return false;
         const size_t columns = (size_t{stream_[start + 3]} << 8) | stream_[start + 4];
         return BitImage(page, kNativeGeometry, columns, 5, "ESC % 1 (bit image)");

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "netpbm/netpbm_header.h"
 #include "testpage/synthetic_photo.h"
 
 namespace zova::testpage {
@@ -139,9 +140,11 @@ RowFill FromPpm(const std::string& path) {
   };
   auto image = std::make_shared<Image>();
   if (FILE* f = fopen(path.c_str(), "rb")) {
-    unsigned maxval = 0;
-    if (fscanf(f, "P6 %u %u %u", &image->width, &image->height, &maxval) == 3 && maxval == 255 &&
-        fgetc(f) != EOF) {
+    const NetpbmHeader ppm = ReadNetpbmHeader([f] { return fgetc(f); }, NetpbmForm::kPpm);
+    if (ppm.status == NetpbmHeader::kRead && ppm.maxval == 255 && ppm.width < (1u << 20) &&
+        ppm.height < (1u << 20)) {
+      image->width = static_cast<unsigned>(ppm.width);
+      image->height = static_cast<unsigned>(ppm.height);
       image->data.resize(size_t{image->width} * image->height * 3);
       image->data.resize(fread(image->data.data(), 1, image->data.size(), f));
     }
@@ -198,32 +201,15 @@ PackedBitmap TextBitmap(unsigned width, unsigned height, unsigned seed, unsigned
   return page;
 }
 
-namespace {
-
-// A header number after whitespace and comments (Ghostscript writes one).
-bool ReadPbmNumber(FILE* file, unsigned* n) {
-  int c = fgetc(file);
-  while (c == '#' || isspace(c)) {
-    if (c == '#') {
-      while (c != EOF && c != '\n') c = fgetc(file);
-    }
-    c = fgetc(file);
-  }
-  ungetc(c, file);
-  return fscanf(file, "%u", n) == 1 && isspace(fgetc(file));
-}
-
-}  // namespace
-
 std::optional<PackedBitmap> ReadPbmFile(const std::string& path) {
   FILE* file = fopen(path.c_str(), "rb");
   if (file == nullptr) return std::nullopt;
-  unsigned width = 0, height = 0;
   std::optional<PackedBitmap> image;
-  if (fgetc(file) == 'P' && fgetc(file) == '4' && ReadPbmNumber(file, &width) &&
-      ReadPbmNumber(file, &height) && width > 0 && height > 0) {
-    image.emplace(width, height);
-    for (unsigned y = 0; y < height && image; ++y) {
+  const NetpbmHeader pbm = ReadNetpbmHeader([file] { return fgetc(file); }, NetpbmForm::kPbm);
+  if (pbm.status == NetpbmHeader::kRead && pbm.width > 0 && pbm.height > 0 &&
+      pbm.width < (1u << 24) && pbm.height < (1u << 24)) {
+    image.emplace(pbm.width, pbm.height);
+    for (size_t y = 0; y < pbm.height && image; ++y) {
       if (fread(image->Row(y), 1, image->stride(), file) != image->stride()) image.reset();
     }
   }

@@ -37,14 +37,7 @@ class PpmReader {
   };
   PpmReader(std::unique_ptr<FILE, Closer> file, std::string path)
       : file_(std::move(file)), path_(std::move(path)) {}
-  struct Number {
-    long value = 0;    // saturated, never overflows
-    std::string text;  // the digits as written, cut after a few dozen
-    int end = 0;       // the byte after the digits
-  };
   bool ReadHeader();
-  bool ReadNumber(const char* what, Number* number);
-  int SkipSpaceAndComments();
 
   std::unique_ptr<FILE, Closer> file_;
   std::string path_;
