@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "job/page_spool.h"
 #include "messages/stderr_messages.h"
 #include "support/temp_dir.h"
 #include "support/test_ppd.h"
@@ -153,6 +154,34 @@ TEST(SpoolFilesTest, PbmHeaderParse) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(getSize(dir.File("absent.pbm"), messages).status, PbmHeader::kMissing);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << "the caller reports a missing image";
+}
+
+TEST(SpoolFilesTest, MixedPageAt360SpoolsItsAverageOverTwoByTwoPixels) {
+  // Each printed pixel is the mean of its four raster pixels, rounded to the
+  // nearest value, halves up; an odd last column or row is averaged with
+  // itself, so it counts twice.
+  TempDir dir;
+  PageRequest request;
+  request.resolution = {360, 360};
+  request.width = request.height = 3;
+  request.bytesPerLine = 9;
+  request.printAs = PrintAs::kMixed;
+  const uint8_t rows[3][9] = {{0, 10, 20, 255, 11, 21, 7, 12, 22},
+                              {1, 13, 23, 2, 14, 24, 9, 15, 25},
+                              {100, 16, 26, 50, 17, 27, 3, 18, 28}};
+  {
+    PageSpool spool(dir.path(), "7", 1, messages);
+    ASSERT_TRUE(spool.Begin(request, SpoolNeedsFor(request)));
+    for (const auto& row : rows) {
+      std::copy(row, row + 9, spool.Row().begin());
+      ASSERT_TRUE(spool.AppendRow());
+    }
+    ASSERT_TRUE(spool.Finish());
+    const std::string averaged = Slurp(spool.halvedPaths().ppm);
+    const uint8_t expected[] = {65, 12, 22, 8, 14, 24, 75, 17, 27, 3, 18, 28};
+    EXPECT_EQ(averaged, "P6\n2 2\n255\n" + std::string(expected, expected + sizeof expected));
+  }
+  EXPECT_FALSE(std::ifstream(dir.File("nfet7_1h.ppm"))) << "the averaged copy goes with the page";
 }
 
 }  // namespace
