@@ -21,17 +21,15 @@
 
 namespace {
 
-const std::string& JobId() {
-  static const std::string id = "fuzz" + std::to_string(getpid());
-  return id;
-}
+// The spool lives in memory, in a directory of the fuzzer's own.
+std::string spool_directory;
+
+void RemoveSpoolDirectory() { rmdir(spool_directory.c_str()); }
 
 bool SpoolFilesLeft() {
-  const std::string prefix = "nfet" + JobId() + "_";
   bool left = false;
-  if (DIR* dir = opendir("/tmp")) {
-    while (dirent* entry = readdir(dir))
-      left |= strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0;
+  if (DIR* dir = opendir(spool_directory.c_str())) {
+    while (dirent* entry = readdir(dir)) left |= entry->d_name[0] != '.';
     closedir(dir);
   }
   return left;
@@ -39,12 +37,24 @@ bool SpoolFilesLeft() {
 
 }  // namespace
 
+// libcups allocates a row of whatever size a page header claims, and the
+// sanitizer's allocator fills it: such a header fails fast instead, as it
+// does where memory runs out.
+extern "C" const char* __asan_default_options() {
+  return "allocator_may_return_null=1:max_allocation_size_mb=64";
+}
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  char dir[] = "/dev/shm/zova-fuzz-XXXXXX";
+  if (mkdtemp(dir) == nullptr) abort();
+  spool_directory = dir;
+  atexit(RemoveSpoolDirectory);
   // A page within the printer's limits may still spool gigabytes from a
-  // few bytes of compressed raster: a smaller cap makes the write fail
-  // instead, which is a path worth taking too.
+  // few bytes of compressed raster. Spool files of 256 KiB at most keep
+  // every run short; a larger page fails to spool, which is a path worth
+  // taking too.
   signal(SIGXFSZ, SIG_IGN);
-  const rlimit file_size{8u << 20, 8u << 20};
+  const rlimit file_size{256u << 10, 256u << 10};
   setrlimit(RLIMIT_FSIZE, &file_size);
   return 0;
 }
@@ -64,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zova::CupsRasterSource raster(fd, messages);
     zova::JobSettings settings;
     settings.printAs = print_as;
-    settings.jobId = JobId();
+    settings.spoolDirectory = spool_directory;
+    settings.jobId = "fuzz";
     settings.halftone = [](const std::string& base, zova::Resolution dpi, zova::DitherMode mode) {
       zova::HalftoneRequest request;
       request.base = base;
