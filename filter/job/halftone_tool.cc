@@ -46,12 +46,16 @@ int WaitForTool(pid_t pid, const std::function<bool()>& canceled) {
 }  // namespace
 
 ToolResult RunHalftoneTool(const std::string& tool, const std::string& base, unsigned dpi, int mode,
-                           const std::function<bool()>& canceled) {
+                           const std::function<bool()>& canceled, unsigned ydpi) {
   std::string name = tool;
   std::string dpi_text = std::to_string(dpi);
   std::string mode_text = std::to_string(mode);
-  char* argv[] = {name.data(), const_cast<char*>(base.c_str()), dpi_text.data(), mode_text.data(),
-                  nullptr};
+  std::string ydpi_text = std::to_string(ydpi);
+  char* argv[] = {name.data(),      const_cast<char*>(base.c_str()),
+                  dpi_text.data(),  mode_text.data(),
+                  ydpi_text.data(), nullptr};
+  // The tool takes rows 1/180 in apart when told nothing.
+  if (ydpi == 180) argv[4] = nullptr;
 
   // The tool shares stdout with the printer data: send ours first.
   fflush(stdout);

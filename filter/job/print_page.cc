@@ -16,14 +16,15 @@ namespace zova {
 namespace {
 
 // Has `paths.ppm` screened into `paths.pbm`.
-void Halftone(const PrinterJob& job, const SpoolPaths& paths, unsigned dpi, PageClass page_class) {
+void Halftone(const PrinterJob& job, const SpoolPaths& paths, Resolution dpi,
+              PageClass page_class) {
   // An image left by an earlier job must never print in place of this page.
   unlink(paths.pbm.c_str());
   const int mode = DitherModeFor(page_class);
   if (job.halftone) {
-    job.halftone(paths.base, dpi, mode);
+    job.halftone(paths.base, dpi.x, mode);
   } else {
-    RunHalftoneTool(job.halftoneTool, paths.base, dpi, mode, job.canceled);
+    RunHalftoneTool(job.halftoneTool, paths.base, dpi.x, mode, job.canceled, dpi.y);
   }
 }
 
@@ -157,7 +158,7 @@ PageResult PrintSpooledPage(PrinterJob& job, const PageRequest& request, PageSpo
         page_class == PageClass::kMixed
             ? ChoosePageClass(PrintAs::kPicture, DarkRatio(regions.pictureCount), regions)
             : page_class;
-    Halftone(job, paths, dpi.x, screen);
+    Halftone(job, paths, dpi, screen);
     // A cancel stops the tool; the page ends without its rows.
     if (job.canceled()) return EndCancelledPage(job, request, spool);
     picture.emplace();
