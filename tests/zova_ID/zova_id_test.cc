@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <numbers>
 #include <optional>
 #include <set>
 #include <string>
@@ -243,6 +244,47 @@ TEST(ZovaIdTest, FlatFieldsKeepTheModelWhereTheFeedIsAnOpenQuestion) {
       ASSERT_TRUE(pbm);
       EXPECT_NEAR(PrintedLightness(Coverage(pbm->dots), kDpi), Lightness(c), kTolerance);
     }
+  }
+}
+
+TEST(PrintModelTest, DiscsCoverThePaperTheirGeometrySays) {
+  // Shares of paper inked, from the areas of a disc 0.2 mm across and of a
+  // circular segment, on cells of 25.4 / dpi mm. A checkerboard with rows
+  // 1/360 in apart leaves no paper: every point lies within 0.1 mm of a dot.
+  // Measured worst: 8e-5 short, the disc drawn on a grid of 1/1440 in.
+  constexpr double kDisc = std::numbers::pi * 0.1 * 0.1;
+  const double d = 25.4 / 720;  // from the centre of a cell 1/360 in wide to its edge
+  const double segment = 0.01 * std::acos(d / 0.1) - d * std::sqrt(0.01 - d * d);
+  const auto mm = [](int cells, int dpi) { return cells * 25.4 / dpi; };
+  using Dots = bool (*)(int, int);
+  const Dots one = [](int x, int y) { return x == 4 && y == 4; };
+  const Dots checkerboard = [](int x, int y) { return (x + y) % 2 == 0; };
+  const Dots solid = [](int, int) { return true; };
+  const struct {
+    const char* what;
+    bench::CellPitch pitch;
+    Dots dot;
+    bench::CellWindow window;
+    double inked;
+  } cases[] = {
+      {"a dot, 180x180", {180, 180}, one, {0, 0, 9, 9}, kDisc / (mm(9, 180) * mm(9, 180))},
+      {"a dot, 180x360", {180, 360}, one, {0, 0, 9, 9}, kDisc / (mm(9, 180) * mm(9, 360))},
+      {"a dot, 360x360", {360, 360}, one, {0, 0, 9, 9}, kDisc / (mm(9, 360) * mm(9, 360))},
+      {"a dot beside the window",
+       {360, 360},
+       one,
+       {5, 0, 9, 9},
+       segment / (mm(4, 360) * mm(9, 360))},
+      {"a checkerboard, 180x360", {180, 360}, checkerboard, {4, 4, 12, 12}, 1.0},
+      {"solid, 180x180", {180, 180}, solid, {2, 2, 14, 14}, 1.0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    PackedBitmap dots(16, 16);
+    for (int y = 0; y < 16; ++y) {
+      for (int x = 0; x < 16; ++x) dots.Set(x, y, c.dot(x, y));
+    }
+    EXPECT_NEAR(1 - bench::DrawDots(dots, c.pitch, c.window).Mean(), c.inked, 2e-4);
   }
 }
 
