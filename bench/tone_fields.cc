@@ -1,18 +1,24 @@
-// zova_tone_fields ZOVA_ID [SIZE]: printed against wanted lightness of flat
-// grey fields, 5 % to 95 % grey, through the given zova_ID program, in both
-// dither modes at 180 and 360 dpi.
+// zova_tone_fields ZOVA_ID [OTHER_ZOVA_ID] [SIZE]: printed against wanted
+// lightness of flat grey fields, 5 % to 95 % grey, through the given zova_ID
+// program, in both dither modes at 180x180, 180x360, 360x180 and 360x360
+// dpi.
 //
 // A field of p % grey has the sRGB value round(255 (1 - p / 100)); its target
-// is the CIE L* of that value. The printed L* comes from the share f of cells
-// the program inks, under the tool's dot model: paper stays white with
-// probability (1 - f)^a, a = DotGainExponent(dpi). Pass an older build's
-// zova_ID to compare tone curves.
+// is the CIE L* of that value. The field, SIZE cells each way (256), is
+// halftoned by the program, called as the filter calls it (the vertical
+// resolution as a fourth argument when it is not 180), and printed in
+// simulation at the cells' real pitch: every dot a black disc 0.2 mm across
+// centred on its cell (print_model/printed_dots.h). The printed L* is that of
+// the mean light the paper reflects, away from the field's edges. An
+// OTHER_ZOVA_ID, an older build to compare, is called with three arguments,
+// as the filter called it before it passed the vertical resolution.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "print_model/printed_dots.h"
 #include "testpage/testpage.h"
 #include "tone_measure.h"
 #include "zova_ID/tone_curve.h"
@@ -31,27 +38,28 @@ extern char** environ;
 namespace zova::bench {
 namespace {
 
-struct Column {
-  int mode;
-  int dpi;
-  const char* name;
+constexpr int kMargin = 32;  // cells left out at each edge of a field
+
+struct Tool {
+  std::string path;
+  bool passes_ydpi;  // called with YDPI when rows are not 1/180 in apart
 };
-constexpr Column kColumns[] = {
-    {2, 180, "ED 180"}, {3, 180, "CD 180"}, {2, 360, "ED 360"}, {3, 360, "CD 360"}};
 
 // Runs the tool with its messages in BASE.log, which a failure shows.
-bool RunTool(const std::string& tool, const std::string& base, int dpi, int mode) {
-  const std::string d = std::to_string(dpi);
-  const std::string m = std::to_string(mode);
+bool RunTool(const Tool& tool, const std::string& base, CellPitch pitch, int mode) {
+  std::vector<std::string> args = {tool.path, base, std::to_string(pitch.x), std::to_string(mode)};
+  if (tool.passes_ydpi && pitch.y != 180) args.push_back(std::to_string(pitch.y));
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
   const std::string log = base + ".log";
-  const char* argv[] = {tool.c_str(), base.c_str(), d.c_str(), m.c_str(), nullptr};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   pid_t pid = 0;
   int status = 0;
   const bool ok =
-      posix_spawn(&pid, tool.c_str(), &actions, nullptr, const_cast<char**>(argv), environ) == 0 &&
+      posix_spawn(&pid, tool.path.c_str(), &actions, nullptr, argv.data(), environ) == 0 &&
       waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   posix_spawn_file_actions_destroy(&actions);
   if (!ok) {
@@ -61,9 +69,9 @@ bool RunTool(const std::string& tool, const std::string& base, int dpi, int mode
   return ok;
 }
 
-// Share of cells inked in the program's image of a flat grey field, or -1.
-double FieldCoverage(const std::string& tool, const std::string& dir, int size, int grey, int dpi,
-                     int mode) {
+// Printed L* of a flat grey field through the tool, or -1.
+double FieldLightness(const Tool& tool, const std::string& dir, int size, int grey, CellPitch pitch,
+                      int mode) {
   const std::string base = dir + "/field";
   FILE* f = fopen((base + ".ppm").c_str(), "wb");
   if (!f) return -1;
@@ -71,60 +79,93 @@ double FieldCoverage(const std::string& tool, const std::string& dir, int size, 
   const std::vector<uint8_t> pixels(3 * static_cast<size_t>(size) * size,
                                     static_cast<uint8_t>(grey));
   fwrite(pixels.data(), 1, pixels.size(), f);
-  if (fclose(f) != 0 || !RunTool(tool, base, dpi, mode)) return -1;
+  if (fclose(f) != 0 || !RunTool(tool, base, pitch, mode)) return -1;
   const std::optional<PackedBitmap> pbm = testpage::ReadPbmFile(base + ".pbm");
   if (!pbm) return -1;
-  return static_cast<double>(pbm->Count()) / static_cast<double>(pbm->width() * pbm->height());
+  const int end = size - kMargin;
+  return CieLightness(DrawDots(*pbm, pitch, {kMargin, kMargin, end, end}).Mean());
+}
+
+struct Column {
+  const Tool* tool;
+  int mode;
+  std::string name;
+};
+
+// One table: the fields at one resolution. Returns false when a run failed.
+bool Measure(const std::vector<Column>& columns, CellPitch pitch, const std::string& dir,
+             int size) {
+  printf("\n%dx%d dpi: printed L* minus target L*\n", pitch.x, pitch.y);
+  printf("grey sRGB target");
+  for (const Column& c : columns) printf(" | %8s", c.name.c_str());
+  printf("\n");
+  std::vector<double> worst(columns.size()), sum(columns.size());
+  int rows = 0;
+  for (int percent = 5; percent <= 95; percent += 5, ++rows) {
+    const int grey = static_cast<int>(std::lround(255 * (1 - percent / 100.0)));
+    const double target = CieLightness(SrgbToLinear(grey));
+    printf("%3d%% %4d %6.2f", percent, grey, target);
+    for (size_t i = 0; i < columns.size(); ++i) {
+      const double printed =
+          FieldLightness(*columns[i].tool, dir, size, grey, pitch, columns[i].mode);
+      if (printed < 0) {
+        fprintf(stderr, "ERROR: zova_tone_fields: %s failed on grey %d\n",
+                columns[i].tool->path.c_str(), grey);
+        return false;
+      }
+      printf(" | %+8.2f", printed - target);
+      worst[i] = std::max(worst[i], std::abs(printed - target));
+      sum[i] += std::abs(printed - target);
+    }
+    printf("\n");
+  }
+  printf("mean |dL*|       ");
+  for (double s : sum) printf(" | %8.2f", s / rows);
+  printf("\nworst |dL*|      ");
+  for (double w : worst) printf(" | %8.2f", w);
+  printf("\n");
+  return true;
 }
 
 int Main(int argc, char** argv) {
-  if (argc < 2 || argc > 3) {
-    fprintf(stderr, "ERROR: usage: zova_tone_fields ZOVA_ID [SIZE]\n");
+  if (argc < 2 || argc > 4) {
+    fprintf(stderr, "ERROR: usage: zova_tone_fields ZOVA_ID [OTHER_ZOVA_ID] [SIZE]\n");
     return 2;
   }
-  const std::string tool = argv[1];
-  const int size = argc == 3 ? atoi(argv[2]) : 256;
-  if (size < 16 || size > 4096) {
-    fprintf(stderr, "ERROR: zova_tone_fields: size %s is not from 16 to 4096\n", argv[2]);
+  const Tool tool{argv[1], true};
+  Tool other{"", false};
+  int size = 256;
+  for (int i = 2; i < argc; ++i) {
+    if (std::isdigit(static_cast<unsigned char>(argv[i][0]))) {
+      size = atoi(argv[i]);
+    } else {
+      other.path = argv[i];
+    }
+  }
+  if (size < 3 * kMargin || size > 4096) {
+    fprintf(stderr, "ERROR: zova_tone_fields: size %d is not from %d to 4096\n", size, 3 * kMargin);
     return 2;
+  }
+  std::vector<Column> columns = {{&tool, 2, "ED"}, {&tool, 3, "CD"}};
+  if (!other.path.empty()) {
+    columns.push_back({&other, 2, "other ED"});
+    columns.push_back({&other, 3, "other CD"});
   }
   std::string dir = (std::filesystem::temp_directory_path() / "zova-tone-XXXXXX").string();
   if (mkdtemp(dir.data()) == nullptr) {
     perror("ERROR: zova_tone_fields: mkdtemp");
     return 1;
   }
-  printf("%s, fields of %dx%d: target L* and printed L* (difference)\n", tool.c_str(), size, size);
-  printf("grey sRGB target");
-  for (const Column& c : kColumns) printf(" | %-13s", c.name);
-  printf("\n");
-  double worst[std::size(kColumns)] = {};
-  double sum[std::size(kColumns)] = {};
-  int rows = 0;
+  printf("%s", tool.path.c_str());
+  if (!other.path.empty()) printf(" (other: %s, called without YDPI)", other.path.c_str());
+  printf(", fields of %dx%d cells, measured %d cells from the edges\n", size, size, kMargin);
   int status = 0;
-  for (int percent = 5; percent <= 95 && status == 0; percent += 5, ++rows) {
-    const int grey = static_cast<int>(std::lround(255 * (1 - percent / 100.0)));
-    const double target = CieLightness(SrgbToLinear(grey));
-    printf("%3d%% %4d %6.2f", percent, grey, target);
-    for (size_t i = 0; i < std::size(kColumns); ++i) {
-      const double f = FieldCoverage(tool, dir, size, grey, kColumns[i].dpi, kColumns[i].mode);
-      if (f < 0) {
-        fprintf(stderr, "ERROR: zova_tone_fields: %s failed on grey %d\n", tool.c_str(), grey);
-        status = 1;
-        break;
-      }
-      const double printed = CieLightness(std::pow(1 - f, DotGainExponent(kColumns[i].dpi)));
-      printf(" | %6.2f %+6.2f", printed, printed - target);
-      worst[i] = std::max(worst[i], std::abs(printed - target));
-      sum[i] += std::abs(printed - target);
+  for (const CellPitch pitch :
+       {CellPitch{180, 180}, CellPitch{180, 360}, CellPitch{360, 180}, CellPitch{360, 360}}) {
+    if (!Measure(columns, pitch, dir, size)) {
+      status = 1;
+      break;
     }
-    printf("\n");
-  }
-  if (status == 0) {
-    printf("mean |dL*|       ");
-    for (size_t i = 0; i < std::size(kColumns); ++i) printf(" | %13.2f", sum[i] / rows);
-    printf("\nworst |dL*|      ");
-    for (double w : worst) printf(" | %13.2f", w);
-    printf("\n");
   }
   std::error_code ignored;
   std::filesystem::remove_all(dir, ignored);

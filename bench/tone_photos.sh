@@ -7,8 +7,12 @@
 # device) on the same pixels.
 #
 # The photos are from Debian's mate-backgrounds package
-# (/usr/share/backgrounds/mate/nature/), printed 5 inches wide at 180x180 and
-# 360x180 dpi: one pixel per cell, as the filter spools a page.
+# (/usr/share/backgrounds/mate/nature/), printed 5 inches wide at 180x180,
+# 360x180, 180x360 and 360x360 dpi: one pixel per cell, as the filter spools
+# a page. zova_ID is called as the filter calls it, with the vertical
+# resolution when it is not 180; OTHER_ZOVA_ID with three arguments, as the
+# filter called it before it passed the vertical resolution. The last line
+# of each resolution averages the five photos.
 #
 # Usage: bench/tone_photos.sh [BUILD_DIR [OTHER_ZOVA_ID]]
 set -eu
@@ -36,23 +40,27 @@ if [ ! -x "$tool" ] || [ ! -x "$sim" ]; then fail "build $build first"; fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Mean |dL*| of a halftone of $work/page.ppm, at $1 dpi.
+# Mean |dL*| (mean dL*) of a halftone $3 of $work/page.ppm, at $1x$2 dpi.
 score() {
-  "$sim" "$work/page.ppm" "$2" "$1" | sed 's/^mean |dL\*| \([^ ]*\) .*mean dL\* \(.*\)$/\1 (\2)/'
+  "$sim" "$work/page.ppm" "$3" "$1" "$2" |
+    sed 's/^mean |dL\*| \([^ ]*\) .*mean dL\* \(.*\)$/\1 (\2)/'
 }
 
-halftone() {  # tool dpi mode
+halftone() {  # tool dpi ydpi mode [YDPI argument]
   cp "$work/page.ppm" "$work/zova.ppm"
-  "$1" "$work/zova" "$2" "$3" 2> "$work/zova.log" || { cat "$work/zova.log" >&2; fail "$1 failed"; }
-  score "$2" "$work/zova.pbm"
+  "$1" "$work/zova" "$2" "$4" ${5:-} 2> "$work/zova.log" || {
+    cat "$work/zova.log" >&2
+    fail "$1 failed"
+  }
+  score "$2" "$3" "$work/zova.pbm"
 }
 
 # Ghostscript paints the pixels one to a device pixel, with its own screen.
-ghostscript() {  # dpi width height
-  tail -c $(($2 * $3 * 3)) "$work/page.ppm" > "$work/page.rgb"
+ghostscript() {  # dpi ydpi width height
+  tail -c $(($3 * $4 * 3)) "$work/page.ppm" > "$work/page.rgb"
   cat > "$work/page.ps" << EOF
 %!PS
-/w $2 def /h $3 def /pw w 72 mul $1 div def /ph h 72 mul 180 div def
+/w $3 def /h $4 def /pw w 72 mul $1 div def /ph h 72 mul $2 div def
 << /PageSize [pw ph] >> setpagedevice
 pw ph scale
 /DeviceRGB setcolorspace
@@ -61,31 +69,39 @@ pw ph scale
 showpage
 EOF
   gs -q -dSAFER -dBATCH -dNOPAUSE --permit-file-read="$work/" -sDEVICE=pbmraw \
-    -r"$1"x180 -sOutputFile="$work/gs.pbm" "$work/page.ps" || fail "gs failed"
-  score "$1" "$work/gs.pbm"
+    -r"$1"x"$2" -sOutputFile="$work/gs.pbm" "$work/page.ps" || fail "gs failed"
+  score "$1" "$2" "$work/gs.pbm"
 }
 
 printf 'mean |dL*| (mean dL*, print minus original), %s in wide\n' "$width_in"
-printf '%-9s %4s  %-16s %-16s' photo dpi "ED (MODE 2)" "CD (MODE 3)"
+printf '%-9s %-7s  %-16s %-16s' photo dpi "ED (MODE 2)" "CD (MODE 3)"
 [ -z "$other" ] || printf ' %-16s %-16s' "other ED" "other CD"
 printf ' %-16s\n' "Ghostscript"
-for dpi in 180 360; do
+for resolution in 180x180 360x180 180x360 360x360; do
+  dpi=${resolution%x*}
+  ydpi=${resolution#*x}
+  ydpi_arg=
+  [ "$ydpi" = 180 ] || ydpi_arg=$ydpi
+  : > "$work/scores"
   for photo in $photos; do
     jpg=$source_dir/$photo.jpg
     [ -f "$jpg" ] || fail "no $jpg"
     size=$("$identify" -format '%w %h' "$jpg")
     width=$((width_in * dpi))
-    height=$(echo "$size" | awk -v w="$width_in" '{ printf "%d", w * 180 * $2 / $1 + 0.5 }')
+    height=$(echo "$size" | awk -v w="$width_in" -v y="$ydpi" '{ printf "%d", w * y * $2 / $1 + 0.5 }')
     "$convert" "$jpg" -resize "${width}x${height}!" -depth 8 "ppm:$work/page.ppm"
-    ed=$(halftone "$tool" "$dpi" 2)
-    cd=$(halftone "$tool" "$dpi" 3)
-    printf '%-9s %4d  %-16s %-16s' "$photo" "$dpi" "$ed" "$cd"
+    row="$(halftone "$tool" "$dpi" "$ydpi" 2 "$ydpi_arg") $(halftone "$tool" "$dpi" "$ydpi" 3 "$ydpi_arg")"
     if [ -n "$other" ]; then
-      ed=$(halftone "$other" "$dpi" 2)
-      cd=$(halftone "$other" "$dpi" 3)
-      printf ' %-16s %-16s' "$ed" "$cd"
+      row="$row $(halftone "$other" "$dpi" "$ydpi" 2) $(halftone "$other" "$dpi" "$ydpi" 3)"
     fi
-    gs_score=$(ghostscript "$dpi" "$width" "$height")
-    printf ' %-16s\n' "$gs_score"
+    row="$row $(ghostscript "$dpi" "$ydpi" "$width" "$height")"
+    echo "$row" >> "$work/scores"
+    echo "$row" | awk -v p="$photo" -v r="$resolution" \
+      '{ printf "%-9s %-7s", p, r; for (i = 1; i < NF; i += 2) printf "  %-15s", $i " " $(i + 1); print "" }'
   done
+  awk -v r="$resolution" '
+    { for (i = 1; i <= NF; i += 2) { a[i] += $i; gsub(/[()]/, "", $(i + 1)); b[i] += $(i + 1) } n = NF }
+    END { printf "%-9s %-7s", "mean", r
+          for (i = 1; i <= n; i += 2) printf "  %-15s", sprintf("%.2f (%+.2f)", a[i] / NR, b[i] / NR)
+          print "" }' "$work/scores"
 done

@@ -51,15 +51,39 @@ void RunScreen(benchmark::State& state, std::unique_ptr<Screen> screen) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kA4Width360);
 }
 
+// Arguments: dpi, ydpi.
 void BM_OrderedScreen(benchmark::State& state) {
-  RunScreen(state, MakeOrderedScreen(kA4Width360, static_cast<int>(state.range(0))));
+  RunScreen(state, MakeOrderedScreen(kA4Width360, static_cast<int>(state.range(0)),
+                                     static_cast<int>(state.range(1))));
 }
-BENCHMARK(BM_OrderedScreen)->Arg(180)->Arg(360);
+BENCHMARK(BM_OrderedScreen)->Args({180, 180})->Args({360, 360});
 
 void BM_ErrorDiffusion(benchmark::State& state) {
-  RunScreen(state, MakeErrorDiffusionScreen(kA4Width360, static_cast<int>(state.range(0))));
+  RunScreen(state, MakeErrorDiffusionScreen(kA4Width360, static_cast<int>(state.range(0)),
+                                            static_cast<int>(state.range(1))));
 }
-BENCHMARK(BM_ErrorDiffusion)->Arg(180)->Arg(360);
+BENCHMARK(BM_ErrorDiffusion)->Args({180, 180})->Args({360, 360});
+
+// What a run pays before its first row: the screen and its tone tables.
+// Arguments: mode, dpi, ydpi; 240 dpi keeps the model.
+void BM_ScreenSetup(benchmark::State& state) {
+  const bool ordered = state.range(0) == 3;
+  const int dpi = static_cast<int>(state.range(1));
+  const int ydpi = static_cast<int>(state.range(2));
+  for (auto _ : state) {
+    std::unique_ptr<Screen> screen = ordered ? MakeOrderedScreen(kA4Width360, dpi, ydpi)
+                                             : MakeErrorDiffusionScreen(kA4Width360, dpi, ydpi);
+    benchmark::DoNotOptimize(screen.get());
+  }
+}
+BENCHMARK(BM_ScreenSetup)
+    ->Args({2, 180, 180})
+    ->Args({2, 360, 360})
+    ->Args({2, 240, 180})
+    ->Args({3, 180, 180})
+    ->Args({3, 360, 360})
+    ->Args({3, 240, 180})
+    ->Unit(benchmark::kMicrosecond);
 
 // A spooled page in a private temporary directory.
 class SpooledPage {
@@ -97,7 +121,7 @@ void BM_WholePage(benchmark::State& state) {
   constexpr int kHeight = 1000;
   SpooledPage page(kA4Width360, kHeight);
   if (!page.ok()) return state.SkipWithError("cannot spool the page");
-  HalftoneRequest request{page.base(), 360, static_cast<DitherMode>(state.range(0))};
+  HalftoneRequest request{page.base(), 360, static_cast<DitherMode>(state.range(0)), 360};
   const volatile std::sig_atomic_t cancelled = 0;
   // The tool's DEBUG line for every run would bury the results.
   const int saved_stderr = dup(2);
@@ -131,7 +155,7 @@ void BM_ToolPeakMemory(benchmark::State& state) {
       const int null = open("/dev/null", O_WRONLY);
       dup2(null, 2);
       const std::string m = std::to_string(mode);
-      execl(ZOVA_ID_PATH, "zova_ID", page.base().c_str(), "360", m.c_str(), nullptr);
+      execl(ZOVA_ID_PATH, "zova_ID", page.base().c_str(), "360", m.c_str(), "360", nullptr);
       _exit(127);
     }
     int status = 0;

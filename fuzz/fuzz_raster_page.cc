@@ -80,6 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       zova::HalftoneRequest request;
       request.base = base;
       request.dpi = static_cast<int>(dpi.x);
+      request.ydpi = dpi.y == 360 ? 360 : 0;  // as the filter tells the tool
       request.mode = mode;
       static const volatile std::sig_atomic_t never = 0;
       zova::RunHalftone(request, never);

@@ -35,6 +35,8 @@ ToolResult RunHalftoneTool(const HalftoneTool& tool, const std::string& base, Re
   ChildOptions options;
   options.argv = {tool.program, base, std::to_string(dpi.x),
                   std::to_string(static_cast<int>(mode))};
+  // The tool takes rows 1/180 inch apart unless told otherwise.
+  if (dpi.y == 360) options.argv.push_back("360");
   options.stdoutFd = tool.stdoutFd;
   if (!tool.sharesStderr) {
     options.stderrFd = -1;

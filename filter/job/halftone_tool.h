@@ -40,8 +40,8 @@ struct HalftoneTool {
 };
 
 // Runs "TOOL <base> <dpi> <mode>" without a shell, with an empty stdin, and
-// waits for it. Once `cancel` says so (asked every 100 ms) the tool gets
-// SIGTERM and stops at its next row.
+// waits for it; on pages of 360 rows per inch "360" follows, the rows' pitch. Once `cancel` says so
+// (asked every 100 ms) the tool gets SIGTERM and stops at its next row.
 ToolResult RunHalftoneTool(const HalftoneTool& tool, const std::string& base, Resolution dpi,
                            DitherMode mode, const CancelToken& cancel, Messages& messages);
 

@@ -121,22 +121,25 @@ TEST_F(FilterPages, TextPageAt360IsPrintedAt180) {
 }
 
 TEST_F(FilterPages, PicturePagesGoThroughTheHalftoningTool) {
+  // The tool is told the rows' pitch on pages of 360 rows per inch.
   const struct {
-    unsigned dpi;
+    unsigned dpi, ydpi;
     bool with_black;
     const char* ratio;
-    const char* mode;
-  } cases[] = {{180, true, "0.20", "3"}, {360, false, "0.00", "2"}};
+    const char* arguments;
+  } cases[] = {{180, 180, true, "0.20", " 180 3"},
+               {360, 360, false, "0.00", " 360 2 360"},
+               {180, 360, true, "0.20", " 180 3 360"},
+               {360, 180, false, "0.00", " 360 2"}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.dpi);
+    SCOPED_TRACE(::testing::Message() << c.dpi << "x" << c.ydpi);
     std::remove(tool_log.c_str());
-    const PageDescription page = SmallPage("LQ", c.dpi, c.dpi, 77, 61, PictureFill(c.with_black));
+    const PageDescription page = SmallPage("LQ", c.dpi, c.ydpi, 77, 61, PictureFill(c.with_black));
     const FilterResult r = Run({page});
     ASSERT_EQ(r.status, 0) << r.err;
     // A picture page keeps its resolution, 360 dpi included.
     EXPECT_EQ(Hex(r.out), Hex(ExpectedStream().PicturePage(page, FixtureHalftone(page)).End()));
-    EXPECT_EQ(ToolCalls(),
-              std::vector<std::string>{SpoolBase(1) + " " + std::to_string(c.dpi) + " " + c.mode});
+    EXPECT_EQ(ToolCalls(), std::vector<std::string>{SpoolBase(1) + c.arguments});
     const std::string pbm = SpoolBase(1) + ".pbm";
     EXPECT_NE(r.err.find(std::string("ERROR:pic number:") + c.ratio +
                          "\n"

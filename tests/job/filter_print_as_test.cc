@@ -126,15 +126,15 @@ TEST_F(FilterPrintAs, MixedPagePrintsTextThresholdedAndPicturesHalftoned) {
   const struct {
     const char* type;
     unsigned dpi;
-  } cases[] = {{"LQ", 180}, {"N", 120}};
-  for (const auto& [type, dpi] : cases) {
+    const char* arguments;  // the tool is told rows 1/360 inch apart, not these
+  } cases[] = {{"LQ", 180, " 180 2"}, {"N", 120, " 120 2"}};
+  for (const auto& [type, dpi, arguments] : cases) {
     SCOPED_TRACE(dpi);
     const PageDescription page = TextBesidePicture(type, dpi, dpi);
     const unsigned split = 64;
     const FilterResult mixed = RunWith({page}, "ZovaPrintAs=Mixed");
     ASSERT_EQ(mixed.status, 0) << mixed.err;
-    EXPECT_EQ(ToolCalls(),
-              std::vector<std::string>{SpoolBase(1) + " " + std::to_string(dpi) + " 2"});
+    EXPECT_EQ(ToolCalls(), std::vector<std::string>{SpoolBase(1) + arguments});
     const FilterResult text = RunWith({page}, "ZovaPrintAs=Text");
     const FilterResult picture = RunWith({page}, "ZovaPrintAs=Picture");
     ASSERT_EQ(mixed.decoded.pages.size(), 1u);

@@ -51,7 +51,7 @@ class FilterJobTest : public ::testing::Test {
     return RunFilter(o);
   }
 
-  // Lines the test tool logged: "BASE DPI MODE".
+  // Lines the test tool logged: "BASE DPI MODE [YDPI]".
   std::vector<std::string> ToolCalls() const;
 
   // The spool base of page `page` of this job.

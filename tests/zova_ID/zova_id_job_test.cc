@@ -24,7 +24,8 @@ using testing::SmallPage;
 using testpage::PageDescription;
 
 // zova_ID's own image of the page's pixels: the PPM the filter would spool,
-// halftoned by the real program in a directory of its own.
+// halftoned by the real program in a directory of its own, told the rows'
+// pitch when it is not 1/180 in.
 PackedBitmap ToolImage(const PageDescription& page, int mode) {
   testing::TempDir dir;
   const std::string base = dir.File("page");
@@ -37,8 +38,10 @@ PackedBitmap ToolImage(const PageDescription& page, int mode) {
       ppm.write(reinterpret_cast<const char*>(row.data()), static_cast<long>(row.size()));
     }
   }
-  const testing::ProcessResult r = testing::RunProcess(testing::Command(
-      {ZOVA_ID_PATH, base, std::to_string(page.hwResolution[0]), std::to_string(mode)}));
+  std::vector<std::string> command = {ZOVA_ID_PATH, base, std::to_string(page.hwResolution[0]),
+                                      std::to_string(mode)};
+  if (page.hwResolution[1] != 180) command.push_back(std::to_string(page.hwResolution[1]));
+  const testing::ProcessResult r = testing::RunProcess(testing::Command(command));
   EXPECT_EQ(r.status, 0) << r.err;
 
   const std::optional<PackedBitmap> dots = testpage::ReadPbmFile(base + ".pbm");
@@ -64,13 +67,14 @@ TEST_F(ZovaIdJob, PicturePagesPrintTheToolsImage) {
     testpage::RowFill fill;
     int mode;  // what the page's dark ratio selects
     const char* screen;
+    const char* resolution;  // as the tool reports it
   } cases[] = {
       // A photo with some shadows: dark ratio about 0.14.
       {"photo", "LQ", 180,
        [](unsigned y, uint8_t* rgb, unsigned width) {
          SyntheticPhotoRow(static_cast<int>(width), 150, static_cast<int>(y), rgb);
        },
-       3, "clustered dots"},
+       3, "clustered dots", "180"},
       // Pale colours only: dark ratio 0.
       {"pastel page", "N", 360,
        [](unsigned y, uint8_t* rgb, unsigned width) {
@@ -80,7 +84,7 @@ TEST_F(ZovaIdJob, PicturePagesPrintTheToolsImage) {
            rgb[3 * x + 2] = 235;
          }
        },
-       2, "error diffusion"},
+       2, "error diffusion", "360x360"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -93,8 +97,8 @@ TEST_F(ZovaIdJob, PicturePagesPrintTheToolsImage) {
     EXPECT_LT(Coverage(dots), 0.6);
     EXPECT_EQ(Hex(r.out), Hex(ExpectedStream().PicturePage(page, dots).End()));
     // The real tool ran (the stand-in says nothing) and was content.
-    EXPECT_NE(r.err.find("DEBUG: zova_ID: " + SpoolBase(1) + ".pbm 221x150 at " +
-                         std::to_string(c.dpi) + " dpi, " + c.screen + "\n"),
+    EXPECT_NE(r.err.find("DEBUG: zova_ID: " + SpoolBase(1) + ".pbm 221x150 at " + c.resolution +
+                         " dpi, " + c.screen + "\n"),
               std::string::npos)
         << r.err;
     EXPECT_EQ(r.err.find("ERROR: zova_ID"), std::string::npos) << r.err;

@@ -24,11 +24,17 @@ bool ParseInt(std::string_view text, int* value) {
   return ec == std::errc() && ptr == end && !text.empty();
 }
 
+constexpr int kDefaultRowsPerInch = 180;
+
+bool ParseDpi(const char* text, int* dpi) {
+  return ParseInt(text, dpi) && *dpi >= 1 && *dpi <= static_cast<int>(kMaxPrintDpi);
+}
+
 // The header of a short or hostile file may claim any size; rows it lacks
 // print white, so an image no printer can take is refused before the first
-// row is written. The tool knows only the horizontal resolution, so the
-// height is held against the finest one the printer has.
-bool FitsThePrinter(const std::string& ppm_path, int width, int height, int dpi) {
+// row is written. Without the vertical resolution the height is held
+// against the finest one the printer has.
+bool FitsThePrinter(const std::string& ppm_path, int width, int height, int dpi, int ydpi) {
   const uint64_t max_columns = MaxColumnsAt(static_cast<unsigned>(dpi));
   if (static_cast<uint64_t>(width) > max_columns) {
     fprintf(stderr,
@@ -38,13 +44,14 @@ bool FitsThePrinter(const std::string& ppm_path, int width, int height, int dpi)
             static_cast<unsigned long long>(max_columns), dpi);
     return false;
   }
-  const uint64_t max_rows = MaxRowsAt(kMaxPrintDpi);
+  const unsigned rows_per_inch = ydpi > 0 ? static_cast<unsigned>(ydpi) : kMaxPrintDpi;
+  const uint64_t max_rows = MaxRowsAt(rows_per_inch);
   if (static_cast<uint64_t>(height) > max_rows) {
     fprintf(stderr,
             "ERROR: zova_ID: %s: the image is %d rows long, longer than the longest form "
             "(%u inches, %llu rows at %u dpi)\n",
             ppm_path.c_str(), height, kMaxFormInches, static_cast<unsigned long long>(max_rows),
-            kMaxPrintDpi);
+            rows_per_inch);
     return false;
   }
   return true;
@@ -65,13 +72,14 @@ int Halftone(const HalftoneRequest& request, const std::string& pbm_path,
 
   const int width = ppm->width();
   const int height = ppm->height();
-  if (!FitsThePrinter(ppm_path, width, height, request.dpi)) return kExitFailed;
+  if (!FitsThePrinter(ppm_path, width, height, request.dpi, request.ydpi)) return kExitFailed;
   PbmWriter pbm;
   if (!pbm.Create(pbm_path, width, height)) return kExitFailed;
 
+  const int ydpi = request.ydpi > 0 ? request.ydpi : kDefaultRowsPerInch;
   std::unique_ptr<Screen> screen = request.mode == DitherMode::kErrorDiffusion
-                                       ? MakeErrorDiffusionScreen(width, request.dpi)
-                                       : MakeOrderedScreen(width, request.dpi);
+                                       ? MakeErrorDiffusionScreen(width, request.dpi, ydpi)
+                                       : MakeOrderedScreen(width, request.dpi, ydpi);
   std::vector<uint8_t> rgb(3 * static_cast<size_t>(width));
   std::vector<uint8_t> packed((static_cast<size_t>(width) + 7) / 8);
   for (int y = 0; y < height; ++y) {
@@ -93,8 +101,11 @@ int Halftone(const HalftoneRequest& request, const std::string& pbm_path,
     fprintf(stderr, "DEBUG: zova_ID: %s holds %d of %d rows; the rest is white\n", ppm_path.c_str(),
             ppm->rows_read(), height);
   }
-  fprintf(stderr, "DEBUG: zova_ID: %s %dx%d at %d dpi, %s\n", pbm_path.c_str(), width, height,
-          request.dpi,
+  const std::string resolution =
+      request.ydpi > 0 ? std::to_string(request.dpi) + "x" + std::to_string(request.ydpi)
+                       : std::to_string(request.dpi);
+  fprintf(stderr, "DEBUG: zova_ID: %s %dx%d at %s dpi, %s\n", pbm_path.c_str(), width, height,
+          resolution.c_str(),
           request.mode == DitherMode::kErrorDiffusion ? "error diffusion" : "clustered dots");
   return kExitOk;
 }
@@ -102,14 +113,13 @@ int Halftone(const HalftoneRequest& request, const std::string& pbm_path,
 }  // namespace
 
 std::optional<HalftoneRequest> ParseArguments(int argc, const char* const* argv) {
-  if (argc != 4 || argv[1][0] == '\0') {
-    fprintf(stderr, "ERROR: zova_ID: usage: zova_ID BASE DPI MODE\n");
+  if ((argc != 4 && argc != 5) || argv[1][0] == '\0') {
+    fprintf(stderr, "ERROR: zova_ID: usage: zova_ID BASE DPI MODE [YDPI]\n");
     return std::nullopt;
   }
   HalftoneRequest request;
   request.base = argv[1];
-  if (!ParseInt(argv[2], &request.dpi) || request.dpi < 1 ||
-      request.dpi > static_cast<int>(kMaxPrintDpi)) {
+  if (!ParseDpi(argv[2], &request.dpi)) {
     fprintf(stderr, "ERROR: zova_ID: resolution \"%s\" is not a number of dpi from 1 to %u\n",
             argv[2], kMaxPrintDpi);
     return std::nullopt;
@@ -121,6 +131,12 @@ std::optional<HalftoneRequest> ParseArguments(int argc, const char* const* argv)
     return std::nullopt;
   }
   request.mode = static_cast<DitherMode>(mode);
+  if (argc == 5 && !ParseDpi(argv[4], &request.ydpi)) {
+    fprintf(stderr,
+            "ERROR: zova_ID: vertical resolution \"%s\" is not a number of dpi from 1 to %u\n",
+            argv[4], kMaxPrintDpi);
+    return std::nullopt;
+  }
   return request;
 }
 

@@ -1,4 +1,4 @@
-// zova_ID BASE DPI MODE: halftones BASE.ppm into BASE.pbm for the filter.
+// zova_ID BASE DPI MODE [YDPI]: halftones BASE.ppm into BASE.pbm for the filter.
 #pragma once
 
 #include <csignal>
@@ -18,9 +18,10 @@ struct HalftoneRequest {
   std::string base;  // BASE.ppm is read, BASE.pbm written
   int dpi = 0;       // horizontal resolution of the page
   DitherMode mode = DitherMode::kOrdered;
+  int ydpi = 0;  // vertical resolution; 0 when not given: rows 1/180 in apart
 };
 
-// Parses "BASE DPI MODE". On failure prints an "ERROR: " line.
+// Parses "BASE DPI MODE [YDPI]". On failure prints an "ERROR: " line.
 std::optional<HalftoneRequest> ParseArguments(int argc, const char* const* argv);
 
 // Halftones the page. Returns kExitOk once BASE.pbm is in place; otherwise

@@ -1,4 +1,4 @@
-// zova_ID BASE DPI MODE: the halftoning tool the filter runs on picture pages.
+// zova_ID BASE DPI MODE [YDPI]: the halftoning tool the filter runs on picture pages.
 // Standard output carries the printer data of the filter that runs this tool,
 // so nothing here ever writes to it; messages go to standard error.
 #include <csignal>

@@ -16,25 +16,33 @@ namespace zova {
 namespace {
 
 constexpr int kTile = 4;
-constexpr int kSuper = 16;
-constexpr int kLevels = kSuper * kSuper;  // coverage steps
+constexpr int kSuper = kOrderedPeriod;
+static_assert(kOrderedLevels == kSuper * kSuper);
 
 constexpr uint8_t kCluster[kTile][kTile] = {
     {0, 2, 9, 11}, {6, 4, 15, 13}, {8, 10, 1, 3}, {14, 12, 7, 5}};
 constexpr uint8_t kBayer4[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
 
+}  // namespace
+
+int OrderedRank(int x, int y) {
+  x %= kSuper;
+  y %= kSuper;
+  return kTile * kTile * kCluster[y % kTile][x % kTile] + kBayer4[y / kTile][x / kTile];
+}
+
+namespace {
+
 class OrderedScreen final : public Screen {
  public:
-  OrderedScreen(int width, int dpi) : width_(width) {
-    // The cell of rank r is inked once the pixel needs more than (r + 0.5) /
-    // kLevels of the paper covered, so a flat field gets its coverage rounded
-    // to the nearest level. Comparing luminances keeps the shadows as fine as
-    // the luminance table.
+  OrderedScreen(int width, int dpi, int ydpi) : width_(width) {
+    // The cell of rank r is inked for every pixel that gets more than r
+    // levels. Comparing luminances keeps the shadows as fine as the
+    // luminance table.
+    const ToneCurve tone(ToneCurve::kOrdered, dpi, ydpi);
     for (int y = 0; y < kSuper; ++y) {
       for (int x = 0; x < kSuper; ++x) {
-        const int rank =
-            kTile * kTile * kCluster[y % kTile][x % kTile] + kBayer4[y / kTile][x / kTile];
-        thresholds_[y][x] = LuminanceBelowCoverage((rank + 0.5) / kLevels, dpi);
+        thresholds_[y][x] = tone.LuminanceBelow(OrderedRank(x, y) + 1);
       }
     }
   }
@@ -70,8 +78,8 @@ class OrderedScreen final : public Screen {
 
 }  // namespace
 
-std::unique_ptr<Screen> MakeOrderedScreen(int width, int dpi) {
-  return std::make_unique<OrderedScreen>(width, dpi);
+std::unique_ptr<Screen> MakeOrderedScreen(int width, int dpi, int ydpi) {
+  return std::make_unique<OrderedScreen>(width, dpi, ydpi);
 }
 
 }  // namespace zova

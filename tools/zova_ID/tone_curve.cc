@@ -1,19 +1,27 @@
-// Dot gain model. The pins of the head are about 0.2 mm across and sit 1/180 in
-// apart, so a dot is wider than the cell it is aimed at: at 180 dpi one dot
-// inks about 1.6 cells, at 360 dpi about 3.2. If a share f of the cells get a
-// dot and the dots land independently, the paper left white is (1 - f)^a for
-// a dot that covers a cells. Between white paper and solid ink the print then
-// reflects (1 - f)^a of the light, and it has the original's lightness when
-// that equals the pixel's relative luminance Y (linear light, not the
-// gamma-encoded sRGB value), so
-//   f = 1 - Y^(1 / a),  or  Y = (1 - f)^a.
-// White stays free of dots and black is fully inked at every resolution; the
-// mid tones get fewer dots the finer the resolution.
+// The pins of the head are about 0.2 mm across and sit 1/180 in apart, so a
+// dot is wider than the cell it is aimed at, and a page prints darker than
+// its share of dots. A print has the original's lightness when the light it
+// reflects, between white paper and solid ink, equals the pixel's relative
+// luminance Y (linear light, not the gamma-encoded sRGB value).
+//
+// Where the rows' pitch is known, the light that each level of a screen
+// reflects is measured (printed_tone.h): dots that touch or overlap leave
+// less paper white than dots landing independently would, and at 360 rows
+// per inch a dot covers about six cells.
+//
+// Elsewhere the model stands: a dot covers a cells 1/dpi wide and 1/180 in
+// high, and of a share f of cells with dots landing independently the paper
+// left white is (1 - f)^a, so f = 1 - Y^(1 / a).
+//
+// White stays free of dots and black is fully inked at every resolution.
 #include "zova_ID/tone_curve.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+
+#include "zova_ID/printed_tone.h"
+#include "zova_ID/screen.h"
 
 namespace zova {
 namespace {
@@ -30,6 +38,11 @@ constexpr double kDotAreaMm2 = std::numbers::pi * kPinDiameterMm * kPinDiameterM
 constexpr uint32_t kRedWeight = static_cast<uint32_t>(0.2126 * kWhite + 0.5);
 constexpr uint32_t kBlueWeight = static_cast<uint32_t>(0.0722 * kWhite + 0.5);
 constexpr uint32_t kWeights[3] = {kRedWeight, kWhite - kRedWeight - kBlueWeight, kBlueWeight};
+
+// The relative luminance of a CIE 1976 L*.
+double LuminanceOf(double lightness) {
+  return lightness > 8 ? std::pow((lightness + 16) / 116, 3) : lightness * 27 / 24389;
+}
 
 }  // namespace
 
@@ -48,6 +61,47 @@ uint32_t LuminanceBelowCoverage(double coverage, int dpi) {
   return static_cast<uint32_t>(std::ceil(luminance * kWhite));
 }
 
+ToneCurve::ToneCurve(ScreenKind screen, int dpi, int ydpi)
+    : below_((screen == kOrdered ? kOrderedLevels : kDiffusionLevels) + 1) {
+  if (screen == kOrdered) {
+    for (const auto& t : kOrderedTones) {
+      if (t.dpi == dpi && t.ydpi == ydpi) {
+        Measured<kOrderedLevels>(t.lightness);
+        return;
+      }
+    }
+  } else {
+    for (const auto& t : kDiffusionTones) {
+      if (t.dpi == dpi && t.ydpi == ydpi) {
+        Measured<kDiffusionLevels>(t.lightness);
+        return;
+      }
+    }
+  }
+  // A pixel that needs the coverage f gets the levels up to f rounded.
+  const int n = levels();
+  for (int k = 1; k <= n; ++k) below_[k] = LuminanceBelowCoverage((k - 0.5) / n, dpi);
+}
+
+// A level that prints no darker than some level below it is never stopped
+// at: a pixel gets it only together with the next level that prints darker
+// than all below it, or, where none is left, only when black.
+template <int kLevels>
+void ToneCurve::Measured(const uint32_t (&lightness)[kLevels + 1]) {
+  std::vector<uint32_t> darkest(kLevels + 1);  // of the levels up to each
+  darkest[0] = lightness[0];
+  for (int k = 1; k <= kLevels; ++k) darkest[k] = std::min(darkest[k - 1], lightness[k]);
+  uint32_t next = 1;
+  for (int k = kLevels; k >= 1; --k) {
+    if (darkest[k] < darkest[k - 1]) {
+      const double halfway = (darkest[k - 1] + darkest[k]) / 2000.0;
+      next = static_cast<uint32_t>(
+          std::clamp(std::ceil(LuminanceOf(halfway) * kWhite), 1.0, static_cast<double>(kWhite)));
+    }
+    below_[k] = next;
+  }
+}
+
 LuminanceTable::LuminanceTable() {
   for (int c = 0; c < 3; ++c) {
     for (int v = 0; v < 256; ++v) {
@@ -56,13 +110,13 @@ LuminanceTable::LuminanceTable() {
   }
 }
 
-// Entry i holds the number of steps k whose luminance, LuminanceBelowCoverage
-// of (k - 1/2) / full, lies above it: the coverage rounded to whole steps,
-// found with one power per step rather than one per entry.
-CoverageTable::CoverageTable(int dpi, uint16_t full) : steps_((kWhite >> kShift) + 1) {
+// Entry i holds the number of levels k whose luminance, LuminanceBelow(k),
+// lies above it: found with one look at the tone per level rather than one
+// per entry.
+CoverageTable::CoverageTable(const ToneCurve& tone) : steps_((kWhite >> kShift) + 1) {
   size_t darker = 0;  // entries below this one are already set
-  for (int k = full; k >= 1; --k) {
-    const uint32_t below = LuminanceBelowCoverage((k - 0.5) / full, dpi);
+  for (int k = tone.levels(); k >= 1; --k) {
+    const uint32_t below = tone.LuminanceBelow(k);
     const size_t end = std::min<size_t>(steps_.size(), (below + (1u << kShift) - 1) >> kShift);
     for (; darker < end; ++darker) steps_[darker] = static_cast<uint16_t>(k);
   }

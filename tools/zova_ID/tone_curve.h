@@ -15,16 +15,43 @@ inline constexpr uint32_t kWhite = 1u << 24;
 // Linear light, 0 to 1, of an 8-bit sRGB channel value.
 double SrgbToLinear(int value);
 
-// How many cells one printed dot covers at this horizontal resolution, at
-// least 1. Resolutions outside 60 to 360 dpi are taken as the nearer end.
+// The model for resolutions whose rows' pitch is an open question: how
+// many cells 1/dpi wide and 1/180 in high one printed dot covers, at least
+// 1. Resolutions outside 60 to 360 dpi are taken as the nearer end.
 double DotGainExponent(int dpi);
 
-// The tone curve turned round: the relative luminance, in steps of 1/kWhite
+// The model turned round: the relative luminance, in steps of 1/kWhite
 // rounded up, of a pixel that needs this share of the paper (0 to 1) covered
-// with dots at this resolution. Darker pixels need more. A screen that inks
-// its cell of rank r (of n) for every pixel darker than the luminance for
-// (r + 1/2) / n prints each pixel's coverage rounded to its ranks.
+// with dots at this resolution, the dots landing independently.
 uint32_t LuminanceBelowCoverage(double coverage, int dpi);
+
+// The tone of one screen on a page of dpi x ydpi. Where the geometry is
+// known (180 or 360 each way) it is what flat fields print at each of the
+// screen's levels, measured with every dot a disc on paper at the cells'
+// real pitch (printed_tone.h). Elsewhere it is the model above, which counts
+// rows 1/180 in apart.
+class ToneCurve {
+ public:
+  enum ScreenKind { kErrorDiffusion, kOrdered };
+  ToneCurve(ScreenKind screen, int dpi, int ydpi);
+
+  // Levels of the screen: 4096 shares for error diffusion, 256 for the
+  // ordered screen.
+  int levels() const { return static_cast<int>(below_.size()) - 1; }
+
+  // The relative luminance, in steps of 1/kWhite, below which a pixel gets
+  // at least k levels, k from 1 to levels(). Non-increasing in k; at most
+  // kWhite, so white gets no dot, and at least 1, so black gets every
+  // level. A flat field gets the level whose print is nearest its lightness
+  // in L*, of the levels that print darker than all levels below them.
+  uint32_t LuminanceBelow(int k) const { return below_[k]; }
+
+ private:
+  template <int kLevels>
+  void Measured(const uint32_t (&lightness)[kLevels + 1]);
+
+  std::vector<uint32_t> below_;  // [0] unused
+};
 
 // Relative luminance of an sRGB pixel (Rec. 709 weights on linear light), in
 // steps of 1/kWhite. One table per channel: white is exactly kWhite, black 0.
@@ -39,12 +66,12 @@ class LuminanceTable {
   std::array<std::array<uint32_t, 256>, 3> channel_;
 };
 
-// The coverage in whole steps of `full` for a luminance from LuminanceTable.
-// Indexed in steps of 2^-16, fine enough that the darkest sRGB values keep
-// coverages of their own. 0 for white, `full` for black.
+// The level of the tone for a luminance from LuminanceTable. Indexed in
+// steps of 2^-16, fine enough that the darkest sRGB values keep levels of
+// their own. 0 for white, every level for black.
 class CoverageTable {
  public:
-  CoverageTable(int dpi, uint16_t full);
+  explicit CoverageTable(const ToneCurve& tone);
   uint16_t operator[](uint32_t luminance) const {
     return steps_[(luminance + (1u << (kShift - 1))) >> kShift];
   }
