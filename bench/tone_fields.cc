@@ -12,9 +12,6 @@
 // the mean light the paper reflects, away from the field's edges. An
 // OTHER_ZOVA_ID, an older build to compare, is called with three arguments,
 // as the filter called it before it passed the vertical resolution.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,12 +25,11 @@
 #include <string>
 #include <vector>
 
+#include "job/child_process.h"
 #include "print_model/printed_dots.h"
 #include "testpage/testpage.h"
 #include "tone_measure.h"
 #include "zova_ID/tone_curve.h"
-
-extern char** environ;
 
 namespace zova::bench {
 namespace {
@@ -45,27 +41,17 @@ struct Tool {
   bool passes_ydpi;  // called with YDPI when rows are not 1/180 in apart
 };
 
-// Runs the tool with its messages in BASE.log, which a failure shows.
+// Runs the tool; its messages are shown when it fails.
 bool RunTool(const Tool& tool, const std::string& base, CellPitch pitch, int mode) {
-  std::vector<std::string> args = {tool.path, base, std::to_string(pitch.x), std::to_string(mode)};
-  if (tool.passes_ydpi && pitch.y != 180) args.push_back(std::to_string(pitch.y));
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const std::string log = base + ".log";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  pid_t pid = 0;
-  int status = 0;
-  const bool ok =
-      posix_spawn(&pid, tool.path.c_str(), &actions, nullptr, argv.data(), environ) == 0 &&
-      waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  posix_spawn_file_actions_destroy(&actions);
-  if (!ok) {
-    std::ifstream in(log);
-    std::cerr << in.rdbuf();
-  }
+  ChildOptions options;
+  options.argv = {tool.path, base, std::to_string(pitch.x), std::to_string(mode)};
+  if (tool.passes_ydpi && pitch.y != 180) options.argv.push_back(std::to_string(pitch.y));
+  std::string messages;
+  options.stderrFd = -1;
+  options.errorLine = [&](std::string_view line) { (messages += line) += '\n'; };
+  ChildProcess child;
+  const bool ok = child.Start(options) == 0 && child.Wait().succeeded();
+  if (!ok) std::cerr << messages;
   return ok;
 }
 
