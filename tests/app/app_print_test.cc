@@ -3,6 +3,8 @@
 // raster, and its options must reach the printer.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "app/app_test_fixture.h"
 #include "ghostscript_filter.h"
 #include "preview/stream_decoder.h"
@@ -106,6 +108,33 @@ TEST_F(AppPrintTest, PdfPrintsAsItsGhostscriptRaster) {
       PrintJob("zova", ZOVA_SAMPLE_PDF, "application/pdf",
                {"printer-resolution=120x120dpi", "zova-command-set=native-commands"}),
       pages, "Native", "zovaqrt.ppd");
+}
+
+TEST_F(AppPrintTest, PipelineMessagesReachTheJobLogAndAFailedJobSaysWhy) {
+  // A page's progress lines are in the server's log, against its job.
+  const IppJob good = app_->Print("zova", ZOVA_SAMPLE_PDF, "application/pdf");
+  ASSERT_GT(good.id, 0) << good.error;
+  ASSERT_EQ(app_->WaitForJobEnd("zova", good.id, kJobTimeout), kJobCompleted);
+  const std::string job = "[Job " + std::to_string(good.id) + "] ";
+  for (const char* line : {"V1.0 PAGE: 1 ", "pic number:", "Shingling0:1"}) {
+    EXPECT_NE(app_->Log().find(job + line), std::string::npos) << line << "\n" << app_->Log();
+  }
+
+  // A PDF cut short: Ghostscript prints nothing and exits 0; the job ends
+  // with Ghostscript's reason, and its complaints are in the log.
+  const std::vector<uint8_t> pdf = ReadBytes(ZOVA_SAMPLE_PDF);
+  const std::string cut = TempFile("cut.pdf");
+  std::ofstream(cut, std::ios::binary).write(reinterpret_cast<const char*>(pdf.data()), 400);
+  const IppJob bad = app_->Print("zova", cut, "application/pdf");
+  ASSERT_GT(bad.id, 0) << bad.error;
+  EXPECT_EQ(app_->WaitForJobEnd("zova", bad.id, kJobTimeout), kJobAborted);
+  const auto attributes = app_->JobAttributes("zova", bad.id);
+  ASSERT_EQ(attributes.at("job-state-message").size(), 1u);
+  EXPECT_EQ(
+      attributes.at("job-state-message")[0].rfind("Ghostscript could not read the document", 0), 0u)
+      << attributes.at("job-state-message")[0];
+  EXPECT_NE(app_->Log().find("[Job " + std::to_string(bad.id) + "] Ghostscript: "),
+            std::string::npos);
 }
 
 TEST_F(AppPrintTest, CommandSetPerJobAndAsThePrintersDefault) {
