@@ -34,17 +34,14 @@ std::string SpoolStem(pappl_job_t* job) {
          std::to_string(papplJobGetID(job));
 }
 
-cups_page_header2_t RgbHeader(const cups_page_header2_t& header, pappl_job_t* job,
-                              const pappl_pr_options_t* options) {
+cups_page_header2_t RgbHeader(const cups_page_header2_t& header, const std::string& output_type) {
   cups_page_header2_t rgb = header;
   rgb.cupsBitsPerColor = 8;
   rgb.cupsBitsPerPixel = 24;
   rgb.cupsBytesPerLine = 3 * header.cupsWidth;
   rgb.cupsColorSpace = CUPS_CSPACE_SRGB;
   rgb.cupsNumColors = 3;
-  // The PPD's choice is what its code puts in OutputType.
-  snprintf(rgb.OutputType, sizeof rgb.OutputType, "%s",
-           VendorChoiceOf(job, options, kCommandSetOption).c_str());
+  snprintf(rgb.OutputType, sizeof rgb.OutputType, "%s", output_type.c_str());
   return rgb;
 }
 
@@ -86,6 +83,8 @@ bool AppJob::Start(bool raw) {
   }
   out_.emplace(stream_->stream(), log_);
 
+  // The PPD's choice is what its code puts in OutputType.
+  output_type_ = VendorChoiceOf(job_, options_, kCommandSetOption);
   JobSettings settings;
   settings.model = ModelOf(job_);
   settings.printAs =
@@ -115,7 +114,7 @@ bool AppJob::StartPage(const cups_page_header2_t& header) {
   format_ = header.cupsBitsPerPixel != 8             ? RowFormat::kRgb
             : header.cupsColorSpace == CUPS_CSPACE_K ? RowFormat::kBlack
                                                      : RowFormat::kGrey;
-  return driver_->BeginPage(RgbHeader(header, job_, options_)) != PageDriver::PageStart::kFail;
+  return driver_->BeginPage(RgbHeader(header, output_type_)) != PageDriver::PageStart::kFail;
 }
 
 bool AppJob::WriteRow(const uint8_t* row) {

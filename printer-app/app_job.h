@@ -26,8 +26,7 @@ std::string SpoolStem(pappl_job_t* job);
 
 // PAPPL's page header as the page driver takes it: 24-bit RGB rows, and the
 // job's command set in OutputType as the PPD puts it there.
-cups_page_header2_t RgbHeader(const cups_page_header2_t& header, pappl_job_t* job,
-                              const pappl_pr_options_t* options);
+cups_page_header2_t RgbHeader(const cups_page_header2_t& header, const std::string& output_type);
 
 class AppJob {
  public:
@@ -53,7 +52,8 @@ class AppJob {
   bool Finish();
 
   pappl_job_t* job() const { return job_; }
-  pappl_pr_options_t* options() const { return options_; }
+  // The job's command set, as the page header's OutputType names it.
+  const std::string& outputType() const { return output_type_; }
   PageDriver& driver() { return *driver_; }
   Messages& messages() { return log_; }
   bool canceled() const { return papplJobIsCanceled(job_); }
@@ -69,7 +69,10 @@ class AppJob {
   bool StreamFailed();
 
   pappl_job_t* job_;
+  // Only while the job starts: PAPPL makes new options for every page of a
+  // raster stream and frees the old.
   pappl_pr_options_t* options_;
+  std::string output_type_ = "LQ";
   pappl_device_t* device_;
   JobLog log_;
   std::unique_ptr<pappl_device_t, DeviceCloser> own_device_;

@@ -12,6 +12,7 @@
 
 #include "drivers.h"
 #include "ghostscript_filter.h"
+#include "image_documents.h"
 #include "job_order.h"
 
 namespace zova::app {
@@ -111,6 +112,7 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
   // every Get-Printer-Attributes, so they grow and repeat. The web page
   // shows the keywords' words capitalised instead.
   AddGhostscriptFilters(system);
+  AddImageFilters(system);
   StartJobOrderTimer(system);
 
   // The state file lives where we were told, also for root, whose default

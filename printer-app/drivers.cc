@@ -89,10 +89,14 @@ bool DriverCallback(pappl_system_t* system, const char* driver_name, const char*
   data->format = kRawFormat;
   data->ppm = 1;
   data->kind = PAPPL_KIND_DOCUMENT;
-  // Forms and passbooks go in upright; nothing is turned to fit.
+  // Forms and passbooks go in upright; a picture is turned with the page
+  // unless its job says otherwise (image_filter.cc). A picture without a
+  // resolution fits the page whole, one with a resolution prints at its size
+  // where it fits. (With borderless media, PAPPL's "auto" scaling fills the
+  // page and crops.)
   data->orient_default = IPP_ORIENT_PORTRAIT;
   data->quality_default = IPP_QUALITY_NORMAL;
-  data->scaling_default = PAPPL_SCALING_AUTO;
+  data->scaling_default = PAPPL_SCALING_AUTO_FIT;
   data->content_default = PAPPL_CONTENT_AUTO;
   // Contone only: the driver classifies pages and halftones pictures itself,
   // so PAPPL must not dither.

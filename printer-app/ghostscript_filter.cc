@@ -151,7 +151,7 @@ bool PrintWithGhostscript(pappl_job_t* job, pappl_device_t* device) {
     return false;
   }
   const CancelToken& cancel = app.driver().cancel();
-  GhostscriptPages pages(gs, RgbHeader(h, job, options.get()), cancel, app.messages());
+  GhostscriptPages pages(gs, RgbHeader(h, app.outputType()), cancel, app.messages());
   const JobResult printed = PrintPages(pages, app.driver());
   if (app.canceled()) {
     gs.Stop();
