@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app_system.h"
 #include "dotmatrix/dotmatrix.h"
 #include "dotmatrix/printer_models.h"
 #include "job/child_process.h"
@@ -89,8 +90,10 @@ bool AppJob::Start(bool raw) {
   settings.model = ModelOf(job_);
   settings.printAs =
       ParsePrintAs(VendorChoiceOf(job_, options_, kPrintAsOption)).value_or(PrintAs::kAuto);
+  settings.spoolDirectory = Server().pageSpool;
   settings.jobId = SpoolStem(job_);
-  const CancelToken cancel([job = job_] { return papplJobIsCanceled(job); });
+  // A stopping server ends the job in hand at once, its children with it.
+  const CancelToken cancel([job = job_] { return papplJobIsCanceled(job) || Stopping(); });
   // The tool's messages go to the job's log; it writes nothing else.
   HalftoneTool tool;
   tool.program = HalftoneToolPath();

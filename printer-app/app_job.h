@@ -19,9 +19,9 @@
 
 namespace zova::app {
 
-// The stem of a job's spool file names in the application's spool
-// directory: nfet<stem>_<page>.ppm. The process ID keeps two servers apart,
-// the printer ID two printers.
+// The stem of a job's spool file names in the application's page spool:
+// nfet<stem>_<page>.ppm. The process ID keeps two servers apart, the
+// printer ID two printers.
 std::string SpoolStem(pappl_job_t* job);
 
 // PAPPL's page header as the page driver takes it: 24-bit RGB rows, and the

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -60,7 +61,42 @@ bool SaveState(pappl_system_t* system, void* path) {
   return papplSystemSaveState(system, static_cast<const char*>(path));
 }
 
+ServerSettings server_settings;
+
+volatile sig_atomic_t stopping = 0;
+struct sigaction pappl_sigterm;
+
+// Notes the stop, then lets PAPPL's own handler stop the server.
+void OnSigterm(int sig) {
+  stopping = 1;
+  if (pappl_sigterm.sa_handler != SIG_DFL && pappl_sigterm.sa_handler != SIG_IGN) {
+    pappl_sigterm.sa_handler(sig);
+  }
+}
+
+// Runs once, when the server runs: after PAPPL has installed its handler.
+bool WatchSigterm(pappl_system_t* /*system*/, void* /*data*/) {
+  struct sigaction action = {};
+  action.sa_handler = OnSigterm;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, &pappl_sigterm);
+  return false;
+}
+
+// A directory of the application's own, made afresh, 0700.
+bool MakePrivateDirectory(const std::string& path) {
+  std::error_code ec;
+  fs::remove_all(path, ec);
+  if (!MakeDirectory(path)) return false;
+  chmod(path.c_str(), 0700);
+  return true;
+}
+
 }  // namespace
+
+const ServerSettings& Server() { return server_settings; }
+
+bool Stopping() { return stopping != 0; }
 
 pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*data*/) {
   const auto option = [&](const char* name) { return cupsGetOption(name, num_options, options); };
@@ -75,6 +111,22 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
   if (!MakeDirectory(state_dir) || !MakeDirectory(spool_dir)) return nullptr;
   // Job files hold users' documents.
   chmod(spool_dir.c_str(), 0700);
+  // Pages and Ghostscript's scratch of a run that ended abruptly go.
+  server_settings.pageSpool = spool_dir + "/pages";
+  server_settings.scratch = spool_dir + "/scratch";
+  if (!MakePrivateDirectory(server_settings.pageSpool) ||
+      !MakePrivateDirectory(server_settings.scratch)) {
+    return nullptr;
+  }
+  if (const char* value = option("ghostscript-page-seconds"); value != nullptr) {
+    char* end = nullptr;
+    const long seconds = strtol(value, &end, 10);
+    if (*end != '\0' || seconds < 1 || seconds > 86400) {
+      fprintf(stderr, "ERROR: Bad ghostscript-page-seconds value \"%s\" (1 to 86400)\n", value);
+      return nullptr;
+    }
+    server_settings.ghostscriptPageTime = std::chrono::seconds(seconds);
+  }
 
   int port = 0;
   if (const char* value = option("server-port"); value != nullptr) {
@@ -114,6 +166,7 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
   AddGhostscriptFilters(system);
   AddImageFilters(system);
   StartJobOrderTimer(system);
+  papplSystemAddTimerCallback(system, 0, 0, WatchSigterm, nullptr);
 
   // The state file lives where we were told, also for root, whose default
   // PAPPL would otherwise put under /var/lib.

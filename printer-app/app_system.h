@@ -4,6 +4,9 @@
 
 #include <pappl/pappl.h>
 
+#include <chrono>
+#include <string>
+
 namespace zova::app {
 
 inline constexpr const char* kAppName = "zova-printer-app";
@@ -17,6 +20,24 @@ inline constexpr const char* kAppName = "zova-printer-app";
 //   log-level        fatal, error, warn (default), info or debug
 //   listen-hostname  the address to listen on (default localhost)
 //   server-port      the IPP port (default 8000 + uid % 1000)
+//   ghostscript-page-seconds
+//                    Ghostscript's time for one page (default 120)
 pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* data);
+
+// What the server's jobs work with, set when the system is made.
+struct ServerSettings {
+  // The pages' spool files, in a directory of the application's own (0700):
+  // no other program guesses their names or reads them, Ghostscript
+  // included.
+  std::string pageSpool;
+  // Where each Ghostscript run gets a private temporary directory.
+  std::string scratch;
+  std::chrono::seconds ghostscriptPageTime{120};
+};
+const ServerSettings& Server();
+
+// Whether the server has been told to stop (SIGTERM): a job in progress
+// ends, its children with it, so that the server stops at once.
+bool Stopping();
 
 }  // namespace zova::app

@@ -2,11 +2,13 @@
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string_view>
 
 #include "app_job.h"
+#include "app_system.h"
 #include "callback_guard.h"
 #include "job/child_process.h"
 #include "netpbm/netpbm_header.h"
@@ -14,9 +16,24 @@
 namespace zova::app {
 namespace {
 
-// Ghostscript's time for one page, from the start of its output to its last
-// row. A page that takes longer is taken to loop for good.
-constexpr auto kPageTimeLimit = std::chrono::minutes(2);
+// A directory of one Ghostscript run's own, removed with what it holds.
+class ScratchDirectory {
+ public:
+  explicit ScratchDirectory(const std::string& parent) {
+    std::string path = parent + "/gs-XXXXXX";
+    if (mkdtemp(path.data()) != nullptr) path_ = path;
+  }
+  ~ScratchDirectory() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDirectory(const ScratchDirectory&) = delete;
+  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
 
 struct OptionsDeleter {
   void operator()(pappl_pr_options_t* options) const { papplJobDeletePrintOptions(options); }
@@ -30,15 +47,20 @@ class GhostscriptPages final : public PageSource {
                    Messages& messages)
       : gs_(gs), header_(header), cancel_(cancel), messages_(messages) {}
 
+  // Ghostscript's time for one page, from the start of its output to its
+  // last row. A page that takes longer is taken to loop for good.
+  static std::chrono::seconds PageTime() { return Server().ghostscriptPageTime; }
+
   bool NextPage(cups_page_header2_t& header) override {
-    deadline_ = ChildProcess::Clock::now() + kPageTimeLimit;
+    deadline_ = ChildProcess::Clock::now() + PageTime();
     const NetpbmHeader ppm = ReadNetpbmHeader([this] { return Byte(); }, NetpbmForm::kPpm);
     if (ppm.status != NetpbmHeader::kRead) {
-      // The end of its output, or output that is not a page.
-      if (ppm.length > 0 || ppm.status != NetpbmHeader::kNotNetpbm) {
+      // The end of its output, Ghostscript stopped, or output that is not a
+      // page.
+      if (!stopped_ && (ppm.length > 0 || ppm.status != NetpbmHeader::kNotNetpbm)) {
         messages_.Error("Ghostscript's output is not a page.");
-        failed_ = true;
       }
+      failed_ = failed_ || stopped_ || ppm.length > 0 || ppm.status != NetpbmHeader::kNotNetpbm;
       return false;
     }
     if (ppm.width != header_.cupsWidth || ppm.height != header_.cupsHeight || ppm.maxval != 255) {
@@ -55,7 +77,7 @@ class GhostscriptPages final : public PageSource {
 
   bool ReadRow(std::span<uint8_t> row) override {
     if (Read(row.data(), row.size())) return true;
-    if (!cancel_.canceled()) messages_.Error("Ghostscript's page %d ends early.", pages_);
+    if (!stopped_) messages_.Error("Ghostscript's page %d ends early.", pages_);
     failed_ = true;
     return false;
   }
@@ -76,14 +98,16 @@ class GhostscriptPages final : public PageSource {
     return ended_ ? -1 : -2;
   }
 
-  // Exactly `len` bytes, or false at the end, on a failure, a cancel or the
-  // page's time running out.
+  // Exactly `len` bytes, or false at the end, on a failure, or once a
+  // cancel or the page's time running out has stopped Ghostscript.
   bool Read(uint8_t* data, size_t len) {
     while (len > 0) {
       if (begin_ == end_) {
+        if (ended_ || stopped_) return false;
         const ssize_t got = gs_.ReadOutput(buffer_, sizeof buffer_, cancel_, deadline_);
         if (got <= 0) {
           ended_ = got == 0;
+          stopped_ = got < 0;
           return false;
         }
         begin_ = 0;
@@ -106,6 +130,7 @@ class GhostscriptPages final : public PageSource {
   uint8_t buffer_[64 * 1024];
   size_t begin_ = 0, end_ = 0;
   bool ended_ = false;
+  bool stopped_ = false;  // cancelled or out of time
   bool failed_ = false;
   int pages_ = 0;
 };
@@ -138,6 +163,14 @@ bool PrintWithGhostscript(pappl_job_t* job, pappl_device_t* device) {
   ChildOptions command;
   command.argv =
       GhostscriptCommand(document, h.HWResolution[0], h.HWResolution[1], h.cupsWidth, h.cupsHeight);
+  // Ghostscript's sandbox lets it into its temporary directory: a private
+  // one, so that a document cannot read or change what is not its own.
+  const ScratchDirectory scratch(Server().scratch);
+  if (scratch.path().empty()) {
+    app.messages().Error("Unable to make a directory for Ghostscript: %s", strerror(errno));
+    return false;
+  }
+  command.env = {"TMPDIR=" + scratch.path()};
   command.stderrFd = -1;
   command.errorLine = [&](std::string_view line) {
     if (line.empty()) return;
@@ -153,15 +186,17 @@ bool PrintWithGhostscript(pappl_job_t* job, pappl_device_t* device) {
   const CancelToken& cancel = app.driver().cancel();
   GhostscriptPages pages(gs, RgbHeader(h, app.outputType()), cancel, app.messages());
   const JobResult printed = PrintPages(pages, app.driver());
-  if (app.canceled()) {
+  if (cancel.canceled()) {
     gs.Stop();
     app.Finish();
-    return true;
+    if (app.canceled()) return true;
+    app.messages().Error("The printer application stopped while the job printed.");
+    return false;
   }
-  const ChildStatus status = gs.Wait(cancel, ChildProcess::Clock::now() + kPageTimeLimit);
+  const ChildStatus status = gs.Wait(cancel, ChildProcess::Clock::now() + pages.PageTime());
   if (status.stoppedBy == ChildStatus::kTimedOut) {
-    app.messages().Error("Ghostscript took more than %d s over a page and was stopped.",
-                         static_cast<int>(std::chrono::seconds(kPageTimeLimit).count()));
+    app.messages().Error("Ghostscript took more than %lld s over a page and was stopped.",
+                         static_cast<long long>(pages.PageTime().count()));
   } else if (!status.succeeded()) {
     app.messages().Error("Ghostscript failed with status %d.",
                          status.kind == ChildStatus::kSignaled ? 128 + status.code : status.code);

@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,6 +37,24 @@ std::vector<std::string> Environment(const std::vector<std::string>& extra) {
   return env;
 }
 
+// The program's path: as given when it holds a '/', else the first of that
+// name on PATH that may be run; as given when there is none, so that exec
+// says why.
+std::string FindProgram(const std::string& name) {
+  if (name.find('/') != std::string::npos) return name;
+  const char* path = getenv("PATH");
+  std::string_view dirs = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
+  while (!dirs.empty()) {
+    const size_t colon = dirs.find(':');
+    const std::string_view dir = dirs.substr(0, colon);
+    const std::string candidate = std::string(dir.empty() ? "." : dir) + "/" + name;
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    if (colon == std::string_view::npos) break;
+    dirs.remove_prefix(colon + 1);
+  }
+  return name;
+}
+
 ChildStatus StatusOf(int wait_status) {
   if (WIFSIGNALED(wait_status)) {
     return {ChildStatus::kSignaled, WTERMSIG(wait_status), ChildStatus::kNotStopped};
@@ -62,50 +80,70 @@ int ChildProcess::Start(const ChildOptions& options) {
     errors_write = FileDescriptor(fds[1]);
     error_line_ = options.errorLine;
   }
+  // The child learns through this pipe why it could not run its program.
+  if (pipe2(fds, O_CLOEXEC) != 0) return errno;
+  FileDescriptor exec_status(fds[0]), exec_status_write(fds[1]);
 
+  // Everything the child needs is made before the fork: after it, in a
+  // process that may have other threads, the child only makes system calls.
+  const std::string program = FindProgram(options.argv.at(0));
   std::vector<std::string> env = Environment(options.env);
   std::vector<char*> args, envp;
   for (const std::string& a : options.argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   for (std::string& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);
+  const int out_fd = output_write.valid() ? output_write.get() : options.stdoutFd;
+  const int err_fd = errors_write.valid() ? errors_write.get() : options.stderrFd;
+  const pid_t parent = getpid();
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  if (options.stdoutFd == kDiscardOutput) {
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  } else {
-    posix_spawn_file_actions_adddup2(
-        &actions, output_write.valid() ? output_write.get() : options.stdoutFd, 1);
+  pid_ = fork();
+  if (pid_ == 0) {
+    if (options.ownProcessGroup) setpgid(0, 0);
+    // The child goes with the thread that started it, should that die.
+    if (options.dieWithParent) {
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (getppid() != parent) _exit(127);
+    }
+    const int in = open("/dev/null", O_RDONLY);
+    const int out = out_fd == kDiscardOutput ? open("/dev/null", O_WRONLY) : out_fd;
+    if (in < 0 || out < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err_fd, 2) < 0) {
+      const int error = errno;
+      (void)!write(exec_status_write.get(), &error, sizeof error);
+      _exit(127);
+    }
+    // The caller may ignore SIGPIPE or block signals in its threads; the
+    // child starts with the defaults.
+    struct sigaction defaults = {};
+    defaults.sa_handler = SIG_DFL;
+    sigaction(SIGPIPE, &defaults, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    execve(program.c_str(), args.data(), envp.data());
+    const int error = errno;
+    (void)!write(exec_status_write.get(), &error, sizeof error);
+    _exit(127);
   }
-  posix_spawn_file_actions_adddup2(&actions,
-                                   errors_write.valid() ? errors_write.get() : options.stderrFd, 2);
-  // The caller may ignore SIGPIPE or block signals in its threads; the
-  // child starts with the defaults.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGPIPE);
-  posix_spawnattr_setsigdefault(&attributes, &signals);
-  sigemptyset(&signals);
-  posix_spawnattr_setsigmask(&attributes, &signals);
-  short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
-  if (options.ownProcessGroup) {
-    flags |= POSIX_SPAWN_SETPGROUP;
-    posix_spawnattr_setpgroup(&attributes, 0);
+  if (pid_ < 0) {
+    const int error = errno;
+    pid_ = -1;
+    status_ = ChildStatus{ChildStatus::kNotStarted, error, ChildStatus::kNotStopped};
+    return error;
   }
-  posix_spawnattr_setflags(&attributes, flags);
-  const int err = posix_spawnp(&pid_, args[0], &actions, &attributes, args.data(), envp.data());
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  if (err != 0) {
+  exec_status_write = FileDescriptor();
+  int error = 0;
+  ssize_t got;
+  while ((got = read(exec_status.get(), &error, sizeof error)) < 0 && errno == EINTR) {
+  }
+  if (got == sizeof error) {
+    while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+    }
     pid_ = -1;
     output_ = FileDescriptor();
     errors_ = FileDescriptor();
-    status_ = ChildStatus{ChildStatus::kNotStarted, err, ChildStatus::kNotStopped};
-    return err;
+    status_ = ChildStatus{ChildStatus::kNotStarted, error, ChildStatus::kNotStopped};
+    return error;
   }
   group_ = options.ownProcessGroup;
   status_.reset();

@@ -1,5 +1,6 @@
 // A child program started without a shell, ended and reaped on every path
-// out. The halftoning tool and Ghostscript both run through it.
+// out, and never left behind: the halftoning tool and Ghostscript both run
+// through it.
 #pragma once
 
 #include <sys/types.h>
@@ -35,6 +36,9 @@ struct ChildOptions {
   // The child leads a process group of its own, so that whatever it starts
   // ends with it.
   bool ownProcessGroup = false;
+  // The child is killed if the thread that started it dies, the whole
+  // program with it: it never outlives its caller.
+  bool dieWithParent = true;
 };
 
 // How a child ended, and whether we ended it.

@@ -171,10 +171,13 @@ TEST_F(AppOrderTest, CancelledJobEndsItsPageAndLeavesNoSpoolFile) {
   const std::string printer_id = app_->PrinterAttributes("cancel")["printer-id"].at(0);
   const std::string prefix =
       "nfet" + std::to_string(app_->pid()) + "-" + printer_id + "-" + std::to_string(job.id) + "_";
-  for (const std::filesystem::directory_entry& entry :
-       std::filesystem::directory_iterator("/tmp")) {
-    EXPECT_NE(entry.path().filename().string().rfind(prefix, 0), 0u)
-        << "spool file left behind: " << entry.path();
+  // The pages spool in the application's own directory, none in /tmp.
+  for (const std::filesystem::path& dir :
+       {app_->dir() / "state/spool/pages", std::filesystem::path("/tmp")}) {
+    for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(dir)) {
+      EXPECT_NE(entry.path().filename().string().rfind(prefix, 0), 0u)
+          << "spool file left behind: " << entry.path();
+    }
   }
 }
 

@@ -2,12 +2,15 @@
 // holds the printer, pictures are not cropped, and what fails says why.
 // Each fault is made by the test against the real server.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <random>
 
 #include "app/app_test_fixture.h"
 #include "preview/stream_decoder.h"
+#include "support/process.h"
 
 namespace zova::testing {
 namespace {
@@ -94,6 +97,132 @@ TEST_F(AppRobustTest, LandscapePictureWithoutResolutionTurnsAndFitsWhole) {
     for (size_t x = left; x <= right; ++x) holes += !dots.Get(x, y);
   }
   EXPECT_NEAR(static_cast<double>(holes), 125.0 * 125.0, 125.0 * 125.0 * 0.1);
+}
+
+// Ghostscript jobs against a server that gives Ghostscript 4 s a page.
+class AppGhostscriptTest : public AppRobustTest {
+ protected:
+  static void SetUpTestSuite() {
+    std::string error;
+    app_ = PrivateApp::Start(&error, {"ghostscript-page-seconds=4"});
+    ASSERT_TRUE(app_) << error;
+  }
+
+  // Waits until the job is being printed.
+  void WaitForProcessing(int id) {
+    for (auto waited = 0ms; waited < 60s && app_->JobState("robust", id) != 5; waited += 50ms) {
+      std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_EQ(app_->JobState("robust", id), 5) << "processing";
+  }
+
+  // Whether Ghostscript runs on a document of the server in `dir`: PAPPL
+  // keeps the job's copy in its spool.
+  static bool GhostscriptRuns(const std::filesystem::path& dir) {
+    return RunCommand({"pgrep", "-f", "^gs .* " + (dir / "state/spool/p").string()}).status == 0;
+  }
+
+  // A small good job that must print after a bad one.
+  void ExpectNextJobPrints() {
+    const std::string ps = TempFile("next.ps");
+    std::ofstream(ps) << "%!PS\n0 0 moveto 72 72 lineto stroke showpage\n";
+    EXPECT_EQ(Run(ps, "application/postscript"), kJobCompleted) << app_->Log();
+  }
+};
+
+TEST_F(AppGhostscriptTest, LoopingPostScriptEndsOnCancelAndOnItsTimeLimit) {
+  const std::string loop = TempFile("loop.ps");
+  std::ofstream(loop) << "%!PS\n{} loop\n";
+  // Cancelled while Ghostscript computes: Ghostscript goes, the job ends.
+  const IppJob job = app_->Print("robust", loop, "application/postscript");
+  ASSERT_GT(job.id, 0) << job.error;
+  WaitForProcessing(job.id);
+  ASSERT_TRUE(GhostscriptRuns(app_->dir()));
+  const auto cancel = std::chrono::steady_clock::now();
+  ASSERT_TRUE(app_->CancelJob("robust", job.id));
+  EXPECT_EQ(app_->WaitForJobEnd("robust", job.id, kJobTimeout), kJobCanceled);
+  EXPECT_LT(std::chrono::steady_clock::now() - cancel, 5s);
+  EXPECT_FALSE(GhostscriptRuns(app_->dir()));
+  ExpectNextJobPrints();
+
+  // Left alone, it runs out of its time.
+  int id = 0;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Run(loop, "application/postscript", {}, &id), kJobAborted);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
+  EXPECT_EQ(Message(id), "Ghostscript took more than 4 s over a page and was stopped.");
+  EXPECT_FALSE(GhostscriptRuns(app_->dir()));
+  ExpectNextJobPrints();
+}
+
+TEST_F(AppGhostscriptTest, PostScriptSeesOnlyItsOwnInput) {
+  // A document that lists, reads and writes files beside the server's own:
+  // in /tmp, and in the server's temporary directory, where its state and
+  // spool live (the tests start it with TMPDIR there).
+  const std::string secret = "/tmp/zova-probe-" + std::to_string(getpid());
+  std::ofstream(secret) << "SECRET-IN-TMP";
+  chmod(secret.c_str(), 0600);
+  const std::string own = TempFile("secret.txt");
+  std::ofstream(own) << "SECRET-OF-THE-SERVER";
+  chmod(own.c_str(), 0600);
+  const std::string written = TempFile("written.txt"), written_tmp = secret + "-written";
+  std::string probe = "%!PS\n";
+  for (const std::string& dir : {std::string("/tmp"), app_->dir().string()}) {
+    probe += "{ (" + dir + "/*) { print ( LISTED\\n) print } 256 string filenameforall } " +
+             "stopped { (list refused\\n) print } if\n";
+  }
+  for (const std::string& file : {secret, own}) {
+    probe += "{ (" + file + ") (r) file 64 string readstring pop print (\\n) print } " +
+             "stopped { (read refused\\n) print } if\n";
+  }
+  for (const std::string& file : {written, written_tmp}) {
+    probe += "{ (" + file + ") (w) file dup (OWNED) writestring closefile } " +
+             "stopped { (write refused\\n) print } if\n";
+  }
+  probe += "0 0 moveto 72 72 lineto stroke showpage\n";
+  const std::string ps = TempFile("probe.ps");
+  std::ofstream(ps) << probe;
+  int id = 0;
+  EXPECT_EQ(Run(ps, "application/postscript", {}, &id), kJobCompleted);
+  const std::string log = app_->Log();
+  const std::string prefix = "[Job " + std::to_string(id) + "] Ghostscript: ";
+  // Ghostscript may see only its input: PAPPL's copy of the document.
+  const std::string document = (app_->dir() / "state/spool/p").string();
+  size_t refused = 0;
+  for (size_t at = log.find(prefix); at != std::string::npos; at = log.find(prefix, at + 1)) {
+    const std::string line =
+        log.substr(at + prefix.size(), log.find('\n', at) - at - prefix.size());
+    if (line.find("LISTED") != std::string::npos) {
+      EXPECT_EQ(line.rfind(document, 0), 0u) << line;
+    }
+    EXPECT_EQ(line.find("SECRET"), std::string::npos) << line;
+    refused += line.find("refused") != std::string::npos;
+  }
+  EXPECT_EQ(refused, 4u) << log;
+  EXPECT_FALSE(std::filesystem::exists(written));
+  EXPECT_FALSE(std::filesystem::exists(written_tmp));
+  std::filesystem::remove(secret);
+  std::filesystem::remove(written_tmp);
+}
+
+TEST_F(AppGhostscriptTest, StoppingServerEndsGhostscriptAtOnce) {
+  std::string error;
+  std::unique_ptr<PrivateApp> app = PrivateApp::Start(&error);
+  ASSERT_TRUE(app) << error;
+  ASSERT_TRUE(app->AddPrinter("stop", "zova-qrt", &error)) << error;
+  const std::string loop = (app->dir() / "stop-loop.ps").string();
+  std::ofstream(loop) << "%!PS\n{} loop\n";
+  const IppJob job = app->Print("stop", loop, "application/postscript");
+  ASSERT_GT(job.id, 0) << job.error;
+  const std::filesystem::path dir = app->dir();
+  for (auto waited = 0ms; waited < 60s && !GhostscriptRuns(dir); waited += 50ms) {
+    std::this_thread::sleep_for(50ms);
+  }
+  ASSERT_TRUE(GhostscriptRuns(dir));
+  const auto stop = std::chrono::steady_clock::now();
+  app.reset();  // SIGTERM, and the server's exit is awaited
+  EXPECT_LT(std::chrono::steady_clock::now() - stop, 10s);
+  EXPECT_FALSE(GhostscriptRuns(dir)) << "Ghostscript outlived the server";
 }
 
 }  // namespace

@@ -75,8 +75,10 @@ ipp_t* NewRequest(ipp_op_t op, const std::string& uri) {
 
 }  // namespace
 
-std::unique_ptr<PrivateApp> PrivateApp::Start(std::string* error) {
+std::unique_ptr<PrivateApp> PrivateApp::Start(std::string* error,
+                                              std::vector<std::string> server_options) {
   std::unique_ptr<PrivateApp> app(new PrivateApp(FreePort()));
+  app->server_options_ = std::move(server_options);
   if (app->port_ == 0) {
     *error = "no free port on 127.0.0.1";
     return nullptr;
@@ -101,6 +103,9 @@ bool PrivateApp::Launch(std::string* error) {
                   "listen-hostname=127.0.0.1",
                   "-o",
                   "server-port=" + std::to_string(port_)};
+  for (const std::string& option : server_options_) {
+    options.args.insert(options.args.end(), {"-o", option});
+  }
   options.env = {{"ZOVA_HALFTONE_TOOL", ZOVA_HALFTONE_TOOL}, {"TMPDIR", d}, kLsanOptions};
   options.stdoutFile = d + "/server.out";
   options.stderrToStdout = true;
@@ -123,6 +128,13 @@ bool PrivateApp::Launch(std::string* error) {
 
 void PrivateApp::Stop() {
   if (server_) server_->Stop(20s);
+}
+
+void PrivateApp::Kill() {
+  if (!server_) return;
+  server_->Signal(SIGKILL);
+  server_->Wait();
+  server_.reset();
 }
 
 PrivateApp::~PrivateApp() { Stop(); }

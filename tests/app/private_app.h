@@ -27,7 +27,13 @@ struct IppJob {
 class PrivateApp {
  public:
   // Returns nullptr and a reason when the server does not come up.
-  static std::unique_ptr<PrivateApp> Start(std::string* error);
+  // `server_options` are added as "-o NAME=VALUE".
+  static std::unique_ptr<PrivateApp> Start(std::string* error,
+                                           std::vector<std::string> server_options = {});
+  // Kills the server outright (SIGKILL), as a crash or a power cut would.
+  void Kill();
+  // Starts the server again on the same state, port and devices.
+  bool Restart(std::string* error) { return Launch(error); }
   ~PrivateApp();
   PrivateApp(const PrivateApp&) = delete;
   PrivateApp& operator=(const PrivateApp&) = delete;
@@ -71,6 +77,7 @@ class PrivateApp {
                                              const std::string& file = "") const;
 
   TempDir scratch_;  // removed with everything in it once the server is gone
+  std::vector<std::string> server_options_;
   std::filesystem::path dir_;
   int port_;
   std::unique_ptr<Process> server_;
