@@ -99,6 +99,16 @@ TEST_F(AppRobustTest, LandscapePictureWithoutResolutionTurnsAndFitsWhole) {
   EXPECT_NEAR(static_cast<double>(holes), 125.0 * 125.0, 125.0 * 125.0 * 0.1);
 }
 
+TEST_F(AppRobustTest, AddPrinterPageWorksWithoutAvahi) {
+  // The tests' servers reach no system bus: DNS-SD browsing has no client.
+  const auto [status, page] = app_->Get("/addprinter");
+  EXPECT_EQ(status, 200);
+  EXPECT_NE(page.find("socket"), std::string::npos) << "typed network devices stay";
+  EXPECT_EQ(app_->Get("/").first, 200) << "the server lives on";
+  const CommandResult devices = app_->Command({"devices"});
+  EXPECT_EQ(devices.status, 0) << devices.output;
+}
+
 // Ghostscript jobs against a server that gives Ghostscript 4 s a page.
 class AppGhostscriptTest : public AppRobustTest {
  protected:

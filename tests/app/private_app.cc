@@ -106,7 +106,12 @@ bool PrivateApp::Launch(std::string* error) {
   for (const std::string& option : server_options_) {
     options.args.insert(options.args.end(), {"-o", option});
   }
-  options.env = {{"ZOVA_HALFTONE_TOOL", ZOVA_HALFTONE_TOOL}, {"TMPDIR", d}, kLsanOptions};
+  // No system bus, as on a machine without avahi-daemon, wherever the tests
+  // run.
+  options.env = {{"ZOVA_HALFTONE_TOOL", ZOVA_HALFTONE_TOOL},
+                 {"TMPDIR", d},
+                 {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent"},
+                 kLsanOptions};
   options.stdoutFile = d + "/server.out";
   options.stderrToStdout = true;
   server_ = std::make_unique<Process>(options);
@@ -155,7 +160,26 @@ CommandResult PrivateApp::Command(const std::vector<std::string>& args) const {
   std::vector<std::string> argv = {ZOVA_PRINTER_APP};
   argv.insert(argv.end(), args.begin(), args.end());
   return RunCommand(argv,
-                    {"TMPDIR=" + dir_.string(), kLsanOptions.first + "=" + kLsanOptions.second});
+                    {"TMPDIR=" + dir_.string(), "DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent",
+                     kLsanOptions.first + "=" + kLsanOptions.second});
+}
+
+std::pair<int, std::string> PrivateApp::Get(const std::string& path) const {
+  http_t* http =
+      httpConnect2("127.0.0.1", port_, nullptr, AF_INET, HTTP_ENCRYPTION_NEVER, 1, 30000, nullptr);
+  if (http == nullptr) return {0, ""};
+  httpClearFields(http);
+  httpSetField(http, HTTP_FIELD_HOST, ("127.0.0.1:" + std::to_string(port_)).c_str());
+  http_status_t status = HTTP_STATUS_ERROR;
+  if (httpGet(http, path.c_str()) == 0) {
+    while ((status = httpUpdate(http)) == HTTP_STATUS_CONTINUE) {
+    }
+  }
+  std::string body;
+  char buffer[8192];
+  for (ssize_t n; (n = httpRead2(http, buffer, sizeof buffer)) > 0;) body.append(buffer, n);
+  httpClose(http);
+  return {status == HTTP_STATUS_ERROR ? 0 : static_cast<int>(status), body};
 }
 
 bool PrivateApp::AddPrinter(const std::string& printer, const std::string& driver,

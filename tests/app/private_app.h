@@ -49,6 +49,9 @@ class PrivateApp {
 
   // Runs the program's own sub-command against this server.
   CommandResult Command(const std::vector<std::string>& args) const;
+  // GET of a web page: the HTTP status (0 when there was no answer) and the
+  // page.
+  std::pair<int, std::string> Get(const std::string& path) const;
   // Adds a printer with `driver` that prints to Output(printer).
   bool AddPrinter(const std::string& printer, const std::string& driver, std::string* error) const;
 
