@@ -10,6 +10,7 @@
 #include "dotmatrix/printer_models.h"
 #include "job/child_process.h"
 #include "job/print_as.h"
+#include "job_journal.h"
 #include "vendor_options.h"
 
 namespace zova::app {
@@ -48,7 +49,9 @@ cups_page_header2_t RgbHeader(const cups_page_header2_t& header, const std::stri
 
 AppJob::AppJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device,
                bool counts_pages)
-    : job_(job), options_(options), device_(device), log_(job, counts_pages) {}
+    : job_(job), options_(options), device_(device), log_(job, counts_pages), cancel_([job] {
+        return papplJobIsCanceled(job) || Stopping();
+      }) {}
 
 AppJob::~AppJob() {
   // Every way out of a job gives up the printer, or no other job prints.
@@ -59,11 +62,18 @@ bool AppJob::Start(bool raw) {
   raw_ = raw;
   pappl_printer_t* printer = papplJobGetPrinter(job_);
   entered_ = true;
-  if (JobOrder::For(printer).Enter(job_) == JobOrder::Admission::kRepeat) {
-    papplLogJob(job_, PAPPL_LOGLEVEL_WARN, "Job already printed by another thread; skipped.");
-    repeat_ = true;
-    return true;
+  switch (JobOrder::For(printer).Enter(job_)) {
+    case JobOrder::Admission::kTurn:
+      break;
+    case JobOrder::Admission::kRepeat:
+      papplLogJob(job_, PAPPL_LOGLEVEL_WARN, "Job already printed by another thread; skipped.");
+      repeat_ = true;
+      return true;
+    case JobOrder::Admission::kGiveUp:
+      entered_ = false;
+      return false;
   }
+  JobJournal::Started(job_);
   // PAPPL closes a file device at the end of every job, also under a job
   // that it started beside it: a file device is opened for this job alone.
   // Other devices stay open while any job is active.
@@ -77,7 +87,11 @@ bool AppJob::Start(bool raw) {
     papplLogJob(job_, PAPPL_LOGLEVEL_ERROR, "No device to print to.");
     return false;
   }
-  stream_.emplace(device_);
+  // The printer answers: whatever kept it offline is over.
+  if (papplPrinterGetReasons(printer) & PAPPL_PREASON_OFFLINE) {
+    papplPrinterSetReasons(printer, PAPPL_PREASON_NONE, PAPPL_PREASON_OFFLINE);
+  }
+  stream_.emplace(device_, uri != nullptr ? uri : "");
   if (stream_->stream() == nullptr) {
     papplLogJob(job_, PAPPL_LOGLEVEL_ERROR, "Unable to make an output stream: %s", strerror(errno));
     return false;
@@ -93,7 +107,7 @@ bool AppJob::Start(bool raw) {
   settings.spoolDirectory = Server().pageSpool;
   settings.jobId = SpoolStem(job_);
   // A stopping server ends the job in hand at once, its children with it.
-  const CancelToken cancel([job = job_] { return papplJobIsCanceled(job) || Stopping(); });
+  const CancelToken& cancel = cancel_;
   // The tool's messages go to the job's log; it writes nothing else.
   HalftoneTool tool;
   tool.program = HalftoneToolPath();
@@ -101,6 +115,8 @@ bool AppJob::Start(bool raw) {
   tool.sharesStderr = false;
   settings.halftone = ToolHalftoner(std::move(tool), cancel, log_);
   driver_.emplace(std::move(settings), *out_, log_, cancel);
+  // A page counts once the printer has taken it whole.
+  log_.SetDelivery([this] { return stream_->Delivered(cancel_); });
   if (!raw_) driver_->StartJob();
   return !StreamFailed();
 }
@@ -143,8 +159,16 @@ bool AppJob::WriteRow(const uint8_t* row) {
 bool AppJob::EndPage() {
   if (repeat_) return true;
   const PageResult result = driver_->EndPage();
-  if (StreamFailed()) return false;
-  return result != PageResult::kFailed;
+  const bool failed = result == PageResult::kFailed ||
+                      (result == PageResult::kPrinted && !stream_->Delivered(cancel_)) ||
+                      StreamFailed();
+  // PAPPL counts a raster stream's page when it begins: one that never got
+  // to the printer whole does not count.
+  const std::string format = papplJobGetFormat(job_);
+  if (failed && (format == "image/pwg-raster" || format == "image/urf")) {
+    papplJobSetImpressionsCompleted(job_, -1);
+  }
+  return !failed;
 }
 
 bool AppJob::Finish() {
@@ -158,10 +182,16 @@ bool AppJob::Finish() {
   driver_.reset();
   out_.reset();
   stream_.reset();
+  // A connection of PAPPL's that broke must not take the next jobs down.
+  if (failed_ && !own_device_ && !repeat_) {
+    JobOrder::For(papplJobGetPrinter(job_)).DeviceLost(papplJobGetPrinter(job_));
+  }
   own_device_.reset();
   JobOrder::For(papplJobGetPrinter(job_)).Leave(job_);
   if (repeat_) return true;
-  return !failed_ && (printed || canceled());
+  const bool ok = !failed_ && (printed || canceled());
+  JobJournal::Ended(job_, ok && !canceled());
+  return ok;
 }
 
 bool AppJob::StreamFailed() {

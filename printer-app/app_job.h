@@ -75,6 +75,8 @@ class AppJob {
   std::string output_type_ = "LQ";
   pappl_device_t* device_;
   JobLog log_;
+  // A stopping server ends the job in hand at once, its children with it.
+  CancelToken cancel_;
   std::unique_ptr<pappl_device_t, DeviceCloser> own_device_;
   std::optional<DeviceStream> stream_;
   std::optional<OutputState> out_;

@@ -1,8 +1,10 @@
 #include "app_system.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include "drivers.h"
 #include "ghostscript_filter.h"
 #include "image_documents.h"
+#include "job_journal.h"
 #include "job_order.h"
 
 namespace zova::app {
@@ -57,11 +60,39 @@ pappl_loglevel_t LogLevel(const char* value) {
   return PAPPL_LOGLEVEL_WARN;
 }
 
+// PAPPL writes the state file in place; a crash in the middle would lose
+// it. It is written whole under another name, private to the application
+// (it holds users' job names), then put in place.
 bool SaveState(pappl_system_t* system, void* path) {
-  return papplSystemSaveState(system, static_cast<const char*>(path));
+  const std::string state = static_cast<const char*>(path);
+  const std::string temporary = state + ".new";
+  unlink(temporary.c_str());
+  const int created = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (created < 0) return false;
+  close(created);
+  if (!papplSystemSaveState(system, temporary.c_str())) return false;
+  const int fd = open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+  const bool synced = fd >= 0 && fsync(fd) == 0;
+  if (fd >= 0) close(fd);
+  return synced && rename(temporary.c_str(), state.c_str()) == 0;
 }
 
 ServerSettings server_settings;
+
+// PAPPL saves its state at most once per turn of its main loop, and not for
+// every change of a job: a job whose document has just come in may be
+// missing from the file for a while. The jobs' changes are saved once a
+// second.
+std::atomic<bool> jobs_changed{false};
+
+void OnEvent(pappl_system_t*, pappl_printer_t*, pappl_job_t*, pappl_event_t event, void*) {
+  if ((event & PAPPL_EVENT_JOB_ALL) != 0) jobs_changed = true;
+}
+
+bool SaveChangedJobs(pappl_system_t* system, void* path) {
+  if (jobs_changed.exchange(false)) SaveState(system, path);
+  return true;  // keep the timer
+}
 
 volatile sig_atomic_t stopping = 0;
 struct sigaction pappl_sigterm;
@@ -172,8 +203,15 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
   // PAPPL would otherwise put under /var/lib.
   static std::string state_file;
   state_file = state_dir + "/" + kAppName + ".state";
+  // A server that went down with jobs on their way starts where they were.
+  const std::string journal = state_dir + "/" + kAppName + ".journal";
+  const Recovery recovery = RecoverState(state_file, journal);
+  JobJournal::Open(journal);
   papplSystemLoadState(system, state_file.c_str());
   papplSystemSetSaveCallback(system, SaveState, state_file.data());
+  papplSystemSetEventCallback(system, OnEvent, nullptr);
+  papplSystemAddTimerCallback(system, 0, 1, SaveChangedJobs, state_file.data());
+  ResumeAfterRestart(system, recovery);
   return system;
 }
 

@@ -1,12 +1,23 @@
 #include "device_stream.h"
 
+#include <linux/sockios.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <thread>
+
 namespace zova::app {
 
 // Bands go out as soon as they are complete; a big buffer keeps the wide
 // ones to one device write each, as on the filter's stdout.
 constexpr size_t kStreamBufferSize = 64 * 1024;
 
-DeviceStream::DeviceStream(pappl_device_t* device) : device_(device) {
+DeviceStream::DeviceStream(pappl_device_t* device, std::string uri)
+    : device_(device), uri_(std::move(uri)) {
   cookie_io_functions_t io = {};
   io.write = &DeviceStream::Write;
   stream_ = fopencookie(this, "w", io);
@@ -26,6 +37,52 @@ ssize_t DeviceStream::Write(void* cookie, const char* data, size_t size) {
     return 0;
   }
   return static_cast<ssize_t>(size);
+}
+
+namespace {
+
+// The connection of a socket:// device. PAPPL 1.3.1 keeps it as the first
+// member of the device's data and offers no other way to it; it is taken
+// only when it is what it must be, a connected TCP socket.
+int SocketOf(pappl_device_t* device) {
+  const void* data = papplDeviceGetData(device);
+  if (data == nullptr) return -1;
+  int fd;
+  memcpy(&fd, data, sizeof fd);
+  struct stat info;
+  sockaddr_storage peer;
+  socklen_t length = sizeof peer;
+  if (fd < 0 || fstat(fd, &info) != 0 || !S_ISSOCK(info.st_mode) ||
+      getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0 ||
+      (peer.ss_family != AF_INET && peer.ss_family != AF_INET6)) {
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+bool DeviceStream::Delivered(const CancelToken& cancel) {
+  if (!Flush()) return false;
+  if (strncmp(uri_.c_str(), "socket:", 7) != 0) return true;
+  const int fd = SocketOf(device_);
+  if (fd < 0) return true;
+  for (;;) {
+    int error = 0;
+    socklen_t length = sizeof error;
+    tcp_info tcp{};
+    socklen_t tcp_length = sizeof tcp;
+    int unacknowledged = 0;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0 ||
+        getsockopt(fd, IPPROTO_TCP, TCP_INFO, &tcp, &tcp_length) != 0 ||
+        tcp.tcpi_state != TCP_ESTABLISHED || ioctl(fd, SIOCOUTQ, &unacknowledged) != 0) {
+      failed_ = true;
+      return false;
+    }
+    if (unacknowledged == 0) return true;
+    if (cancel.canceled()) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 bool DeviceStream::Flush() {

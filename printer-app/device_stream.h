@@ -6,13 +6,17 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
+
+#include "job/cancel.h"
 
 namespace zova::app {
 
 class DeviceStream {
  public:
-  // Null stream() when the stream cannot be made (out of memory).
-  explicit DeviceStream(pappl_device_t* device);
+  // Null stream() when the stream cannot be made (out of memory). `uri`
+  // is the device's.
+  DeviceStream(pappl_device_t* device, std::string uri);
   ~DeviceStream();
   DeviceStream(const DeviceStream&) = delete;
   DeviceStream& operator=(const DeviceStream&) = delete;
@@ -23,11 +27,16 @@ class DeviceStream {
   bool failed() const { return failed_; }
   // Flushes the stream and the device; false when anything failed.
   bool Flush();
+  // Flushes, then, on a network printer, waits until the printer has taken
+  // every byte (its TCP stack has acknowledged them); false, and failed(),
+  // when the connection broke first, or `cancel` says so.
+  bool Delivered(const CancelToken& cancel);
 
  private:
   static ssize_t Write(void* cookie, const char* data, size_t size);
 
   pappl_device_t* device_;
+  std::string uri_;
   FILE* stream_ = nullptr;
   bool failed_ = false;
 };

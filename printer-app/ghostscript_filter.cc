@@ -187,16 +187,22 @@ bool PrintWithGhostscript(pappl_job_t* job, pappl_device_t* device) {
   GhostscriptPages pages(gs, RgbHeader(h, app.outputType()), cancel, app.messages());
   const JobResult printed = PrintPages(pages, app.driver());
   if (cancel.canceled()) {
-    gs.Stop();
+    (void)gs.Stop();
     app.Finish();
     if (app.canceled()) return true;
     app.messages().Error("The printer application stopped while the job printed.");
     return false;
   }
-  const ChildStatus status = gs.Wait(cancel, ChildProcess::Clock::now() + pages.PageTime());
+  // After a failure Ghostscript may be blocked writing pages that nobody
+  // reads any more: it is stopped, not waited for.
+  const bool stop = printed.failed || pages.failed();
+  const ChildStatus status =
+      stop ? gs.Stop() : gs.Wait(cancel, ChildProcess::Clock::now() + pages.PageTime());
   if (status.stoppedBy == ChildStatus::kTimedOut) {
     app.messages().Error("Ghostscript took more than %lld s over a page and was stopped.",
                          static_cast<long long>(pages.PageTime().count()));
+  } else if (stop) {
+    // The reason is out already.
   } else if (!status.succeeded()) {
     app.messages().Error("Ghostscript failed with status %d.",
                          status.kind == ChildStatus::kSignaled ? 128 + status.code : status.code);

@@ -26,7 +26,7 @@ void JobLog::Write(MessageLevel level, std::string_view text) {
 }
 
 void JobLog::PagePrinted(int /*count*/) {
-  if (counts_pages_) papplJobSetImpressionsCompleted(job_, 1);
+  if (counts_pages_ && (!delivered_ || delivered_())) papplJobSetImpressionsCompleted(job_, 1);
 }
 
 }  // namespace zova::app

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "callback_guard.h"
+#include "job_journal.h"
 
 namespace zova::app {
 namespace {
@@ -76,6 +77,20 @@ void CollectJobId(pappl_job_t* job, void* data) {
   static_cast<std::set<int>*>(data)->insert(papplJobGetID(job));
 }
 
+void FindProcessing(pappl_job_t* job, void* data) {
+  *static_cast<bool*>(data) |= papplJobGetState(job) == IPP_JSTATE_PROCESSING;
+}
+
+bool AnyJobProcessing(pappl_printer_t* printer) {
+  bool processing = false;
+  papplPrinterIterateActiveJobs(printer, FindProcessing, &processing, 1, 0);
+  return processing;
+}
+
+void HoldPending(pappl_job_t* job, void* /*data*/) {
+  if (papplJobGetState(job) == IPP_JSTATE_PENDING) papplJobHold(job, nullptr, nullptr, 0);
+}
+
 bool BalancePrinter(pappl_system_t*, void*);
 
 void BalanceEach(pappl_printer_t* printer, void* /*data*/) {
@@ -117,10 +132,18 @@ JobOrder::Admission JobOrder::Enter(pappl_job_t* job) {
   for (;;) {
     // An older job that PAPPL started beside this one has a thread that
     // has not got here yet: it goes first. PAPPL does not say when its jobs
-    // change state, so that is looked at again every little while.
+    // change state, so that is looked at again every little while. A job
+    // cancelled while it waits, or whose printer is deleted, gives up: a
+    // printer is deleted only once its job is done.
     lock.unlock();
     const bool older_started = OlderJobProcessing(printer, id);
+    const bool give_up = papplJobIsCanceled(job) || papplPrinterIsDeleted(printer);
     lock.lock();
+    if (give_up) {
+      waiting_.erase(id);
+      turn_.notify_all();
+      return Admission::kGiveUp;
+    }
     if (!older_started && printing_ == 0 && *waiting_.begin() == id) break;
     turn_.wait_for(lock, kRecheck);
   }
@@ -131,6 +154,7 @@ JobOrder::Admission JobOrder::Enter(pappl_job_t* job) {
   if (papplPrinterHoldNewJobs(papplJobGetPrinter(job))) {
     const std::lock_guard balance_lock(balance_mutex_);
     holding_ = true;
+    JobJournal::Holding(printer, true);
   }
   return Admission::kTurn;
 }
@@ -148,8 +172,38 @@ void JobOrder::Leave(pappl_job_t* job) {
   Balance(papplJobGetPrinter(job));
 }
 
+void JobOrder::DeviceLost(pappl_printer_t* printer) {
+  {
+    const std::lock_guard balance_lock(balance_mutex_);
+    device_lost_ = true;
+  }
+  papplPrinterIterateActiveJobs(printer, HoldPending, nullptr, 1, 0);
+  papplPrinterSetReasons(printer, PAPPL_PREASON_OFFLINE, PAPPL_PREASON_NONE);
+}
+
 void JobOrder::Balance(pappl_printer_t* printer) {
   const std::lock_guard balance_lock(balance_mutex_);
+  int printing;
+  {
+    const std::lock_guard lock(mutex_);
+    printing = printing_;
+  }
+  // PAPPL 1.3.1 waits for a printer it cannot open in a stopped state that
+  // reads as a pause: it is offline.
+  if (papplPrinterGetState(printer) == IPP_PSTATE_STOPPED && printing == 0 &&
+      AnyJobProcessing(printer)) {
+    papplPrinterSetReasons(printer, PAPPL_PREASON_OFFLINE, PAPPL_PREASON_NONE);
+    papplPrinterResume(printer);
+  }
+  // After a broken connection PAPPL would hand the next job the same dead
+  // device: once no job prints, it is made to let it go (it opens the
+  // device and closes it again, or fails to), so that the next job opens a
+  // connection of its own.
+  if (device_lost_) {
+    if (printing != 0 || AnyJobProcessing(printer)) return;
+    if (papplPrinterOpenDevice(printer) != nullptr) papplPrinterCloseDevice(printer);
+    device_lost_ = false;
+  }
   // Jobs that are gone are no longer parked.
   std::set<int> active;
   papplPrinterIterateActiveJobs(printer, CollectJobId, &active, 1, 0);
@@ -190,7 +244,19 @@ void JobOrder::Balance(pappl_printer_t* printer) {
     }
     papplPrinterReleaseHeldNewJobs(printer, nullptr);
     holding_ = false;
+    JobJournal::Holding(printer, false);
   }
+}
+
+void JobOrder::Resume(pappl_printer_t* printer) {
+  Balance(printer);
+  JobScan scan{&parked_, {}};
+  papplPrinterIterateActiveJobs(printer, CollectWaitingJob, &scan, 1, 0);
+  const auto oldest =
+      std::min_element(scan.jobs.begin(), scan.jobs.end(),
+                       [](const JobEntry& a, const JobEntry& b) { return a.id < b.id; });
+  // Releasing a job has PAPPL look for one to start, held or not.
+  if (oldest != scan.jobs.end()) papplJobRelease(oldest->job, nullptr);
 }
 
 void StartJobOrderTimer(pappl_system_t* system) {

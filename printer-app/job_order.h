@@ -30,6 +30,7 @@ class JobOrder {
   enum class Admission {
     kTurn,    // the job prints now
     kRepeat,  // another thread prints or printed this job: this one prints nothing
+    kGiveUp,  // the job was cancelled, or its printer deleted, while it waited
   };
 
   // The printer's order, made on first use, kept for the program's life.
@@ -41,6 +42,12 @@ class JobOrder {
   // holding new jobs when none waits and none prints. Safe from any thread
   // that holds no PAPPL lock.
   void Balance(pappl_printer_t* printer);
+  // After a restart: PAPPL starts no job of those it loads; this starts the
+  // oldest waiting one.
+  void Resume(pappl_printer_t* printer);
+  // The printer's connection broke under a job: the printer is offline, and
+  // the jobs waiting are held until PAPPL has let the dead device go.
+  void DeviceLost(pappl_printer_t* printer);
 
  private:
   std::mutex mutex_;
@@ -54,6 +61,7 @@ class JobOrder {
   std::set<int> parked_;
 
   std::mutex balance_mutex_;  // one Balance at a time
+  bool device_lost_ = false;  // PAPPL holds a device whose connection broke
 };
 
 // Runs Balance for every printer of the system once a second.

@@ -71,7 +71,7 @@ bool PrintRaw(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
     }
     if (!app.WriteRaw(buffer, static_cast<size_t>(n))) return false;
   }
-  if (!app.canceled()) papplJobSetImpressionsCompleted(job, 1);
+  // PAPPL counts the raw job's one impression when this returns true.
   return app.Finish();
 }
 

@@ -64,7 +64,7 @@ ChildStatus StatusOf(int wait_status) {
 
 }  // namespace
 
-ChildProcess::~ChildProcess() { Stop(); }
+ChildProcess::~ChildProcess() { (void)Stop(); }
 
 int ChildProcess::Start(const ChildOptions& options) {
   FileDescriptor output_write, errors_write;
@@ -271,12 +271,12 @@ void ChildProcess::Terminate(ChildStatus::Stop why) {
   status_->stoppedBy = why;
 }
 
-void ChildProcess::Stop() {
-  if (pid_ < 0) return;
+ChildStatus ChildProcess::Stop() {
+  if (pid_ < 0) return status_.value_or(ChildStatus{});
   // Closing our end first: a child blocked on a full pipe sees EPIPE.
   output_ = FileDescriptor();
   Terminate(ChildStatus::kCanceled);
-  Wait();
+  return Wait();
 }
 
 }  // namespace zova

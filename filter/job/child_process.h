@@ -85,8 +85,8 @@ class ChildProcess {
   ChildStatus Wait(const CancelToken& cancel = {},
                    std::optional<Clock::time_point> deadline = std::nullopt);
 
-  // Ends the child now (SIGTERM, then SIGKILL) and reaps it.
-  void Stop();
+  // Ends the child now (SIGTERM, then SIGKILL) and reaps it; how it ended.
+  ChildStatus Stop();
 
  private:
   // Waits up to `ms` for output, error lines or the child's end; passes

@@ -183,11 +183,12 @@ std::pair<int, std::string> PrivateApp::Get(const std::string& path) const {
 }
 
 bool PrivateApp::AddPrinter(const std::string& printer, const std::string& driver,
-                            std::string* error) const {
+                            std::string* error, const std::string& device) const {
   // PAPPL takes a file device only when it can write the file already.
-  std::ofstream(Output(printer)).flush();
-  const CommandResult added = Command({"add", "-u", SystemUri(), "-d", printer, "-m", driver, "-v",
-                                       "file://" + Output(printer).string()});
+  if (device.empty()) std::ofstream(Output(printer)).flush();
+  const CommandResult added =
+      Command({"add", "-u", SystemUri(), "-d", printer, "-m", driver, "-v",
+               device.empty() ? "file://" + Output(printer).string() : device});
   if (added.status != 0) *error = "zova-printer-app add: " + added.output;
   return added.status == 0;
 }
@@ -241,7 +242,11 @@ bool PrivateApp::SetPrinterAttributes(const std::string& printer,
 }
 
 bool PrivateApp::CancelJob(const std::string& printer, int job) const {
-  ipp_t* request = NewRequest(IPP_OP_CANCEL_JOB, PrinterUri(printer));
+  return JobOperation(IPP_OP_CANCEL_JOB, printer, job);
+}
+
+bool PrivateApp::JobOperation(ipp_op_t op, const std::string& printer, int job) const {
+  ipp_t* request = NewRequest(op, PrinterUri(printer));
   ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", job);
   const auto response = Request(request, "/ipp/print/" + printer);
   return response && ippGetStatusCode(response.get()) == IPP_STATUS_OK;

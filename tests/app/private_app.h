@@ -52,8 +52,10 @@ class PrivateApp {
   // GET of a web page: the HTTP status (0 when there was no answer) and the
   // page.
   std::pair<int, std::string> Get(const std::string& path) const;
-  // Adds a printer with `driver` that prints to Output(printer).
-  bool AddPrinter(const std::string& printer, const std::string& driver, std::string* error) const;
+  // Adds a printer with `driver` that prints to Output(printer), or to
+  // `device`.
+  bool AddPrinter(const std::string& printer, const std::string& driver, std::string* error,
+                  const std::string& device = "") const;
 
   // Print-Job with the document and job attributes given as NAME=VALUE
   // (integers, keywords and resolutions such as 360x360dpi).
@@ -63,6 +65,8 @@ class PrivateApp {
   bool SetPrinterAttributes(const std::string& printer, const std::vector<std::string>& attributes,
                             std::string* error) const;
   bool CancelJob(const std::string& printer, int job) const;
+  // Release-Job, Hold-Job, ...: whether it succeeded.
+  bool JobOperation(ipp_op_t op, const std::string& printer, int job) const;
   // The job's state (IPP enum), 0 when it cannot be had.
   int JobState(const std::string& printer, int job) const;
   int WaitForJobEnd(const std::string& printer, int job, std::chrono::seconds timeout) const;
