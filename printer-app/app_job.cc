@@ -91,7 +91,8 @@ bool AppJob::Start(bool raw) {
   if (papplPrinterGetReasons(printer) & PAPPL_PREASON_OFFLINE) {
     papplPrinterSetReasons(printer, PAPPL_PREASON_NONE, PAPPL_PREASON_OFFLINE);
   }
-  stream_.emplace(device_, uri != nullptr ? uri : "");
+  // A file device of our own is not PAPPL's, but a file all the same.
+  stream_.emplace(device_, own_device_ ? "" : (uri != nullptr ? uri : ""), cancel_);
   if (stream_->stream() == nullptr) {
     papplLogJob(job_, PAPPL_LOGLEVEL_ERROR, "Unable to make an output stream: %s", strerror(errno));
     return false;
@@ -116,7 +117,7 @@ bool AppJob::Start(bool raw) {
   settings.halftone = ToolHalftoner(std::move(tool), cancel, log_);
   driver_.emplace(std::move(settings), *out_, log_, cancel);
   // A page counts once the printer has taken it whole.
-  log_.SetDelivery([this] { return stream_->Delivered(cancel_); });
+  log_.SetDelivery([this] { return stream_->Delivered(); });
   if (!raw_) driver_->StartJob();
   return !StreamFailed();
 }
@@ -160,8 +161,7 @@ bool AppJob::EndPage() {
   if (repeat_) return true;
   const PageResult result = driver_->EndPage();
   const bool failed = result == PageResult::kFailed ||
-                      (result == PageResult::kPrinted && !stream_->Delivered(cancel_)) ||
-                      StreamFailed();
+                      (result == PageResult::kPrinted && !stream_->Delivered()) || StreamFailed();
   // PAPPL counts a raster stream's page when it begins: one that never got
   // to the printer whole does not count.
   const std::string format = papplJobGetFormat(job_);

@@ -3,10 +3,12 @@
 #include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 
@@ -15,29 +17,8 @@ namespace zova::app {
 // Bands go out as soon as they are complete; a big buffer keeps the wide
 // ones to one device write each, as on the filter's stdout.
 constexpr size_t kStreamBufferSize = 64 * 1024;
-
-DeviceStream::DeviceStream(pappl_device_t* device, std::string uri)
-    : device_(device), uri_(std::move(uri)) {
-  cookie_io_functions_t io = {};
-  io.write = &DeviceStream::Write;
-  stream_ = fopencookie(this, "w", io);
-  if (stream_ != nullptr) setvbuf(stream_, nullptr, _IOFBF, kStreamBufferSize);
-}
-
-DeviceStream::~DeviceStream() {
-  if (stream_ != nullptr) fclose(stream_);
-}
-
-ssize_t DeviceStream::Write(void* cookie, const char* data, size_t size) {
-  auto* self = static_cast<DeviceStream*>(cookie);
-  // After one failure nothing more goes out: a stream with a hole in it
-  // would print garbage.
-  if (self->failed_ || papplDeviceWrite(self->device_, data, size) < 0) {
-    self->failed_ = true;
-    return 0;
-  }
-  return static_cast<ssize_t>(size);
-}
+// What a network printer is given at a time.
+constexpr size_t kPiece = 4096;
 
 namespace {
 
@@ -60,27 +41,74 @@ int SocketOf(pappl_device_t* device) {
   return fd;
 }
 
+// Whether the printer's connection stands: no error, still established.
+bool Connected(int fd) {
+  int error = 0;
+  socklen_t length = sizeof error;
+  tcp_info tcp{};
+  socklen_t tcp_length = sizeof tcp;
+  return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0 &&
+         getsockopt(fd, IPPROTO_TCP, TCP_INFO, &tcp, &tcp_length) == 0 &&
+         tcp.tcpi_state == TCP_ESTABLISHED;
+}
+
 }  // namespace
 
-bool DeviceStream::Delivered(const CancelToken& cancel) {
+DeviceStream::DeviceStream(pappl_device_t* device, std::string uri, const CancelToken& cancel)
+    : device_(device), uri_(std::move(uri)), cancel_(cancel) {
+  if (uri_.rfind("socket:", 0) == 0) socket_ = SocketOf(device_);
+  cookie_io_functions_t io = {};
+  io.write = &DeviceStream::Write;
+  stream_ = fopencookie(this, "w", io);
+  if (stream_ != nullptr) setvbuf(stream_, nullptr, _IOFBF, kStreamBufferSize);
+}
+
+DeviceStream::~DeviceStream() {
+  if (stream_ != nullptr) fclose(stream_);
+}
+
+ssize_t DeviceStream::Write(void* cookie, const char* data, size_t size) {
+  auto* self = static_cast<DeviceStream*>(cookie);
+  // After one failure nothing more goes out: a stream with a hole in it
+  // would print garbage. A network printer gets small pieces, each once it
+  // can take them, so that a cancel is never stuck behind a full connection.
+  const size_t piece = self->socket_ >= 0 ? kPiece : size;
+  for (size_t done = 0; done < size && !self->failed_; done += piece) {
+    const size_t length = std::min(piece, size - done);
+    if (self->socket_ >= 0 && !self->Writable()) self->failed_ = true;
+    if (!self->failed_ && papplDeviceWrite(self->device_, data + done, length) < 0) {
+      self->failed_ = true;
+    }
+    // PAPPL keeps up to 8 KiB before it writes, and drops the errors of its
+    // flush: the connection itself says whether it still stands.
+    if (!self->failed_ && self->socket_ >= 0) {
+      papplDeviceFlush(self->device_);
+      if (!Connected(self->socket_)) self->failed_ = true;
+    }
+  }
+  return self->failed_ ? 0 : static_cast<ssize_t>(size);
+}
+
+bool DeviceStream::Writable() {
+  for (;;) {
+    pollfd ready{socket_, POLLOUT, 0};
+    if (poll(&ready, 1, 100) > 0) return true;
+    if (cancel_.canceled()) return false;
+  }
+}
+
+bool DeviceStream::Delivered() {
   if (!Flush()) return false;
-  if (strncmp(uri_.c_str(), "socket:", 7) != 0) return true;
-  const int fd = SocketOf(device_);
+  const int fd = socket_;
   if (fd < 0) return true;
   for (;;) {
-    int error = 0;
-    socklen_t length = sizeof error;
-    tcp_info tcp{};
-    socklen_t tcp_length = sizeof tcp;
     int unacknowledged = 0;
-    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0 ||
-        getsockopt(fd, IPPROTO_TCP, TCP_INFO, &tcp, &tcp_length) != 0 ||
-        tcp.tcpi_state != TCP_ESTABLISHED || ioctl(fd, SIOCOUTQ, &unacknowledged) != 0) {
+    if (!Connected(fd) || ioctl(fd, SIOCOUTQ, &unacknowledged) != 0) {
       failed_ = true;
       return false;
     }
     if (unacknowledged == 0) return true;
-    if (cancel.canceled()) return false;
+    if (cancel_.canceled()) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }

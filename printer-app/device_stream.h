@@ -15,8 +15,9 @@ namespace zova::app {
 class DeviceStream {
  public:
   // Null stream() when the stream cannot be made (out of memory). `uri`
-  // is the device's.
-  DeviceStream(pappl_device_t* device, std::string uri);
+  // is the device's. On a network printer that stops taking data, a write
+  // gives up once `cancel` says so, where it would wait for good.
+  DeviceStream(pappl_device_t* device, std::string uri, const CancelToken& cancel);
   ~DeviceStream();
   DeviceStream(const DeviceStream&) = delete;
   DeviceStream& operator=(const DeviceStream&) = delete;
@@ -29,14 +30,19 @@ class DeviceStream {
   bool Flush();
   // Flushes, then, on a network printer, waits until the printer has taken
   // every byte (its TCP stack has acknowledged them); false, and failed(),
-  // when the connection broke first, or `cancel` says so.
-  bool Delivered(const CancelToken& cancel);
+  // when the connection broke first, or the job is cancelled.
+  bool Delivered();
 
  private:
   static ssize_t Write(void* cookie, const char* data, size_t size);
+  // Waits until the printer's connection takes more data; false on a
+  // cancel.
+  bool Writable();
 
   pappl_device_t* device_;
   std::string uri_;
+  const CancelToken& cancel_;
+  int socket_ = -1;  // the connection of a network printer
   FILE* stream_ = nullptr;
   bool failed_ = false;
 };

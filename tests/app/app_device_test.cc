@@ -115,6 +115,25 @@ TEST_F(AppDeviceTest, BrokenConnectionAbortsItsJobAndTheNextJobsPrintOnANewOne) 
   EXPECT_EQ(Reasons("cut"), std::vector<std::string>{"none"});
 }
 
+TEST_F(AppDeviceTest, CancelEndsAJobThePrinterTakesNoMoreOf) {
+  SocketPrinter printer;
+  printer.Stall();
+  std::string error;
+  ASSERT_TRUE(app_->AddPrinter("stall", "zova-qrt", &error, printer.Uri())) << error;
+  const int job = Submit("stall", Document(app_->dir(), "stalled.ps", 3, 40));
+  ASSERT_TRUE(WaitFor([&] { return app_->JobState("stall", job) == 5; }, 30s));
+  std::this_thread::sleep_for(2s);  // the connection is full
+  const auto cancel = std::chrono::steady_clock::now();
+  ASSERT_TRUE(app_->CancelJob("stall", job));
+  EXPECT_EQ(app_->WaitForJobEnd("stall", job, 60s), kJobCanceled);
+  EXPECT_LT(std::chrono::steady_clock::now() - cancel, 5s);
+  // The printer takes data again: the next job prints on a new connection.
+  printer.Listen();
+  const int next = Submit("stall", Document(app_->dir(), "after.ps", 1));
+  EXPECT_EQ(app_->WaitForJobEnd("stall", next, 60s), kJobCompleted);
+  EXPECT_EQ(PagesPerJob(printer.Connections().back()), std::vector<size_t>{1});
+}
+
 TEST_F(AppDeviceTest, CrashWithJobsWaitingPrintsEachOnceInOrder) {
   SocketPrinter printer;  // off while the application crashes
   std::string error;

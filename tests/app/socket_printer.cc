@@ -39,7 +39,11 @@ SocketPrinter::SocketPrinter() {
 
 SocketPrinter::~SocketPrinter() { Refuse(); }
 
-void SocketPrinter::Listen(size_t cut_first_after) {
+void SocketPrinter::Listen(size_t cut_first_after) { Start(cut_first_after, false); }
+
+void SocketPrinter::Stall() { Start(0, true); }
+
+void SocketPrinter::Start(size_t cut_first_after, bool stall) {
   Refuse();
   const int listener = BindLoopback(port_);
   // A small receive buffer, as a printer's: what its TCP stack acknowledges
@@ -48,7 +52,8 @@ void SocketPrinter::Listen(size_t cut_first_after) {
   if (listener >= 0) setsockopt(listener, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
   if (listener < 0 || listen(listener, 4) != 0) return;
   stop_ = false;
-  server_ = std::thread([this, listener, cut_first_after] { Serve(listener, cut_first_after); });
+  server_ = std::thread(
+      [this, listener, cut_first_after, stall] { Serve(listener, cut_first_after, stall); });
 }
 
 void SocketPrinter::Refuse() {
@@ -61,7 +66,7 @@ std::vector<std::string> SocketPrinter::Connections() {
   return connections_;
 }
 
-void SocketPrinter::Serve(int listener, size_t cut_first_after) {
+void SocketPrinter::Serve(int listener, size_t cut_first_after, bool stall) {
   size_t cut_after = cut_first_after;
   while (!stop_) {
     pollfd ready{listener, POLLIN, 0};
@@ -76,6 +81,7 @@ void SocketPrinter::Serve(int listener, size_t cut_first_after) {
     }
     size_t received = 0;
     char buffer[65536];
+    while (stall && !stop_) usleep(20 * 1000);
     while (!stop_) {
       pollfd data{connection, POLLIN, 0};
       if (poll(&data, 1, 50) <= 0) continue;

@@ -25,13 +25,16 @@ class SocketPrinter {
   // Accepts connections; the first is cut after `cut_first_after` bytes
   // (0: never).
   void Listen(size_t cut_first_after = 0);
+  // Accepts connections and reads nothing, as a printer out of paper.
+  void Stall();
   // Stops listening: connections are refused.
   void Refuse();
   // The bytes of every connection so far, in order.
   std::vector<std::string> Connections();
 
  private:
-  void Serve(int listener, size_t cut_first_after);
+  void Start(size_t cut_first_after, bool stall);
+  void Serve(int listener, size_t cut_first_after, bool stall);
 
   int port_ = 0;
   std::thread server_;
