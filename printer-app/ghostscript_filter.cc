@@ -1,6 +1,8 @@
 #include "ghostscript_filter.h"
 
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -135,6 +137,45 @@ class GhostscriptPages final : public PageSource {
   int pages_ = 0;
 };
 
+// A page of a PDF larger than the medium, as Ghostscript reports the
+// document's pages (without drawing them): "Page 3 MediaBox: [0 0 595 842]",
+// turned where "Rotate = 90" follows. Empty when every page fits.
+std::string LargerPage(const std::string& document, double width, double length,
+                       const std::string& scratch, const CancelToken& cancel) {
+  std::string larger;
+  ChildOptions command;
+  command.argv = {"gs",      "-q",        "-dNODISPLAY", "-dSAFER", "-dPDFINFO",
+                  "-dBATCH", "-dNOPAUSE", "-f",          document};
+  command.env = {"TMPDIR=" + scratch};
+  command.stdoutFd = kDiscardOutput;
+  command.stderrFd = -1;
+  command.errorLine = [&](std::string_view line) {
+    int page = 0;
+    double x0, y0, x1, y1;
+    const std::string text(line);
+    if (!larger.empty() || sscanf(text.c_str(), "Page %d MediaBox: [%lf %lf %lf %lf]", &page, &x0,
+                                  &y0, &x1, &y1) != 5) {
+      return;
+    }
+    double w = std::abs(x1 - x0), h = std::abs(y1 - y0);
+    if (text.find("Rotate = 90") != std::string::npos ||
+        text.find("Rotate = 270") != std::string::npos) {
+      std::swap(w, h);
+    }
+    // A point of slack: sizes are rounded on the way.
+    if (w > width + 1 || h > length + 1) {
+      char what[128];
+      snprintf(what, sizeof what, "Page %d of the document is %.0fx%.0f points", page, w, h);
+      larger = what;
+    }
+  };
+  ChildProcess gs;
+  if (gs.Start(command) == 0) {
+    (void)gs.Wait(cancel, ChildProcess::Clock::now() + Server().ghostscriptPageTime);
+  }
+  return larger;
+}
+
 bool PrintWithGhostscript(pappl_job_t* job, pappl_device_t* device) {
   const std::unique_ptr<pappl_pr_options_t, OptionsDeleter> options(
       papplJobCreatePrintOptions(job, 0, false));
@@ -160,9 +201,6 @@ bool PrintWithGhostscript(pappl_job_t* job, pappl_device_t* device) {
   // What Ghostscript says goes to the job's log; its first error, if it
   // prints nothing, is why.
   std::string complaint;
-  ChildOptions command;
-  command.argv =
-      GhostscriptCommand(document, h.HWResolution[0], h.HWResolution[1], h.cupsWidth, h.cupsHeight);
   // Ghostscript's sandbox lets it into its temporary directory: a private
   // one, so that a document cannot read or change what is not its own.
   const ScratchDirectory scratch(Server().scratch);
@@ -170,6 +208,23 @@ bool PrintWithGhostscript(pappl_job_t* job, pappl_device_t* device) {
     app.messages().Error("Unable to make a directory for Ghostscript: %s", strerror(errno));
     return false;
   }
+  // Pages print 1:1 where they fit, so that a form lands on its fields; a
+  // PDF with a page larger than the medium is scaled to fit instead of cut.
+  bool fit = false;
+  if (strcmp(papplJobGetFormat(job), "application/pdf") == 0) {
+    const std::string larger =
+        LargerPage(document, h.PageSize[0], h.PageSize[1], scratch.path(), app.driver().cancel());
+    if (!larger.empty()) {
+      app.messages().Warning(
+          "%s, larger than the %ux%u-point medium: it is printed "
+          "scaled to fit.",
+          larger.c_str(), h.PageSize[0], h.PageSize[1]);
+      fit = true;
+    }
+  }
+  ChildOptions command;
+  command.argv = GhostscriptCommand(document, h.HWResolution[0], h.HWResolution[1], h.cupsWidth,
+                                    h.cupsHeight, fit);
   command.env = {"TMPDIR=" + scratch.path()};
   command.stderrFd = -1;
   command.errorLine = [&](std::string_view line) {
@@ -221,12 +276,16 @@ bool GhostscriptFilter(pappl_job_t* job, pappl_device_t* device, void* /*data*/)
 }  // namespace
 
 std::vector<std::string> GhostscriptCommand(const std::string& file, unsigned xdpi, unsigned ydpi,
-                                            unsigned width, unsigned height) {
-  return {"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dNOINTERPOLATE", "-sDEVICE=ppmraw",
-          "-r" + std::to_string(xdpi) + "x" + std::to_string(ydpi),
-          "-g" + std::to_string(width) + "x" + std::to_string(height),
-          // The page size is the job's, whatever the document asks for.
-          "-dFIXEDMEDIA", "-sOutputFile=-", "-sstdout=%stderr", "-f", file};
+                                            unsigned width, unsigned height, bool fit) {
+  std::vector<std::string> command = {"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE",
+                                      "-dNOINTERPOLATE", "-sDEVICE=ppmraw",
+                                      "-r" + std::to_string(xdpi) + "x" + std::to_string(ydpi),
+                                      "-g" + std::to_string(width) + "x" + std::to_string(height),
+                                      // The page size is the job's, whatever the document asks for.
+                                      "-dFIXEDMEDIA", "-sOutputFile=-", "-sstdout=%stderr"};
+  if (fit) command.push_back("-dPDFFitPage");
+  command.insert(command.end(), {"-f", file});
+  return command;
 }
 
 void AddGhostscriptFilters(pappl_system_t* system) {

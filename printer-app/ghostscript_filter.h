@@ -12,9 +12,9 @@ namespace zova::app {
 
 // The Ghostscript command for `file`: 24-bit RGB PPM pages of width x
 // height pixels at xdpi x ydpi on standard output, messages on standard
-// error.
+// error; with `fit`, a PDF's pages scaled to fit them.
 std::vector<std::string> GhostscriptCommand(const std::string& file, unsigned xdpi, unsigned ydpi,
-                                            unsigned width, unsigned height);
+                                            unsigned width, unsigned height, bool fit = false);
 
 // Registers the filter for application/pdf and application/postscript.
 void AddGhostscriptFilters(pappl_system_t* system);

@@ -99,6 +99,35 @@ TEST_F(AppRobustTest, LandscapePictureWithoutResolutionTurnsAndFitsWhole) {
   EXPECT_NEAR(static_cast<double>(holes), 125.0 * 125.0, 125.0 * 125.0 * 0.1);
 }
 
+TEST_F(AppRobustTest, PdfPageLargerThanTheMediumIsScaledToFitNotCut) {
+  // A frame around a page 200 inches wide and 8.5 inches high.
+  const std::string pdf = TempFile("long.pdf");
+  ASSERT_EQ(RunCommand({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
+                        "-dDEVICEWIDTHPOINTS=14400", "-dDEVICEHEIGHTPOINTS=612", "-dFIXEDMEDIA",
+                        "-sOutputFile=" + pdf, "-c",
+                        "20 setlinewidth 10 10 14380 592 rectstroke showpage"})
+                .status,
+            0);
+  int id = 0;
+  ASSERT_EQ(Run(pdf, "application/pdf", {}, &id), kJobCompleted);
+  EXPECT_NE(app_->Log().find("[Job " + std::to_string(id) +
+                             "] Page 1 of the document is 14400x612 points, larger than the "),
+            std::string::npos);
+  // Turned and scaled, the frame runs down the whole A4 page (2104 rows);
+  // cut, it would end 612 points down.
+  const preview::DecodedStream decoded = preview::DecodeStream(ReadBytes(app_->Output("robust")));
+  ASSERT_FALSE(decoded.error);
+  ASSERT_EQ(decoded.pages.size(), 1u);
+  const PackedBitmap& dots = decoded.pages[0].dots;
+  size_t top = dots.height(), bottom = 0;
+  for (size_t y = 0; y < dots.height(); ++y) {
+    for (size_t x = 0; x < dots.width(); ++x) {
+      if (dots.Get(x, y)) top = std::min(top, y), bottom = std::max(bottom, y);
+    }
+  }
+  EXPECT_GT(bottom - top, 2000u);
+}
+
 TEST_F(AppRobustTest, AddPrinterPageWorksWithoutAvahi) {
   // The tests' servers reach no system bus: DNS-SD browsing has no client.
   const auto [status, page] = app_->Get("/addprinter");
