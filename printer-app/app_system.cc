@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "access.h"
 #include "drivers.h"
 #include "ghostscript_filter.h"
 #include "image_documents.h"
@@ -114,6 +115,17 @@ bool WatchSigterm(pappl_system_t* /*system*/, void* /*data*/) {
   return false;
 }
 
+// PAPPL 1.3.1 makes its local socket, the owner's way in, writable by
+// everyone: once the server runs it is made the application's user's alone.
+bool CloseLocalSocket(pappl_system_t* /*system*/, void* /*data*/) {
+  chmod(LocalSocket(getuid()).c_str(), 0600);
+  return false;  // once
+}
+
+bool IsLoopback(const std::string& host) {
+  return host == "localhost" || host == "127.0.0.1" || host == "::1" || host == "[::1]";
+}
+
 // A directory of the application's own, made afresh, 0700.
 bool MakePrivateDirectory(const std::string& path) {
   std::error_code ec;
@@ -127,13 +139,29 @@ bool MakePrivateDirectory(const std::string& path) {
 
 const ServerSettings& Server() { return server_settings; }
 
+std::string StateDirectory(int num_options, cups_option_t* options) {
+  const char* given = cupsGetOption("state-directory", num_options, options);
+  return given != nullptr ? given : DefaultStateDirectory();
+}
+
+// Where PAPPL puts it: the temporary directory for a user; for root /run,
+// or $SNAP_COMMON where that is set.
+std::string LocalSocket(uid_t uid) {
+  if (uid != 0) {
+    return std::string(papplGetTempDir()) + "/" + kAppName + std::to_string(uid) + ".sock";
+  }
+  const char* snap = getenv("SNAP_COMMON");
+  return std::string(snap != nullptr ? snap : "/run") + "/" + kAppName + ".sock";
+}
+
 bool Stopping() { return stopping != 0; }
 
 pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*data*/) {
   const auto option = [&](const char* name) { return cupsGetOption(name, num_options, options); };
+  // Job files, state and journal are the application's alone.
+  umask(077);
 
-  const char* state_option = option("state-directory");
-  const std::string state_dir = state_option != nullptr ? state_option : DefaultStateDirectory();
+  const std::string state_dir = StateDirectory(num_options, options);
   const char* spool_option = option("spool-directory");
   const std::string spool_dir = spool_option != nullptr ? spool_option : state_dir + "/spool";
   const char* log_option = option("log-file");
@@ -180,7 +208,14 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
     return nullptr;
   }
   const char* listen = option("listen-hostname");
-  if (!papplSystemAddListeners(system, listen != nullptr ? listen : "localhost")) {
+  const std::string host = listen != nullptr ? listen : "localhost";
+  if (!IsLoopback(host)) {
+    papplLog(system, PAPPL_LOGLEVEL_WARN,
+             "Listening on %s beyond this machine: anyone who reaches it may print; changes need "
+             "the administrator's password over TLS (zova-printer-app admin-password).",
+             host.c_str());
+  }
+  if (!papplSystemAddListeners(system, host.c_str())) {
     fprintf(stderr, "ERROR: Unable to listen on %s, port %d\n",
             listen != nullptr ? listen : "localhost", port);
     papplSystemDelete(system);
@@ -189,7 +224,9 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
 
   const std::span<pappl_pr_driver_t> drivers = Drivers();
   papplSystemSetPrinterDrivers(system, static_cast<int>(drivers.size()), drivers.data(), nullptr,
-                               nullptr, DriverCallback, nullptr);
+                               GuardPrinterHome, DriverCallback, nullptr);
+  InstallAccessPolicy(system, PasswordFile(state_dir));
+  papplSystemAddTimerCallback(system, 0, 0, CloseLocalSocket, nullptr);
   // No strings file for the option labels: with one, PAPPL 1.3.1 adds
   // printer-strings-languages-supported to the printer's own attributes at
   // every Get-Printer-Attributes, so they grow and repeat. The web page

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <pappl/pappl.h>
+#include <sys/types.h>
 
 #include <chrono>
 #include <string>
@@ -23,6 +24,12 @@ inline constexpr const char* kAppName = "zova-printer-app";
 //   ghostscript-page-seconds
 //                    Ghostscript's time for one page (default 120)
 pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* data);
+
+// The state directory the options name, or the default.
+std::string StateDirectory(int num_options, cups_option_t* options);
+
+// The local socket of a server of this user's, or of root's.
+std::string LocalSocket(uid_t uid);
 
 // What the server's jobs work with, set when the system is made.
 struct ServerSettings {

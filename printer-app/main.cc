@@ -1,22 +1,82 @@
 // zova-printer-app: the ZOVA-QRT driver as an IPP Everywhere printer
 // application. papplMainloop gives it its sub-commands (server, add,
-// submit, ...); see app_system.h for the server's options.
+// submit, ...); see app_system.h for the server's options. Its own:
+//
+//   zova-printer-app admin-password [-o state-directory=DIR]
+//
+// reads the administrator's password from standard input (see access.h).
 #include <pappl/pappl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <string_view>
+
+#include "access.h"
 #include "app_system.h"
 #include "drivers.h"
 
 namespace {
 
+using namespace zova::app;
+
 // PAPPL's web pages crash on a null footer.
 constexpr const char* kFooterHtml = "ZOVA-QRT printer application";
+
+int SetPassword(const char* /*base_name*/, int num_options, cups_option_t* options,
+                int /*num_files*/, char** /*files*/, void* /*data*/) {
+  if (isatty(0)) std::cerr << "New administrator password: " << std::flush;
+  std::string password;
+  if (!std::getline(std::cin, password)) return 1;
+  return SetAdminPassword(StateDirectory(num_options, options), password) ? 0 : 1;
+}
+
+bool Answers(const std::string& path) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+  const bool answers =
+      fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  if (fd >= 0) close(fd);
+  return answers;
+}
+
+// PAPPL starts a private server of its own for a command that finds none,
+// and leaves it running (as root with root's state): commands talk to a
+// server that runs, or say there is none. "printers" and "drivers" ask the
+// local server even when given -u.
+bool NeedsMissingServer(int argc, char* argv[]) {
+  static constexpr std::string_view kClients[] = {
+      "add",    "autoadd", "cancel", "default",  "delete", "drivers", "jobs",
+      "modify", "options", "pause",  "printers", "resume", "status",  "submit"};
+  if (argc < 2) return false;
+  const std::string_view command = argv[1];
+  bool client = false;
+  for (std::string_view c : kClients) client |= c == command;
+  if (!client) return false;
+  bool remote = false;
+  for (int i = 2; i < argc; ++i) remote |= strcmp(argv[i], "-u") == 0;
+  if (remote && command != "printers" && command != "drivers") return false;
+  return !Answers(LocalSocket(getuid())) && !Answers(LocalSocket(0));
+}
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  using namespace zova::app;
+  if (NeedsMissingServer(argc, argv)) {
+    fprintf(stderr,
+            "%s: no server is running (start one with \"%s server\", or \"systemctl start "
+            "zova-printer-app\")\n",
+            kAppName, kAppName);
+    return 1;
+  }
   const std::span<pappl_pr_driver_t> drivers = Drivers();
   return papplMainloop(argc, argv, ZOVA_APP_VERSION, kFooterHtml, static_cast<int>(drivers.size()),
-                       drivers.data(), nullptr, DriverCallback, nullptr, nullptr, CreateSystem,
-                       nullptr, nullptr);
+                       drivers.data(), nullptr, DriverCallback, "admin-password", SetPassword,
+                       CreateSystem, nullptr, nullptr);
 }

@@ -130,7 +130,8 @@ TEST_F(AppRobustTest, PdfPageLargerThanTheMediumIsScaledToFitNotCut) {
 
 TEST_F(AppRobustTest, AddPrinterPageWorksWithoutAvahi) {
   // The tests' servers reach no system bus: DNS-SD browsing has no client.
-  const auto [status, page] = app_->Get("/addprinter");
+  ASSERT_TRUE(app_->SetAdminPassword("sesame-123"));
+  const auto [status, page] = app_->Get("/addprinter", "sesame-123");
   EXPECT_EQ(status, 200);
   EXPECT_NE(page.find("socket"), std::string::npos) << "typed network devices stay";
   EXPECT_EQ(app_->Get("/").first, 200) << "the server lives on";

@@ -66,7 +66,7 @@ void AddAttribute(ipp_t* ipp, ipp_tag_t group, const std::string& text) {
 ipp_t* NewRequest(ipp_op_t op, const std::string& uri) {
   ipp_t* request = ippNewRequest(op);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI,
-               op == IPP_OP_GET_SYSTEM_ATTRIBUTES ? "system-uri" : "printer-uri", nullptr,
+               uri.find("/ipp/system") != std::string::npos ? "system-uri" : "printer-uri", nullptr,
                uri.c_str());
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                cupsUser());
@@ -108,8 +108,11 @@ bool PrivateApp::Launch(std::string* error) {
   }
   // No system bus, as on a machine without avahi-daemon, wherever the tests
   // run.
+  // PAPPL puts a root server's local socket in /run, the same for every
+  // server, unless SNAP_COMMON says where: the tests run as root in CI.
   options.env = {{"ZOVA_HALFTONE_TOOL", ZOVA_HALFTONE_TOOL},
                  {"TMPDIR", d},
+                 {"SNAP_COMMON", d},
                  {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent"},
                  kLsanOptions};
   options.stdoutFile = d + "/server.out";
@@ -144,6 +147,12 @@ void PrivateApp::Kill() {
 
 PrivateApp::~PrivateApp() { Stop(); }
 
+std::string PrivateApp::LocalSocket() const {
+  return (dir_ / (getuid() != 0 ? "zova-printer-app" + std::to_string(getuid()) + ".sock"
+                                : std::string("zova-printer-app.sock")))
+      .string();
+}
+
 std::string PrivateApp::SystemUri() const {
   return "ipp://127.0.0.1:" + std::to_string(port_) + "/ipp/system";
 }
@@ -159,19 +168,36 @@ fs::path PrivateApp::Output(const std::string& printer) const {
 CommandResult PrivateApp::Command(const std::vector<std::string>& args) const {
   std::vector<std::string> argv = {ZOVA_PRINTER_APP};
   argv.insert(argv.end(), args.begin(), args.end());
-  return RunCommand(argv,
-                    {"TMPDIR=" + dir_.string(), "DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent",
-                     kLsanOptions.first + "=" + kLsanOptions.second});
+  return RunCommand(argv, {"TMPDIR=" + dir_.string(), "SNAP_COMMON=" + dir_.string(),
+                           "DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent",
+                           kLsanOptions.first + "=" + kLsanOptions.second});
 }
 
-std::pair<int, std::string> PrivateApp::Get(const std::string& path) const {
+std::pair<int, std::string> PrivateApp::Get(const std::string& path, const std::string& password,
+                                            const std::string& form) const {
   http_t* http =
       httpConnect2("127.0.0.1", port_, nullptr, AF_INET, HTTP_ENCRYPTION_NEVER, 1, 30000, nullptr);
   if (http == nullptr) return {0, ""};
   httpClearFields(http);
   httpSetField(http, HTTP_FIELD_HOST, ("127.0.0.1:" + std::to_string(port_)).c_str());
+  if (!password.empty()) {
+    const std::string credentials = "admin:" + password;
+    char encoded[256];
+    httpEncode64_2(encoded, sizeof encoded, credentials.c_str(),
+                   static_cast<int>(credentials.size()));
+    httpSetField(http, HTTP_FIELD_AUTHORIZATION, (std::string("Basic ") + encoded).c_str());
+  }
   http_status_t status = HTTP_STATUS_ERROR;
-  if (httpGet(http, path.c_str()) == 0) {
+  bool sent = false;
+  if (form.empty()) {
+    sent = httpGet(http, path.c_str()) == 0;
+  } else {
+    httpSetField(http, HTTP_FIELD_CONTENT_TYPE, "application/x-www-form-urlencoded");
+    httpSetLength(http, form.size());
+    sent = httpPost(http, path.c_str()) == 0 &&
+           httpWrite2(http, form.data(), form.size()) == static_cast<ssize_t>(form.size());
+  }
+  if (sent) {
     while ((status = httpUpdate(http)) == HTTP_STATUS_CONTINUE) {
     }
   }
@@ -182,21 +208,38 @@ std::pair<int, std::string> PrivateApp::Get(const std::string& path) const {
   return {status == HTTP_STATUS_ERROR ? 0 : static_cast<int>(status), body};
 }
 
+bool PrivateApp::SetAdminPassword(const std::string& password) const {
+  const fs::path input = dir_ / "password.txt";
+  std::ofstream(input) << password << "\n";
+  ProcessOptions options;
+  options.args = {ZOVA_PRINTER_APP, "admin-password", "-o",
+                  "state-directory=" + (dir_ / "state").string()};
+  options.stdinFile = input.string();
+  options.env = {kLsanOptions};
+  const ProcessResult set = RunProcess(options);
+  fs::remove(input);
+  return set.status == 0;
+}
+
 bool PrivateApp::AddPrinter(const std::string& printer, const std::string& driver,
                             std::string* error, const std::string& device) const {
   // PAPPL takes a file device only when it can write the file already.
   if (device.empty()) std::ofstream(Output(printer)).flush();
   const CommandResult added =
-      Command({"add", "-u", SystemUri(), "-d", printer, "-m", driver, "-v",
+      Command({"add", "-d", printer, "-m", driver, "-v",
                device.empty() ? "file://" + Output(printer).string() : device});
   if (added.status != 0) *error = "zova-printer-app add: " + added.output;
   return added.status == 0;
 }
 
 std::unique_ptr<ipp_t, IppDeleter> PrivateApp::Request(ipp_t* request, const std::string& resource,
-                                                       const std::string& file) const {
+                                                       const std::string& file, bool owner) const {
+  // The owner's way in is the local socket; anyone else comes over TCP.
   std::unique_ptr<http_t, HttpCloser> http(
-      httpConnect2("127.0.0.1", port_, nullptr, AF_INET, HTTP_ENCRYPTION_NEVER, 1, 10000, nullptr));
+      owner ? httpConnect2(LocalSocket().c_str(), port_, nullptr, AF_LOCAL, HTTP_ENCRYPTION_NEVER,
+                           1, 10000, nullptr)
+            : httpConnect2("127.0.0.1", port_, nullptr, AF_INET, HTTP_ENCRYPTION_NEVER, 1, 10000,
+                           nullptr));
   if (!http) {
     ippDelete(request);
     return nullptr;
@@ -230,10 +273,10 @@ IppJob PrivateApp::Print(const std::string& printer, const std::string& file,
 
 bool PrivateApp::SetPrinterAttributes(const std::string& printer,
                                       const std::vector<std::string>& attributes,
-                                      std::string* error) const {
+                                      std::string* error, bool owner) const {
   ipp_t* request = NewRequest(IPP_OP_SET_PRINTER_ATTRIBUTES, PrinterUri(printer));
   for (const std::string& a : attributes) AddAttribute(request, IPP_TAG_PRINTER, a);
-  const auto response = Request(request, "/ipp/print/" + printer);
+  const auto response = Request(request, "/ipp/print/" + printer, "", owner);
   if (!response || ippGetStatusCode(response.get()) != IPP_STATUS_OK) {
     *error = cupsLastErrorString();
     return false;
@@ -243,6 +286,14 @@ bool PrivateApp::SetPrinterAttributes(const std::string& printer,
 
 bool PrivateApp::CancelJob(const std::string& printer, int job) const {
   return JobOperation(IPP_OP_CANCEL_JOB, printer, job);
+}
+
+ipp_status_t PrivateApp::Operation(ipp_op_t op, const std::string& printer, bool owner) const {
+  ipp_t* request = NewRequest(op, printer.empty() ? SystemUri() : PrinterUri(printer));
+  const auto response =
+      Request(request, printer.empty() ? "/ipp/system" : "/ipp/print/" + printer, "", owner);
+  // A refusal comes as HTTP 401 or 403, which libcups reports as the status.
+  return response ? ippGetStatusCode(response.get()) : cupsLastError();
 }
 
 bool PrivateApp::JobOperation(ipp_op_t op, const std::string& printer, int job) const {

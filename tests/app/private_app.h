@@ -42,6 +42,8 @@ class PrivateApp {
   int port() const { return port_; }
   pid_t pid() const { return server_ ? server_->pid() : -1; }
   std::string SystemUri() const;
+  // The server's local socket: the owner's way in.
+  std::string LocalSocket() const;
   std::string PrinterUri(const std::string& printer) const;
   // The stream a printer wrote to its file device.
   std::filesystem::path Output(const std::string& printer) const;
@@ -49,9 +51,13 @@ class PrivateApp {
 
   // Runs the program's own sub-command against this server.
   CommandResult Command(const std::vector<std::string>& args) const;
-  // GET of a web page: the HTTP status (0 when there was no answer) and the
-  // page.
-  std::pair<int, std::string> Get(const std::string& path) const;
+  // GET (or, with a form, POST) of a web page, anonymously or with the
+  // administrator's `password`: the HTTP status (0 when there was no
+  // answer) and the page.
+  std::pair<int, std::string> Get(const std::string& path, const std::string& password = "",
+                                  const std::string& form = "") const;
+  // Sets the administrator's password with the program's own command.
+  bool SetAdminPassword(const std::string& password) const;
   // Adds a printer with `driver` that prints to Output(printer), or to
   // `device`.
   bool AddPrinter(const std::string& printer, const std::string& driver, std::string* error,
@@ -61,12 +67,16 @@ class PrivateApp {
   // (integers, keywords and resolutions such as 360x360dpi).
   IppJob Print(const std::string& printer, const std::string& file, const std::string& format,
                const std::vector<std::string>& attributes = {}) const;
-  // Sets printer attributes, e.g. zova-command-set-default=native.
+  // Sets printer attributes, e.g. zova-command-set-default=native; as the
+  // owner, over the local socket, or as anyone, over TCP.
   bool SetPrinterAttributes(const std::string& printer, const std::vector<std::string>& attributes,
-                            std::string* error) const;
+                            std::string* error, bool owner = true) const;
   bool CancelJob(const std::string& printer, int job) const;
   // Release-Job, Hold-Job, ...: whether it succeeded.
   bool JobOperation(ipp_op_t op, const std::string& printer, int job) const;
+  // Pause-Printer, Delete-Printer, ... (the system's for an empty printer),
+  // as the owner over the local socket or as anyone over TCP: the status.
+  ipp_status_t Operation(ipp_op_t op, const std::string& printer, bool owner) const;
   // The job's state (IPP enum), 0 when it cannot be had.
   int JobState(const std::string& printer, int job) const;
   int WaitForJobEnd(const std::string& printer, int job, std::chrono::seconds timeout) const;
@@ -81,7 +91,8 @@ class PrivateApp {
   bool Launch(std::string* error);
   void Stop();
   std::unique_ptr<ipp_t, IppDeleter> Request(ipp_t* request, const std::string& resource,
-                                             const std::string& file = "") const;
+                                             const std::string& file = "",
+                                             bool owner = false) const;
 
   TempDir scratch_;  // removed with everything in it once the server is gone
   std::vector<std::string> server_options_;
