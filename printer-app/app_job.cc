@@ -103,8 +103,7 @@ bool AppJob::Start(bool raw) {
   output_type_ = VendorChoiceOf(job_, options_, kCommandSetOption);
   JobSettings settings;
   settings.model = ModelOf(job_);
-  settings.printAs =
-      ParsePrintAs(VendorChoiceOf(job_, options_, kPrintAsOption)).value_or(PrintAs::kAuto);
+  settings.printAs = ParsePrintAs(PrintAsOf(job_, options_)).value_or(PrintAs::kAuto);
   settings.spoolDirectory = Server().pageSpool;
   settings.jobId = SpoolStem(job_);
   // A stopping server ends the job in hand at once, its children with it.

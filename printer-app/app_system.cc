@@ -19,6 +19,7 @@
 #include "image_documents.h"
 #include "job_journal.h"
 #include "job_order.h"
+#include "vendor_options.h"
 
 namespace zova::app {
 namespace {
@@ -227,10 +228,15 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
                                GuardPrinterHome, DriverCallback, nullptr);
   InstallAccessPolicy(system, PasswordFile(state_dir));
   papplSystemAddTimerCallback(system, 0, 0, CloseLocalSocket, nullptr);
-  // No strings file for the option labels: with one, PAPPL 1.3.1 adds
-  // printer-strings-languages-supported to the printer's own attributes at
-  // every Get-Printer-Attributes, so they grow and repeat. The web page
-  // shows the keywords' words capitalised instead.
+  // The web pages' labels for the driver's options, in each language PAPPL
+  // has. The resource goes again once its strings are loaded: while it is
+  // there, PAPPL 1.3.1 adds printer-strings-languages-supported to the
+  // printer's own attributes at every Get-Printer-Attributes, so they grow.
+  for (const char* language : {"de", "en", "es", "fr", "it", "ja", "nb-NO", "pl", "tr"}) {
+    const std::string path = std::string("/zova-labels-") + language + ".strings";
+    papplSystemAddStringsData(system, path.c_str(), language, VendorLabels().c_str());
+    papplSystemRemoveResource(system, path.c_str());
+  }
   AddGhostscriptFilters(system);
   AddImageFilters(system);
   StartJobOrderTimer(system);

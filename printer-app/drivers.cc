@@ -31,8 +31,11 @@ constexpr const char* kMedia[] = {
     "custom_max_15x22in",
 };
 constexpr const char* kDefaultMedia = "iso_a4_210x297mm";
-// Passbooks and forms go in by hand at the front, or on the tractor.
-constexpr const char* kSources[] = {"manual", "tractor"};
+// Passbooks and forms go in by hand at the front slot, or on the tractor. The
+// front slot, the printer's main one, is "main" rather than "manual": PAPPL
+// 1.3.1's web pages leave out a source named "manual", so the size loaded
+// there could be neither seen nor set.
+constexpr const char* kSources[] = {"main", "tractor"};
 
 std::vector<pappl_pr_driver_t> MakeDrivers() {
   std::vector<pappl_pr_driver_t> drivers;
@@ -62,9 +65,13 @@ void SetMedia(pappl_pr_driver_data_t* data) {
   data->media_default = data->media_ready[0];
   data->num_type = 1;
   data->type[0] = "stationery";
+  // Documents print to the edges, yet the sizes also go out with margins of a
+  // hundredth of a millimetre: CUPS names a size with no margins only
+  // "*.Borderless", and a queue of nothing but those has no default size and
+  // shrinks every page to fit Letter.
   data->borderless = true;
-  data->left_right = 0;
-  data->bottom_top = 0;
+  data->left_right = 1;
+  data->bottom_top = 1;
 }
 
 }  // namespace
@@ -84,7 +91,8 @@ bool DriverCallback(pappl_system_t* system, const char* driver_name, const char*
   }
   SetRasterCallbacks(data);
   data->extension = const_cast<PrinterModel*>(model);
-  snprintf(data->make_and_model, sizeof data->make_and_model, "%.*s",
+  // "MAKE MODEL", as CUPS splits it for a queue's PPD.
+  snprintf(data->make_and_model, sizeof data->make_and_model, "ZOVA %.*s",
            static_cast<int>(model->name.size()), model->name.data());
   data->format = kRawFormat;
   data->ppm = 1;
@@ -98,13 +106,12 @@ bool DriverCallback(pappl_system_t* system, const char* driver_name, const char*
   data->quality_default = IPP_QUALITY_NORMAL;
   data->scaling_default = PAPPL_SCALING_AUTO_FIT;
   data->content_default = PAPPL_CONTENT_AUTO;
-  // Contone only: the driver classifies pages and halftones pictures itself,
-  // so PAPPL must not dither.
-  data->raster_types = PAPPL_PWG_RASTER_TYPE_SRGB_8 | PAPPL_PWG_RASTER_TYPE_SGRAY_8;
+  // Grey contone only: the driver classifies pages and halftones pictures
+  // itself, so PAPPL must not dither, and the printer has one ribbon colour.
+  data->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
   data->force_raster_type = PAPPL_PWG_RASTER_TYPE_NONE;
-  data->color_supported =
-      PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_COLOR | PAPPL_COLOR_MODE_MONOCHROME;
-  data->color_default = PAPPL_COLOR_MODE_AUTO;
+  data->color_supported = PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_MONOCHROME;
+  data->color_default = PAPPL_COLOR_MODE_MONOCHROME;
   data->sides_supported = PAPPL_SIDES_ONE_SIDED;
   data->sides_default = PAPPL_SIDES_ONE_SIDED;
   data->duplex = PAPPL_DUPLEX_NONE;

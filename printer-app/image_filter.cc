@@ -16,24 +16,14 @@ struct OptionsDeleter {
   void operator()(pappl_pr_options_t* options) const { papplJobDeletePrintOptions(options); }
 };
 
-// The image in the number of colours of the page it prints on.
-void MatchColours(DecodedImage& image, unsigned colours) {
-  if (colours == 1 && image.depth == 3) {
-    // Rec. 601 luma, as libjpeg makes grey.
-    for (size_t i = 0, n = image.pixels.size() / 3; i < n; ++i) {
-      const uint8_t* p = &image.pixels[3 * i];
-      image.pixels[i] = static_cast<uint8_t>((299 * p[0] + 587 * p[1] + 114 * p[2] + 500) / 1000);
-    }
-    image.pixels.resize(image.pixels.size() / 3);
-    image.depth = 1;
-  } else if (colours == 3 && image.depth == 1) {
-    std::vector<uint8_t> rgb(image.pixels.size() * 3);
-    for (size_t i = 0; i < image.pixels.size(); ++i) {
-      rgb[3 * i] = rgb[3 * i + 1] = rgb[3 * i + 2] = image.pixels[i];
-    }
-    image.pixels = std::move(rgb);
-    image.depth = 3;
-  }
+// The driver makes grey of a colour picture itself, as the CUPS filter does
+// of a colour page: the picture goes to it in colour, though the printer
+// offers PAPPL only grey raster.
+void TakeColour(cups_page_header2_t& header) {
+  header.cupsColorSpace = CUPS_CSPACE_SRGB;
+  header.cupsNumColors = 3;
+  header.cupsBitsPerPixel = 24;
+  header.cupsBytesPerLine = header.cupsWidth * 3;
 }
 
 bool PrintImage(pappl_job_t* job, pappl_device_t* device, bool png) {
@@ -56,7 +46,7 @@ bool PrintImage(pappl_job_t* job, pappl_device_t* device, bool png) {
   const std::unique_ptr<pappl_pr_options_t, OptionsDeleter> options(
       papplJobCreatePrintOptions(job, 1, image->depth == 3));
   if (!options) return false;
-  MatchColours(*image, options->header.cupsNumColors);
+  if (image->depth == 3) TakeColour(options->header);
   // A picture turns with the page unless the job says how it goes.
   if (papplJobGetAttribute(job, "orientation-requested") == nullptr) {
     options->orientation_requested = IPP_ORIENT_NONE;

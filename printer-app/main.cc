@@ -18,6 +18,7 @@
 
 #include "access.h"
 #include "app_system.h"
+#include "cli_options.h"
 #include "drivers.h"
 
 namespace {
@@ -76,7 +77,11 @@ int main(int argc, char* argv[]) {
     return 1;
   }
   const std::span<pappl_pr_driver_t> drivers = Drivers();
-  return papplMainloop(argc, argv, ZOVA_APP_VERSION, kFooterHtml, static_cast<int>(drivers.size()),
-                       drivers.data(), nullptr, DriverCallback, "admin-password", SetPassword,
-                       CreateSystem, nullptr, nullptr);
+  const int status = papplMainloop(
+      argc, argv, ZOVA_APP_VERSION, kFooterHtml, static_cast<int>(drivers.size()), drivers.data(),
+      nullptr, DriverCallback, "admin-password", SetPassword, CreateSystem, nullptr, nullptr);
+  if (status == 0 && argc >= 2 && strcmp(argv[1], "options") == 0) {
+    return ShowDriverOptions(kAppName, argc, argv);
+  }
+  return status;
 }

@@ -8,9 +8,12 @@
 namespace zova::app {
 namespace {
 
-constexpr VendorChoice kCommandSets[] = {{"lq-simulation", "LQ"}, {"native-commands", "Native"}};
-constexpr VendorChoice kPrintAsChoices[] = {
-    {"auto", "Auto"}, {"text", "Text"}, {"picture", "Picture"}, {"mixed", "Mixed"}};
+constexpr VendorChoice kCommandSets[] = {{"lq-simulation", "LQ", "LQ simulation"},
+                                         {"native-commands", "Native", "Native commands"}};
+constexpr VendorChoice kPrintAsChoices[] = {{"auto", "Auto", "Auto"},
+                                            {"text", "Text", "Text"},
+                                            {"picture", "Picture", "Picture"},
+                                            {"mixed", "Mixed", "Mixed"}};
 
 struct IppDeleter {
   void operator()(ipp_t* ipp) const { ippDelete(ipp); }
@@ -24,10 +27,51 @@ const VendorChoice* FindChoice(const VendorOption& option, const char* keyword) 
   return nullptr;
 }
 
+const VendorChoice* JobChoice(pappl_job_t* job, const pappl_pr_options_t* options,
+                              const VendorOption& option) {
+  const char* value = cupsGetOption(option.name, options->num_vendor, options->vendor);
+  const VendorChoice* choice = FindChoice(option, value);
+  if (value != nullptr && choice == nullptr) {
+    std::string known;
+    for (const VendorChoice& c : option.choices)
+      known += std::string(known.empty() ? "" : ", ") + c.keyword;
+    papplLogJob(job, PAPPL_LOGLEVEL_WARN,
+                "%s \"%s\" is not one of %s: the printer's default applies.", option.name, value,
+                known.c_str());
+  }
+  return choice;
+}
+
+const VendorChoice& DefaultChoice(pappl_job_t* job, const VendorOption& option) {
+  const std::unique_ptr<ipp_t, IppDeleter> attrs(
+      papplPrinterGetDriverAttributes(papplJobGetPrinter(job)));
+  const std::string default_name = std::string(option.name) + "-default";
+  ipp_attribute_t* attr = ippFindAttribute(attrs.get(), default_name.c_str(), IPP_TAG_KEYWORD);
+  const VendorChoice* choice =
+      FindChoice(option, attr != nullptr ? ippGetString(attr, 0, nullptr) : nullptr);
+  return choice != nullptr ? *choice : option.choices.front();
+}
+
+// The standard attribute's values: graphics print as on a mixed page.
+const char* PrintAsForContent(pappl_content_t content) {
+  switch (content) {
+    case PAPPL_CONTENT_TEXT:
+      return "Text";
+    case PAPPL_CONTENT_PHOTO:
+      return "Picture";
+    case PAPPL_CONTENT_GRAPHIC:
+    case PAPPL_CONTENT_TEXT_AND_GRAPHIC:
+      return "Mixed";
+    default:
+      return "Auto";
+  }
+}
+
 }  // namespace
 
-const VendorOption kCommandSetOption = {"zova-command-set", "ZovaCommandSet", kCommandSets};
-const VendorOption kPrintAsOption = {"zova-print-as", "ZovaPrintAs", kPrintAsChoices};
+const VendorOption kCommandSetOption = {"zova-command-set", "ZovaCommandSet", "Command set",
+                                        kCommandSets};
+const VendorOption kPrintAsOption = {"zova-print-as", "ZovaPrintAs", "Print as", kPrintAsChoices};
 
 std::span<const VendorOption* const> VendorOptions() {
   static const VendorOption* const kAll[] = {&kCommandSetOption, &kPrintAsOption};
@@ -35,6 +79,7 @@ std::span<const VendorOption* const> VendorOptions() {
 }
 
 void AddVendorAttributes(ipp_t* attrs) {
+  std::vector<const char*> passed = {"print-content-optimize"};
   for (const VendorOption* option : VendorOptions()) {
     const std::string name = option->name;
     std::vector<const char*> keywords;
@@ -44,23 +89,51 @@ void AddVendorAttributes(ipp_t* attrs) {
                   keywords.data());
     ippAddString(attrs, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD),
                  (name + "-default").c_str(), nullptr, keywords.front());
+    passed.push_back(option->name);
   }
+  ippAddStrings(attrs, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD),
+                "printer-mandatory-job-attributes", static_cast<int>(passed.size()), nullptr,
+                passed.data());
+}
+
+const std::string& VendorLabels() {
+  static const std::string labels = [] {
+    std::string text;
+    const auto line = [&](const std::string& key, const char* label) {
+      text += "\"" + key + "\" = \"" + label + "\";\n";
+    };
+    for (const VendorOption* option : VendorOptions()) {
+      line(option->name, option->label);
+      for (const VendorChoice& choice : option->choices) {
+        line(std::string(option->name) + "." + choice.keyword, choice.label);
+      }
+    }
+    return text;
+  }();
+  return labels;
 }
 
 std::string VendorChoiceOf(pappl_job_t* job, const pappl_pr_options_t* options,
                            const VendorOption& option) {
-  const char* value = cupsGetOption(option.name, options->num_vendor, options->vendor);
-  if (const VendorChoice* choice = FindChoice(option, value)) return choice->ppdChoice;
+  if (const VendorChoice* choice = JobChoice(job, options, option)) return choice->ppdChoice;
+  return DefaultChoice(job, option).ppdChoice;
+}
 
-  const std::unique_ptr<ipp_t, IppDeleter> attrs(
-      papplPrinterGetDriverAttributes(papplJobGetPrinter(job)));
-  const std::string default_name = std::string(option.name) + "-default";
-  ipp_attribute_t* attr = ippFindAttribute(attrs.get(), default_name.c_str(), IPP_TAG_KEYWORD);
-  if (const VendorChoice* choice =
-          FindChoice(option, attr != nullptr ? ippGetString(attr, 0, nullptr) : nullptr)) {
+std::string PrintAsOf(pappl_job_t* job, const pappl_pr_options_t* options) {
+  if (const VendorChoice* choice = JobChoice(job, options, kPrintAsOption)) {
     return choice->ppdChoice;
   }
-  return option.choices.front().ppdChoice;
+  // A job's print-content-optimize "auto", which many clients send whatever
+  // the document, leaves the choice to the printer.
+  if (papplJobGetAttribute(job, "print-content-optimize") != nullptr &&
+      options->print_content_optimize != PAPPL_CONTENT_AUTO) {
+    return PrintAsForContent(options->print_content_optimize);
+  }
+  const VendorChoice& preset = DefaultChoice(job, kPrintAsOption);
+  if (&preset != &kPrintAsOption.choices.front()) return preset.ppdChoice;
+  pappl_pr_driver_data_t data;
+  papplPrinterGetDriverData(papplJobGetPrinter(job), &data);
+  return PrintAsForContent(data.content_default);
 }
 
 }  // namespace zova::app

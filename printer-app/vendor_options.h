@@ -1,7 +1,6 @@
 // The driver's own job options, as IPP attributes: each keyword stands for a
 // choice of the PPD's option of the same meaning, so that a job prints as
-// the CUPS filter prints it with that choice. Their keywords read well as
-// PAPPL's web page shows them: words capitalised.
+// the CUPS filter prints it with that choice.
 #pragma once
 
 #include <pappl/pappl.h>
@@ -14,11 +13,13 @@ namespace zova::app {
 struct VendorChoice {
   const char* keyword;    // the IPP keyword
   const char* ppdChoice;  // the PPD option's choice it stands for
+  const char* label;      // as the web page shows it
 };
 
 struct VendorOption {
   const char* name;       // the IPP attribute; "-default" and "-supported" follow it
   const char* ppdOption;  // the PPD's option
+  const char* label;      // as the web page shows it
   std::span<const VendorChoice> choices;  // the first is the default
 };
 
@@ -32,13 +33,23 @@ extern const VendorOption kPrintAsOption;
 std::span<const VendorOption* const> VendorOptions();
 
 // Adds "NAME-supported" and "NAME-default" of every option to the driver's
-// attributes.
+// attributes, and names the options among those a client is to send, for
+// CUPS 2.4 passes a queue's job options on only when they are named there.
 void AddVendorAttributes(ipp_t* attrs);
+
+// The options' and choices' labels, as a strings file for PAPPL's web pages.
+const std::string& VendorLabels();
 
 // The PPD choice of the job's value: the job's own, else the printer's
 // default (PAPPL 1.3.1 leaves that out of the job's options), else the
-// option's first choice.
+// option's first choice. A value that is none of the choices is logged and
+// passed over.
 std::string VendorChoiceOf(pappl_job_t* job, const pappl_pr_options_t* options,
                            const VendorOption& option);
+
+// The PPD's ZovaPrintAs choice of the job: its own zova-print-as, else its
+// print-content-optimize, else the printer's zova-print-as default unless
+// that is auto, else the printer's print-content-optimize default.
+std::string PrintAsOf(pappl_job_t* job, const pappl_pr_options_t* options);
 
 }  // namespace zova::app

@@ -42,27 +42,36 @@ class AppPrintTest : public AppTest {
   }
 };
 
-TEST_F(AppPrintTest, PwgRasterPrintsAsTheFilterDoes) {
-  const cups_page_header2_t h = PwgHeader(kPassbook, 180);
-  const std::vector<ReferencePage> pages = {TextPage(h, 1), PhotoPage(h)};
-  const std::string file = TempFile("pages.pwg");
-  ASSERT_TRUE(WritePwgRaster(file, pages));
-  ExpectFilterStream(PrintJob("zova", file, "image/pwg-raster"), pages, "LQ", "zovaqrt.ppd");
+// The printer takes grey raster: the filter gets the same grey as RGB.
+struct GreyPage {
+  ReferencePage grey, rgb;
+};
+
+GreyPage GreyOf(const ReferencePage& page) {
+  GreyPage out{page, page};
+  out.grey.image.channels = 1;
+  out.grey.image.pixels.clear();
+  for (size_t i = 0; i < page.image.pixels.size(); i += 3) {
+    const uint8_t v = page.image.pixels[i + 1];
+    out.grey.image.pixels.push_back(v);
+    for (int c = 0; c < 3; ++c) out.rgb.image.pixels[i + c] = v;
+  }
+  return out;
 }
 
-TEST_F(AppPrintTest, GreyPwgRasterPrintsAsItsRgbExpansion) {
+TEST_F(AppPrintTest, PwgRasterPrintsAsTheFilterDoes) {
+  const cups_page_header2_t h = PwgHeader(kPassbook, 180);
+  const GreyPage text = GreyOf(TextPage(h, 1)), photo = GreyOf(PhotoPage(h));
+  const std::string file = TempFile("pages.pwg");
+  ASSERT_TRUE(WritePwgRaster(file, {text.grey, photo.grey}));
+  ExpectFilterStream(PrintJob("zova", file, "image/pwg-raster"), {text.rgb, photo.rgb}, "LQ",
+                     "zovaqrt.ppd");
+
   // 360 dpi text, printed at 180 by merging pixel pairs, on the OKIDATA model.
-  ReferencePage page = TextPage(PwgHeader(kPassbook, 360), 2);
-  Image grey = page.image;
-  grey.channels = 1;
-  grey.pixels.clear();
-  for (size_t i = 0; i < page.image.pixels.size(); i += 3)
-    grey.pixels.push_back(page.image.pixels[i]);
-  ReferencePage grey_page = page;
-  grey_page.image = grey;
-  const std::string file = TempFile("grey.pwg");
-  ASSERT_TRUE(WritePwgRaster(file, {grey_page}));
-  ExpectFilterStream(PrintJob("zovaoki", file, "image/pwg-raster"), {page}, "LQ", "zovaqrto.ppd");
+  const GreyPage fine = GreyOf(TextPage(PwgHeader(kPassbook, 360), 2));
+  ASSERT_TRUE(WritePwgRaster(file, {fine.grey}));
+  ExpectFilterStream(PrintJob("zovaoki", file, "image/pwg-raster"), {fine.rgb}, "LQ",
+                     "zovaqrto.ppd");
 }
 
 TEST_F(AppPrintTest, PngAndJpegPrintPixelForPixel) {
@@ -171,18 +180,45 @@ TEST_F(AppPrintTest, PrintAsPerJobAndAsThePrintersDefault) {
   const std::string png = TempFile("printas.png");
   ASSERT_TRUE(WritePng(png, pages[0].image, 180));
   const std::string media = "media=" + std::string(kPassbook);
-  ExpectFilterStream(PrintJob("zovaprintas", png, "image/png", {media, "zova-print-as=picture"}),
-                     pages, "LQ", "zovaqrt.ppd", "ZovaPrintAs=Picture");
-  std::string error;
-  ASSERT_TRUE(app_->SetPrinterAttributes("zovaprintas", {"zova-print-as-default=mixed"}, &error))
-      << error;
-  ExpectFilterStream(PrintJob("zovaprintas", png, "image/png", {media}), pages, "LQ", "zovaqrt.ppd",
-                     "ZovaPrintAs=Mixed");
+  // The job's own choice, then its print-content-optimize, then the
+  // printer's defaults in the same order.
+  const struct {
+    std::vector<std::string> job, printer;
+    const char* printsAs;
+  } kCases[] = {
+      {{"zova-print-as=picture"}, {}, "Picture"},
+      {{"print-content-optimize=photo"}, {}, "Picture"},
+      {{"print-content-optimize=text-and-graphic"}, {}, "Mixed"},
+      {{"print-content-optimize=photo", "zova-print-as=text"}, {}, "Text"},
+      {{}, {"print-content-optimize-default=photo"}, "Picture"},
+      {{}, {"zova-print-as-default=mixed"}, "Mixed"},
+      {{"print-content-optimize=graphic"}, {}, "Mixed"},
+      // A job's "auto" leaves it to the printer.
+      {{"print-content-optimize=auto"}, {}, "Mixed"},
+      {{"print-content-optimize=auto"}, {"zova-print-as-default=auto"}, "Picture"},
+  };
+  for (const auto& c : kCases) {
+    std::string error;
+    if (!c.printer.empty()) {
+      ASSERT_TRUE(app_->SetPrinterAttributes("zovaprintas", c.printer, &error)) << error;
+    }
+    std::vector<std::string> options = c.job;
+    options.push_back(media);
+    SCOPED_TRACE(c.printsAs);
+    ExpectFilterStream(PrintJob("zovaprintas", png, "image/png", options), pages, "LQ",
+                       "zovaqrt.ppd", std::string("ZovaPrintAs=") + c.printsAs);
+  }
 }
 
 TEST_F(AppPrintTest, PrinterOffersTheDriversChoices) {
   auto attributes = app_->PrinterAttributes("zovaoki");
-  EXPECT_EQ(attributes["printer-make-and-model"], std::vector<std::string>{"ZOVA-QRT OKIDATA"});
+  EXPECT_EQ(attributes["printer-make-and-model"],
+            std::vector<std::string>{"ZOVA ZOVA-QRT OKIDATA"});
+  EXPECT_EQ(attributes["print-color-mode-supported"],
+            (std::vector<std::string>{"auto", "monochrome"}));
+  EXPECT_EQ(attributes["pwg-raster-document-type-supported"], std::vector<std::string>{"sgray_8"});
+  EXPECT_EQ(attributes["media-source-supported"],
+            (std::vector<std::string>{"main", "tractor", "auto"}));
   EXPECT_EQ(attributes["printer-resolution-supported"],
             (std::vector<std::string>{"60x60dpi", "120x120dpi", "180x180dpi", "360x360dpi"}));
   EXPECT_EQ(attributes["printer-resolution-default"], std::vector<std::string>{"180x180dpi"});

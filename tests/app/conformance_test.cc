@@ -129,11 +129,12 @@ TEST_F(ConformanceTest, WebPageShowsThePrintersDefaults) {
   dump.insert(dump.end(), {"--dump-dom", url});
   const CommandResult page = RunCommand(dump);
   ASSERT_EQ(page.status, 0) << page.output;
-  // The driver's own option, its choices, the resolutions and media.
-  for (const char* text : {"zova-command-set", "Lq Simulation", "Native Commands", "180dpi",
-                           "360dpi", "Print Quality"}) {
+  // The driver's options in words, the resolutions, both sources, grey only.
+  for (const char* text : {"Command set:", ">LQ simulation<", ">Native commands<", "Print as:",
+                           "180dpi", "360dpi", "Print Quality", "from Main<", "from Tractor<"}) {
     EXPECT_NE(page.output.find(text), std::string::npos) << text << "\n" << page.output;
   }
+  EXPECT_EQ(page.output.find("value=\"color\""), std::string::npos);
   // A picture of the page for the README: ZOVA_SCREENSHOT names the file.
   if (const char* shot = getenv("ZOVA_SCREENSHOT"); shot != nullptr && *shot != '\0') {
     std::vector<std::string> argv = chromium;

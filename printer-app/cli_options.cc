@@ -1,0 +1,91 @@
+#include "cli_options.h"
+
+#include <pappl/pappl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vendor_options.h"
+
+// PAPPL's own client side, exported by libpappl 1.3.1 without a header.
+extern "C" {
+http_t* _papplMainloopConnect(const char* base_name, bool auto_start);
+http_t* _papplMainloopConnectURI(const char* base_name, const char* printer_uri, char* resource,
+                                 size_t rsize);
+char* _papplMainloopGetDefaultPrinter(http_t* http, char* buffer, size_t bufsize);
+}
+
+namespace zova::app {
+namespace {
+
+struct HttpCloser {
+  void operator()(http_t* http) const { httpClose(http); }
+};
+struct IppDeleter {
+  void operator()(ipp_t* ipp) const { ippDelete(ipp); }
+};
+
+// The values of -d and -u, read as PAPPL reads its options: each letter of
+// "-xyz" that takes a value takes the next argument.
+void PrinterArguments(int argc, char* argv[], std::string* name, std::string* uri) {
+  for (int i = 2; i < argc; ++i) {
+    if (argv[i][0] != '-' || argv[i][1] == '-') continue;
+    for (const char* letter = argv[i] + 1; *letter != '\0' && i + 1 < argc; ++letter) {
+      if (strchr("dhjmnouv", *letter) == nullptr) continue;
+      ++i;
+      if (*letter == 'd') *name = argv[i];
+      if (*letter == 'u') *uri = argv[i];
+    }
+  }
+}
+
+}  // namespace
+
+int ShowDriverOptions(const char* base_name, int argc, char* argv[]) {
+  std::string name, uri;
+  PrinterArguments(argc, argv, &name, &uri);
+  char resource[1024] = "";
+  const std::unique_ptr<http_t, HttpCloser> http(
+      uri.empty() ? _papplMainloopConnect(base_name, false)
+                  : _papplMainloopConnectURI(base_name, uri.c_str(), resource, sizeof resource));
+  if (!http) return 1;
+  if (uri.empty()) {
+    char found[256];
+    if (name.empty() && _papplMainloopGetDefaultPrinter(http.get(), found, sizeof found)) {
+      name = found;
+    }
+    char buffer[1024];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, buffer, sizeof buffer, "ipp", nullptr, "localhost", 0,
+                     "/ipp/print/%s", name.c_str());
+    uri = buffer;
+    snprintf(resource, sizeof resource, "/ipp/print/%s", name.c_str());
+  }
+
+  ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  const std::unique_ptr<ipp_t, IppDeleter> response(cupsDoRequest(http.get(), request, resource));
+  if (cupsLastError() > IPP_STATUS_OK_CONFLICTING) {
+    fprintf(stderr, "%s: Unable to get the driver's options: %s\n", base_name,
+            cupsLastErrorString());
+    return 1;
+  }
+
+  puts("\nDriver options:");
+  for (const VendorOption* option : VendorOptions()) {
+    const std::string default_name = std::string(option->name) + "-default";
+    const char* preset = ippGetString(
+        ippFindAttribute(response.get(), default_name.c_str(), IPP_TAG_KEYWORD), 0, nullptr);
+    for (const VendorChoice& choice : option->choices) {
+      const bool is_default = preset != nullptr && strcmp(preset, choice.keyword) == 0;
+      printf("  -o %s=%s%s\n", option->name, choice.keyword, is_default ? " (default)" : "");
+    }
+  }
+  return 0;
+}
+
+}  // namespace zova::app
