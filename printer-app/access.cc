@@ -111,7 +111,12 @@ bool SetAdminPassword(const std::string& state_directory, const std::string& pas
   const std::string temporary = path + ".new";
   const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   const std::string line = std::string(salt) + ":" + Hash(salt, password) + "\n";
-  const bool written = fd >= 0 &&
+  // The server reads it as the state directory's owner: root, setting the
+  // password of a service that runs as a user of its own, hands it over.
+  struct stat directory {};
+  const bool owned = geteuid() != 0 || stat(state_directory.c_str(), &directory) != 0 ||
+                     (fd >= 0 && fchown(fd, directory.st_uid, directory.st_gid) == 0);
+  const bool written = fd >= 0 && owned &&
                        write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size()) &&
                        fsync(fd) == 0;
   if (fd >= 0) close(fd);

@@ -18,7 +18,7 @@
 
 #include "access.h"
 #include "app_system.h"
-#include "cli_options.h"
+#include "cli_commands.h"
 #include "drivers.h"
 
 namespace {
@@ -75,6 +75,11 @@ int main(int argc, char* argv[]) {
             "zova-printer-app\")\n",
             kAppName, kAppName);
     return 1;
+  }
+  if (argc >= 2) {
+    if (const int status = SetDefaultOrDeletePrinter(kAppName, argc, argv); status >= 0) {
+      return status;
+    }
   }
   const std::span<pappl_pr_driver_t> drivers = Drivers();
   const int status = papplMainloop(

@@ -79,7 +79,6 @@ std::span<const VendorOption* const> VendorOptions() {
 }
 
 void AddVendorAttributes(ipp_t* attrs) {
-  std::vector<const char*> passed = {"print-content-optimize"};
   for (const VendorOption* option : VendorOptions()) {
     const std::string name = option->name;
     std::vector<const char*> keywords;
@@ -89,11 +88,7 @@ void AddVendorAttributes(ipp_t* attrs) {
                   keywords.data());
     ippAddString(attrs, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD),
                  (name + "-default").c_str(), nullptr, keywords.front());
-    passed.push_back(option->name);
   }
-  ippAddStrings(attrs, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD),
-                "printer-mandatory-job-attributes", static_cast<int>(passed.size()), nullptr,
-                passed.data());
 }
 
 const std::string& VendorLabels() {

@@ -33,8 +33,7 @@ extern const VendorOption kPrintAsOption;
 std::span<const VendorOption* const> VendorOptions();
 
 // Adds "NAME-supported" and "NAME-default" of every option to the driver's
-// attributes, and names the options among those a client is to send, for
-// CUPS 2.4 passes a queue's job options on only when they are named there.
+// attributes.
 void AddVendorAttributes(ipp_t* attrs);
 
 // The options' and choices' labels, as a strings file for PAPPL's web pages.

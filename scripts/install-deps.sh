@@ -15,4 +15,4 @@ apt-get install -y --no-install-recommends \
   libcups2-dev libgtest-dev libbenchmark-dev libpng-dev libpappl-dev libjpeg-dev \
   clang-format clang libclang-rt-14-dev \
   cups cups-client cups-filters cups-ppdc cups-ipp-utils ghostscript fonts-dejavu-core \
-  chromium
+  chromium systemd

@@ -62,6 +62,9 @@ rm -rf "$app_dir" out/sample-app
 mkdir -p "$app_dir" out/sample-app
 : > out/sample-app.prn
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+# Its local socket, the owner's way to add a printer, in the same place: for
+# root PAPPL would put it in /run, where a service's may be.
+export TMPDIR="$app_dir" SNAP_COMMON="$app_dir"
 "$bindir/zova-printer-app" server -o state-directory="$app_dir" -o log-file="$app_dir/log" \
   -o listen-hostname=127.0.0.1 -o server-port="$port" > "$app_dir/server.out" 2>&1 &
 app_pid=$!
@@ -73,7 +76,7 @@ until "$bindir/zova-printer-app" status -u "$uri/ipp/system" > /dev/null 2>&1; d
   [ "$tries" -lt 50 ] || { echo "ERROR: zova-printer-app did not start; see $app_dir" >&2; exit 1; }
   sleep 0.2
 done
-"$bindir/zova-printer-app" add -u "$uri/ipp/system" -d zova -m zova-qrt \
+"$bindir/zova-printer-app" add -d zova -m zova-qrt \
   -v "file://$(pwd)/out/sample-app.prn"
 "$bindir/zova-printer-app" submit -u "$uri/ipp/print/zova" build/samples/sample.pdf
 tries=0

@@ -94,5 +94,25 @@ TEST_F(AppAccessTest, WhatTheApplicationKeepsIsItsOwn) {
   for (const auto& f : files) EXPECT_EQ(mode(f.path), f.mode) << f.path;
 }
 
+TEST_F(AppAccessTest, OwnersCommandsWorkOnANewPrinter) {
+  // A printer added since the server started, and the driver's options.
+  std::string error;
+  ASSERT_TRUE(app_->AddPrinter("fresh", "zova-qrt-okidata", &error)) << error;
+  const CommandResult options = app_->Command({"options", "-d", "fresh"});
+  EXPECT_EQ(options.status, 0);
+  for (const char* line :
+       {"-o zova-command-set=lq-simulation (default)\n", "-o zova-command-set=native-commands\n",
+        "-o zova-print-as=auto (default)\n", "-o zova-print-as=picture\n"}) {
+    EXPECT_NE(options.output.find(line), std::string::npos) << line << options.output;
+  }
+  EXPECT_EQ(app_->Command({"default", "-d", "fresh"}).status, 0);
+  EXPECT_EQ(app_->Command({"default"}).output, "fresh\n");
+  EXPECT_EQ(app_->Command({"delete", "-d", "fresh"}).status, 0);
+  EXPECT_TRUE(app_->PrinterAttributes("fresh")["printer-name"].empty());
+  const CommandResult missing = app_->Command({"delete", "-d", "fresh"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.output.find("No printer named 'fresh'."), std::string::npos);
+}
+
 }  // namespace
 }  // namespace zova::testing

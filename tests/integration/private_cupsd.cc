@@ -146,6 +146,10 @@ bool PrivateCupsd::Launch(const CupsdConfig& config, std::string* error) {
 
   ProcessOptions options;
   options.args = {config.cupsd, "-f", "-c", d + "/cupsd.conf", "-s", d + "/cups-files.conf"};
+  // As on a machine set up in English: under the C locale CUPS 2.4.2 names
+  // the language of the PPDs it makes for driverless queues "C", which its
+  // own cupstestppd rejects.
+  options.env = {{"LANG", "en"}};
   options.stdoutFile = (dir_ / "log" / "cupsd.out").string();
   options.stderrToStdout = true;
   server_ = std::make_unique<Process>(options);

@@ -1,4 +1,4 @@
-#include "cli_options.h"
+#include "cli_commands.h"
 
 #include <pappl/pappl.h>
 
@@ -42,6 +42,8 @@ void PrinterArguments(int argc, char* argv[], std::string* name, std::string* ur
   }
 }
 
+constexpr const char* kSystemUri = "ipp://localhost/ipp/system";
+
 }  // namespace
 
 int ShowDriverOptions(const char* base_name, int argc, char* argv[]) {
@@ -84,6 +86,55 @@ int ShowDriverOptions(const char* base_name, int argc, char* argv[]) {
       const bool is_default = preset != nullptr && strcmp(preset, choice.keyword) == 0;
       printf("  -o %s=%s%s\n", option->name, choice.keyword, is_default ? " (default)" : "");
     }
+  }
+  return 0;
+}
+
+int SetDefaultOrDeletePrinter(const char* base_name, int argc, char* argv[]) {
+  const bool set_default = strcmp(argv[1], "default") == 0;
+  if (!set_default && strcmp(argv[1], "delete") != 0) return -1;
+  std::string name, uri;
+  PrinterArguments(argc, argv, &name, &uri);
+  if (name.empty() || !uri.empty()) return -1;
+  const std::unique_ptr<http_t, HttpCloser> http(_papplMainloopConnect(base_name, false));
+  if (!http) return 1;
+
+  ipp_t* request = ippNewRequest(IPP_OP_GET_SYSTEM_ATTRIBUTES);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "system-uri", nullptr, kSystemUri);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+               "system-configured-printers");
+  const std::unique_ptr<ipp_t, IppDeleter> response(
+      cupsDoRequest(http.get(), request, "/ipp/system"));
+  int id = 0;
+  ipp_attribute_t* printers =
+      ippFindAttribute(response.get(), "system-configured-printers", IPP_TAG_BEGIN_COLLECTION);
+  for (int i = 0; i < ippGetCount(printers) && id == 0; ++i) {
+    ipp_t* printer = ippGetCollection(printers, i);
+    const char* printer_name =
+        ippGetString(ippFindAttribute(printer, "printer-name", IPP_TAG_ZERO), 0, nullptr);
+    if (printer_name != nullptr && name == printer_name) {
+      id = ippGetInteger(ippFindAttribute(printer, "printer-id", IPP_TAG_INTEGER), 0);
+    }
+  }
+  if (id == 0) {
+    fprintf(stderr, "%s: No printer named '%s'.\n", base_name, name.c_str());
+    return 1;
+  }
+
+  request = ippNewRequest(set_default ? IPP_OP_SET_SYSTEM_ATTRIBUTES : IPP_OP_DELETE_PRINTER);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "system-uri", nullptr, kSystemUri);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  if (set_default) {
+    ippAddInteger(request, IPP_TAG_SYSTEM, IPP_TAG_INTEGER, "system-default-printer-id", id);
+  } else {
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "printer-id", id);
+  }
+  ippDelete(cupsDoRequest(http.get(), request, "/ipp/system"));
+  if (cupsLastError() != IPP_STATUS_OK) {
+    fprintf(stderr, "%s: Unable to %s printer '%s': %s\n", base_name,
+            set_default ? "set the default" : "delete", name.c_str(), cupsLastErrorString());
+    return 1;
   }
   return 0;
 }
