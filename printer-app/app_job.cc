@@ -9,6 +9,7 @@
 #include "dotmatrix/dotmatrix.h"
 #include "dotmatrix/printer_models.h"
 #include "job/child_process.h"
+#include "job/page_offsets.h"
 #include "job/print_as.h"
 #include "job_journal.h"
 #include "vendor_options.h"
@@ -26,6 +27,34 @@ const PrinterModel* ModelOf(pappl_job_t* job) {
   pappl_pr_driver_data_t data;
   papplPrinterGetDriverData(papplJobGetPrinter(job), &data);
   return static_cast<const PrinterModel*>(data.extension);
+}
+
+// One media offset: the job's own, else the one set on the Media page for
+// the source the job prints from; out of range, logged and none.
+int MediaOffset(pappl_job_t* job, const pappl_pr_options_t* options, const char* name,
+                int pappl_media_col_t::*field) {
+  ipp_t* col = ippGetCollection(papplJobGetAttribute(job, "media-col"), 0);
+  int offset = 0;
+  if (ipp_attribute_t* own = ippFindAttribute(col, name, IPP_TAG_INTEGER)) {
+    offset = ippGetInteger(own, 0);
+  } else {
+    pappl_pr_driver_data_t data;
+    papplPrinterGetDriverData(papplJobGetPrinter(job), &data);
+    for (int i = 0; i < data.num_source; ++i) {
+      if (strcmp(data.source[i], options->media.source) == 0) offset = data.media_ready[i].*field;
+    }
+  }
+  if (offset < -kMaxOffset || offset > kMaxOffset) {
+    papplLogJob(job, PAPPL_LOGLEVEL_WARN, "%s %d is beyond 10 mm either way: printing with 0.",
+                name, offset);
+    return 0;
+  }
+  return offset;
+}
+
+PageOffsets OffsetsOf(pappl_job_t* job, const pappl_pr_options_t* options) {
+  return {MediaOffset(job, options, "media-top-offset", &pappl_media_col_t::top_offset),
+          MediaOffset(job, options, "media-left-offset", &pappl_media_col_t::left_offset)};
 }
 
 }  // namespace
@@ -104,6 +133,9 @@ bool AppJob::Start(bool raw) {
   JobSettings settings;
   settings.model = ModelOf(job_);
   settings.printAs = ParsePrintAs(PrintAsOf(job_, options_)).value_or(PrintAs::kAuto);
+  settings.offsets = OffsetsOf(job_, options_);
+  papplLogJob(job_, PAPPL_LOGLEVEL_DEBUG, "Offsets: %d down, %d right (1/100 mm).",
+              settings.offsets.top, settings.offsets.left);
   settings.spoolDirectory = Server().pageSpool;
   settings.jobId = SpoolStem(job_);
   // A stopping server ends the job in hand at once, its children with it.

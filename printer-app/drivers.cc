@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "dotmatrix/printer_models.h"
+#include "job/page_offsets.h"
 #include "raster_callbacks.h"
 #include "vendor_options.h"
 
@@ -63,6 +64,10 @@ void SetMedia(pappl_pr_driver_data_t* data) {
     ready.size_length = pwg->length;
   }
   data->media_default = data->media_ready[0];
+  // Forms and passbooks sit a little differently in each printer and slot:
+  // the Media page sets how far the print moves for each source.
+  data->top_offset_supported[0] = data->left_offset_supported[0] = -kMaxOffset;
+  data->top_offset_supported[1] = data->left_offset_supported[1] = kMaxOffset;
   data->num_type = 1;
   data->type[0] = "stationery";
   // Documents print to the edges, yet the sizes also go out with margins of a

@@ -59,6 +59,10 @@ struct PagePlan {
   bool twoPasses = false;
   // Pending feed added after pass buffer 0 and pass buffer 1 go out.
   std::array<unsigned, 2> feedUnits{1, 1};
+  // The job's offsets in printed dots: positive moves the rows down and
+  // right (job/row_placer.h).
+  int shiftRows = 0;
+  int shiftColumns = 0;
 };
 
 }  // namespace zova

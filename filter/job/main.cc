@@ -87,6 +87,7 @@ int main(int argc, char* argv[]) {
   JobSettings settings;
   settings.model = &PpdModel(ppd.get());
   settings.printAs = ReadPrintAs(ppd.get(), argv[5], messages);
+  settings.offsets = ReadOffsets(ppd.get(), argv[5], messages);
   settings.jobId = argv[1];
   settings.halftone = ToolHalftoner(HalftoneTool{}, cancel, messages);
 

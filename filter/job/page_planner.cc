@@ -44,7 +44,7 @@ SpoolNeeds SpoolNeedsFor(const PageRequest& request) {
 }
 
 PagePlan PlanPage(const PageRequest& request, double dPicNo, const RegionMap& regions,
-                  const PrinterModel& model) {
+                  const PrinterModel& model, const PageOffsets& offsets) {
   PagePlan plan;
   plan.pageClass = ChoosePageClass(request.printAs, dPicNo, regions);
   // A picture's screen follows its dark ratio, whatever made it a picture;
@@ -67,6 +67,9 @@ PagePlan PlanPage(const PageRequest& request, double dPicNo, const RegionMap& re
   plan.shingled = commands.Shingles(plan.setup);
   plan.twoPasses = CommandSet::TwoPasses(plan.band);
   plan.feedUnits = CommandSet::FeedUnits(plan.shingled, plan.band);
+  // To the nearest printed dot, whatever the page is printed as.
+  plan.shiftRows = OffsetDots(offsets.top, plan.band.y);
+  plan.shiftColumns = OffsetDots(offsets.left, plan.band.x);
   return plan;
 }
 

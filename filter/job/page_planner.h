@@ -6,6 +6,7 @@
 
 #include "dotmatrix/page_plan.h"
 #include "dotmatrix/printer_models.h"
+#include "job/page_offsets.h"
 #include "job/page_request.h"
 #include "job/region_map.h"
 
@@ -20,11 +21,11 @@ struct SpoolNeeds {
 };
 SpoolNeeds SpoolNeedsFor(const PageRequest& request);
 
-// The plan of a spooled page, from what the job asks (the request and its
-// print-as choice) and what the page holds: its dark ratio, and its regions
-// when it was counted region by region.
+// The plan of a spooled page, from what the job asks (the request, its
+// print-as choice and its offsets) and what the page holds: its dark ratio,
+// and its regions when it was counted region by region.
 PagePlan PlanPage(const PageRequest& request, double dPicNo, const RegionMap& regions,
-                  const PrinterModel& model);
+                  const PrinterModel& model, const PageOffsets& offsets = {});
 
 // A picture page prints the tool's image as it is, no wider than the page.
 PagePlan WithPictureSize(PagePlan plan, unsigned width, unsigned height);

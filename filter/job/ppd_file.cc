@@ -27,10 +27,15 @@ PpdPtr LoadPpd(const char* path, Messages& messages) {
 
 const PrinterModel& PpdModel(const ppd_file_t* ppd) { return ModelFromNickname(ppd->nickname); }
 
-PrintAs ReadPrintAs(ppd_file_t* ppd, const char* job_options, Messages& messages) {
+namespace {
+
+// The option's value given with the job (argv[5], as CUPS passes job
+// options), else the choice the PPD marks as the queue's default; empty for
+// a PPD from before the option.
+std::string JobValue(ppd_file_t* ppd, const char* job_options, std::string_view name) {
   cups_option_t* options = nullptr;
   const int count = cupsParseOptions(job_options, 0, &options);
-  const std::string option(kPrintAsOption);
+  const std::string option(name);
   std::string value;
   if (const char* given = cupsGetOption(option.c_str(), count, options)) value = given;
   // The job's choices over the queue's defaults, the way libcups marks them.
@@ -38,13 +43,37 @@ PrintAs ReadPrintAs(ppd_file_t* ppd, const char* job_options, Messages& messages
   cupsMarkOptions(ppd, count, options);
   cupsFreeOptions(count, options);
   if (value.empty()) {
-    const ppd_choice_t* marked = ppdFindMarkedChoice(ppd, option.c_str());
-    if (marked == nullptr) return PrintAs::kAuto;  // a PPD from before the option
-    value = marked->choice;
+    if (const ppd_choice_t* marked = ppdFindMarkedChoice(ppd, option.c_str())) {
+      value = marked->choice;
+    }
   }
+  return value;
+}
+
+int ReadOffset(ppd_file_t* ppd, const char* job_options, std::string_view option,
+               Messages& messages) {
+  const std::string value = JobValue(ppd, job_options, option);
+  if (value.empty()) return 0;
+  if (const std::optional<int> offset = ParseOffsetMm(value)) return *offset;
+  messages.Warning("Unknown %.*s value \"%s\" (millimetres from -10 to 10); printing with 0",
+                   static_cast<int>(option.size()), option.data(), value.c_str());
+  return 0;
+}
+
+}  // namespace
+
+PrintAs ReadPrintAs(ppd_file_t* ppd, const char* job_options, Messages& messages) {
+  const std::string value = JobValue(ppd, job_options, kPrintAsOption);
+  if (value.empty()) return PrintAs::kAuto;
   if (const std::optional<PrintAs> print_as = ParsePrintAs(value)) return *print_as;
-  messages.Warning("Unknown %s value \"%s\"; printing as Auto", option.c_str(), value.c_str());
+  messages.Warning("Unknown %.*s value \"%s\"; printing as Auto",
+                   static_cast<int>(kPrintAsOption.size()), kPrintAsOption.data(), value.c_str());
   return PrintAs::kAuto;
+}
+
+PageOffsets ReadOffsets(ppd_file_t* ppd, const char* job_options, Messages& messages) {
+  return {ReadOffset(ppd, job_options, kTopOffsetOption, messages),
+          ReadOffset(ppd, job_options, kLeftOffsetOption, messages)};
 }
 
 PpdIdentity CheckPpdIdentity(const ppd_file_t* ppd) {

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "dotmatrix/printer_models.h"
+#include "job/page_offsets.h"
 #include "job/print_as.h"
 #include "messages/messages.h"
 
@@ -32,6 +33,11 @@ const PrinterModel& PpdModel(const ppd_file_t* ppd);
 // passes job options), else the choice the PPD marks as the queue's default,
 // else Auto. An unknown value is warned of and means Auto.
 PrintAs ReadPrintAs(ppd_file_t* ppd, const char* job_options, Messages& messages);
+
+// The job's ZovaTopOffset and ZovaLeftOffset, read the same way; a value
+// that is not a number of millimetres within the range is warned of and
+// means 0.
+PageOffsets ReadOffsets(ppd_file_t* ppd, const char* job_options, Messages& messages);
 
 // The product is checked first: "(ZOVA-QRT)", any first and last character;
 // then the manufacturer, exactly "ZOVA". A missing string fails its check.

@@ -8,6 +8,7 @@
 #include "dotmatrix/printer_models.h"
 #include "job/cancel.h"
 #include "job/halftone_tool.h"
+#include "job/page_offsets.h"
 #include "job/print_as.h"
 #include "messages/messages.h"
 
@@ -16,6 +17,7 @@ namespace zova {
 struct JobSettings {
   const PrinterModel* model = &kPrinterModels[0];
   PrintAs printAs = PrintAs::kAuto;
+  PageOffsets offsets;
   // The page's spool files: <spoolDirectory>/nfet<jobId>_<page>.ppm, ...
   std::string spoolDirectory = "/tmp";
   std::string jobId;

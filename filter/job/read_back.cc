@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "binarize/binarize.h"
+#include "job/row_placer.h"
 
 namespace zova {
 
@@ -46,6 +47,7 @@ bool PrintRows(PrinterJob& job, const PageRequest& request, const PagePlan& plan
   std::vector<uint8_t> merged(reduced ? packed : 0);
   std::vector<uint8_t> composed(regions != nullptr ? packed : 0);
   unsigned raster_rows = 0;  // text rows read
+  RowPlacer placer(plan, job.out);
   for (unsigned y = 0; y < plan.rows && !job.cancel.canceled(); ++y) {
     const uint8_t* text_row = nullptr;
     bool last = false;  // the read-back breaks off after this row
@@ -92,7 +94,7 @@ bool PrintRows(PrinterJob& job, const PageRequest& request, const PagePlan& plan
         dots = composed;
       }
     }
-    if (!job.out.OutputLine(dots)) return false;
+    if (!placer.Put(dots)) return false;
     if (last) break;
   }
   return true;

@@ -210,6 +210,29 @@ TEST_F(AppPrintTest, PrintAsPerJobAndAsThePrintersDefault) {
   }
 }
 
+TEST_F(AppPrintTest, OffsetsFromTheMediaPageOrTheJob) {
+  AddPrinter("zovaoffset", "zova-qrt");
+  const cups_page_header2_t h = PwgHeader(kPassbook, 180);
+  const std::vector<ReferencePage> pages = {TextPage(h, 6)};
+  const std::string png = TempFile("offset.png");
+  ASSERT_TRUE(WritePng(png, pages[0].image, 180));
+  // The front slot's, as an operator sets them on the Media page.
+  ASSERT_TRUE(app_->SetAdminPassword("sesame-123"));
+  EXPECT_EQ(app_->PostForm("/zovaoffset/media", "sesame-123",
+                           "ready0-size=iso_a4_210x297mm&ready0-type=stationery&"
+                           "ready0-top-offset=2.5&ready0-left-offset=-1.5&"
+                           "ready1-size=iso_a4_210x297mm&ready1-type=stationery"),
+            200);
+  ExpectFilterStream(PrintJob("zovaoffset", png, "image/png", {"media=" + std::string(kPassbook)}),
+                     pages, "LQ", "zovaqrt.ppd", "ZovaTopOffset=2.5 ZovaLeftOffset=-1.5");
+  // A job's own win.
+  SCOPED_TRACE("the job's own");
+  ExpectFilterStream(PrintJob("zovaoffset", png, "image/png",
+                              {"media-col={media-size-name=" + std::string(kPassbook) +
+                               " media-top-offset=-100 media-left-offset=300}"}),
+                     pages, "LQ", "zovaqrt.ppd", "ZovaTopOffset=-1 ZovaLeftOffset=3");
+}
+
 TEST_F(AppPrintTest, PrinterOffersTheDriversChoices) {
   auto attributes = app_->PrinterAttributes("zovaoki");
   EXPECT_EQ(attributes["printer-make-and-model"],

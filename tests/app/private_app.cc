@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace zova::testing {
@@ -52,9 +53,16 @@ void AddAttribute(ipp_t* ipp, ipp_tag_t group, const std::string& text) {
   const std::string value = text.substr(eq + 1);
   int x = 0, y = 0;
   char unit[4] = {};
-  if (sscanf(value.c_str(), "%dx%d%3s", &x, &y, unit) == 3 && strcmp(unit, "dpi") == 0) {
+  if (value.size() >= 2 && value.front() == '{' && value.back() == '}') {
+    // A collection: {NAME=VALUE NAME=VALUE ...}.
+    ipp_t* col = ippNew();
+    std::istringstream members(value.substr(1, value.size() - 2));
+    for (std::string member; members >> member;) AddAttribute(col, group, member);
+    ippAddCollection(ipp, group, name.c_str(), col);
+    ippDelete(col);
+  } else if (sscanf(value.c_str(), "%dx%d%3s", &x, &y, unit) == 3 && strcmp(unit, "dpi") == 0) {
     ippAddResolution(ipp, group, name.c_str(), IPP_RES_PER_INCH, x, y);
-  } else if (!value.empty() && value.find_first_not_of("0123456789") == std::string::npos) {
+  } else if (!value.empty() && value.find_first_not_of("-0123456789") == std::string::npos) {
     ippAddInteger(ipp, group, IPP_TAG_INTEGER, name.c_str(), atoi(value.c_str()));
   } else {
     ippAddString(ipp, group, IPP_TAG_KEYWORD, name.c_str(), nullptr, value.c_str());
@@ -206,6 +214,18 @@ std::pair<int, std::string> PrivateApp::Get(const std::string& path, const std::
   for (ssize_t n; (n = httpRead2(http, buffer, sizeof buffer)) > 0;) body.append(buffer, n);
   httpClose(http);
   return {status == HTTP_STATUS_ERROR ? 0 : static_cast<int>(status), body};
+}
+
+int PrivateApp::PostForm(const std::string& path, const std::string& password,
+                         const std::string& fields) const {
+  const std::string page = Get(path, password).second;
+  const std::string mark = "name=\"session\" value=\"";
+  const size_t at = page.find(mark);
+  if (at == std::string::npos) return 0;
+  const size_t start = at + mark.size();
+  return Get(path, password,
+             "session=" + page.substr(start, page.find('"', start) - start) + "&" + fields)
+      .first;
 }
 
 bool PrivateApp::SetAdminPassword(const std::string& password) const {

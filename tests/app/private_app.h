@@ -56,6 +56,10 @@ class PrivateApp {
   // answer) and the page.
   std::pair<int, std::string> Get(const std::string& path, const std::string& password = "",
                                   const std::string& form = "") const;
+  // Submits a web page's form as the administrator: the page's session
+  // value and `fields` (NAME=VALUE&...). The HTTP status.
+  int PostForm(const std::string& path, const std::string& password,
+               const std::string& fields) const;
   // Sets the administrator's password with the program's own command.
   bool SetAdminPassword(const std::string& password) const;
   // Adds a printer with `driver` that prints to Output(printer), or to
