@@ -13,7 +13,7 @@
 include(GNUInstallDirs)
 
 install(TARGETS rastertozova zova_ID RUNTIME DESTINATION ${ZOVA_CUPS_FILTERDIR})
-install(TARGETS zova-preview RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS zova-preview zova-testpage RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET zova-printer-app)
   install(TARGETS zova-printer-app RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   # The unit names the program where this install puts it: cpack installs

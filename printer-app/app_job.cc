@@ -12,6 +12,7 @@
 #include "job/page_offsets.h"
 #include "job/print_as.h"
 #include "job_journal.h"
+#include "test_page.h"
 #include "vendor_options.h"
 
 namespace zova::app {
@@ -132,7 +133,9 @@ bool AppJob::Start(bool raw) {
   output_type_ = VendorChoiceOf(job_, options_, kCommandSetOption);
   JobSettings settings;
   settings.model = ModelOf(job_);
-  settings.printAs = ParsePrintAs(PrintAsOf(job_, options_)).value_or(PrintAs::kAuto);
+  settings.printAs = IsTestPage(job_)
+                         ? PrintAs::kMixed
+                         : ParsePrintAs(PrintAsOf(job_, options_)).value_or(PrintAs::kAuto);
   settings.offsets = OffsetsOf(job_, options_);
   papplLogJob(job_, PAPPL_LOGLEVEL_DEBUG, "Offsets: %d down, %d right (1/100 mm).",
               settings.offsets.top, settings.offsets.left);

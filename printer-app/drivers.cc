@@ -7,6 +7,7 @@
 #include "dotmatrix/printer_models.h"
 #include "job/page_offsets.h"
 #include "raster_callbacks.h"
+#include "test_page.h"
 #include "vendor_options.h"
 
 namespace zova::app {
@@ -95,6 +96,7 @@ bool DriverCallback(pappl_system_t* system, const char* driver_name, const char*
     return false;
   }
   SetRasterCallbacks(data);
+  data->testpage_cb = WriteTestPage;
   data->extension = const_cast<PrinterModel*>(model);
   // "MAKE MODEL", as CUPS splits it for a queue's PPD.
   snprintf(data->make_and_model, sizeof data->make_and_model, "ZOVA %.*s",

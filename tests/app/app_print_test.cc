@@ -233,6 +233,54 @@ TEST_F(AppPrintTest, OffsetsFromTheMediaPageOrTheJob) {
                      pages, "LQ", "zovaqrt.ppd", "ZovaTopOffset=-1 ZovaLeftOffset=3");
 }
 
+// The share of dots in a block of the page.
+double Coverage(const PackedBitmap& dots, size_t x0, size_t y0, size_t w, size_t h) {
+  size_t n = 0;
+  for (size_t y = y0; y < y0 + h && y < dots.height(); ++y) {
+    for (size_t x = x0; x < x0 + w && x < dots.width(); ++x) n += dots.Get(x, y) ? 1 : 0;
+  }
+  return static_cast<double>(n) / static_cast<double>(w * h);
+}
+
+TEST_F(AppPrintTest, TestPagePrintsThroughThePipeline) {
+  AddPrinter("zovatestpage", "zova-qrt");
+  // Job IDs count up across the server: the test page's is the next one.
+  const std::string ps = TempFile("blank.ps");
+  std::ofstream(ps) << "%!PS\nshowpage\n";
+  const IppJob before = app_->Print("zovatestpage", ps, "application/postscript");
+  ASSERT_GT(before.id, 0) << before.error;
+  ASSERT_EQ(app_->WaitForJobEnd("zovatestpage", before.id, kJobTimeout), kJobCompleted);
+  std::filesystem::remove(app_->Output("zovatestpage"));
+  ASSERT_TRUE(app_->SetAdminPassword("sesame-123"));
+  EXPECT_EQ(app_->PostForm("/zovatestpage/", "sesame-123", "action=print-test-page"), 200);
+  ASSERT_EQ(app_->WaitForJobEnd("zovatestpage", before.id + 1, kJobTimeout), kJobCompleted)
+      << app_->Log();
+
+  const DecodedStream decoded = DecodeStream(ReadBytes(app_->Output("zovatestpage")));
+  ASSERT_FALSE(decoded.error);
+  ASSERT_EQ(decoded.pages.size(), 1u);
+  const PackedBitmap& dots = decoded.pages[0].dots;
+  // A4 at 180 dpi: the frame on the paper's top and left edges, solid.
+  EXPECT_GT(Coverage(dots, 0, 0, 1488, 1), 0.99);
+  EXPECT_GT(Coverage(dots, 0, 0, 1, 2104), 0.99);
+  // The ramp is screened: somewhere a 15 mm square (106 dots) is an even
+  // mid-tone, every 8x8 block of it partly printed, as no text is.
+  bool screened = false;
+  for (size_t y = 0; y + 106 <= dots.height() && !screened; y += 16) {
+    for (size_t x = 0; x + 106 <= dots.width() && !screened; x += 16) {
+      bool even = true;
+      for (size_t by = y; by < y + 104 && even; by += 8) {
+        for (size_t bx = x; bx < x + 104 && even; bx += 8) {
+          const double c = Coverage(dots, bx, by, 8, 8);
+          even = c > 0.1 && c < 0.9;
+        }
+      }
+      screened = even;
+    }
+  }
+  EXPECT_TRUE(screened);
+}
+
 TEST_F(AppPrintTest, PrinterOffersTheDriversChoices) {
   auto attributes = app_->PrinterAttributes("zovaoki");
   EXPECT_EQ(attributes["printer-make-and-model"],

@@ -5,19 +5,47 @@
 //
 // PAGE is CONTENT:OUTPUTTYPE:DPI or CONTENT:OUTPUTTYPE:XDPIxYDPI, then
 // optionally :WIDTHxHEIGHT; CONTENT one of text, photo, form (text beside a
-// photo, a grey title, a shaded box and a coloured logo), white, grey, or
-// ppm=FILE. Example: text:LQ:180 photo:N:360 grey:LQ:360:64x48
+// photo, a grey title, a shaded box and a coloured logo), white, grey,
+// ppm=FILE, or alignment (the printer's test page: frame, rulers, grey ramp
+// and settings, to be printed with ZovaPrintAs=Mixed; alignment=TOP,LEFT
+// names the offsets in millimetres it shows). Example: text:LQ:180
+// photo:N:360 grey:LQ:360:64x48 alignment=1.5,-0.5:LQ:180
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "testpage/alignment_page.h"
 #include "testpage/testpage.h"
 
 namespace {
 
 using namespace zova::testpage;
+
+// The test page as the printer's test page prints it: mixed print-as, so
+// its ramp is halftoned and its text thresholded.
+bool AlignmentPage(const std::string& content, bool a4, PageDescription* page) {
+  TestPageSettings settings;
+  if (content != "alignment") {
+    int end = 0;
+    if (sscanf(content.c_str(), "alignment=%lf,%lf%n", &settings.topOffsetMm,
+               &settings.leftOffsetMm, &end) != 2 ||
+        static_cast<size_t>(end) != content.size() || !std::isfinite(settings.topOffsetMm) ||
+        !std::isfinite(settings.leftOffsetMm)) {
+      return false;
+    }
+  }
+  settings.commandSet = page->outputType == "LQ" ? "LQ simulation" : "Native commands";
+  settings.printAs = "Mixed";
+  settings.dpiX = page->hwResolution[0];
+  settings.dpiY = page->hwResolution[1];
+  settings.media =
+      a4 ? "A4" : std::to_string(page->width) + "x" + std::to_string(page->height) + " px";
+  page->fill = TestPageRows(settings, page->width, page->height);
+  return true;
+}
 
 bool ParsePage(const std::string& arg, unsigned seed, PageDescription* page) {
   const size_t a = arg.find(':');
@@ -39,6 +67,9 @@ bool ParsePage(const std::string& arg, unsigned seed, PageDescription* page) {
         page->width == 0 || page->height == 0) {
       return false;
     }
+  }
+  if (content == "alignment" || content.rfind("alignment=", 0) == 0) {
+    return AlignmentPage(content, c == std::string::npos, page);
   }
   if (content == "text") {
     page->fill = FromBitmap(TextBitmap(page->width, page->height, seed, x));
