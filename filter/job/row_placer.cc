@@ -34,8 +34,13 @@ std::span<const uint8_t> RowPlacer::Shifted(std::span<const uint8_t> row) {
   const long bytes = static_cast<long>(shifted_.size());
   const long whole = std::labs(shift) / 8;
   const unsigned bits = static_cast<unsigned>(std::labs(shift) % 8);
+  // Only the page's own columns move: what lies beyond its last stays out.
+  const long last = std::min(bytes, static_cast<long>(row.size())) - 1;
+  const unsigned tail = plan_.columns % 8 != 0 ? (0xFF00u >> (plan_.columns % 8)) & 0xFFu : 0xFFu;
   const auto at = [&](long i) -> unsigned {
-    return i >= 0 && i < static_cast<long>(row.size()) ? row[static_cast<size_t>(i)] : 0u;
+    if (i < 0 || i > last) return 0u;
+    const unsigned byte = row[static_cast<size_t>(i)];
+    return i == bytes - 1 ? byte & tail : byte;
   };
   for (long j = 0; j < bytes; ++j) {
     unsigned value;
@@ -46,7 +51,6 @@ std::span<const uint8_t> RowPlacer::Shifted(std::span<const uint8_t> row) {
     }
     shifted_[static_cast<size_t>(j)] = static_cast<uint8_t>(value);
   }
-  // The bands take no column beyond the page's last.
   return shifted_;
 }
 

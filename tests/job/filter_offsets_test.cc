@@ -58,7 +58,8 @@ std::string Warnings(const std::string& err) {
 }
 
 TEST_F(FilterOffsets, MoveTextAndPicturesByWholeDotsInBothCommandSets) {
-  constexpr unsigned kWidth = 120, kHeight = 90;
+  // A width that ends inside a byte, so shifts cross a partly used last byte.
+  constexpr unsigned kWidth = 117, kHeight = 90;
   const auto fill = testpage::FromBitmap(testpage::TextBitmap(kWidth, kHeight, 5, 60));
   const struct {
     const char* offsets;
