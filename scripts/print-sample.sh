@@ -78,7 +78,7 @@ until "$bindir/zova-printer-app" status -u "$uri/ipp/system" > /dev/null 2>&1; d
 done
 "$bindir/zova-printer-app" add -d zova -m zova-qrt \
   -v "file://$(pwd)/out/sample-app.prn"
-"$bindir/zova-printer-app" submit -u "$uri/ipp/print/zova" build/samples/sample.pdf
+job_id=$("$bindir/zova-printer-app" submit -u "$uri/ipp/print/zova" build/samples/sample.pdf)
 tries=0
 while "$bindir/zova-printer-app" jobs -u "$uri/ipp/print/zova" | grep -Eq 'pending|held|processing'; do
   tries=$((tries + 1))
@@ -90,6 +90,6 @@ if ! "$bindir/zova-printer-app" jobs -u "$uri/ipp/print/zova" | grep -q complete
   exit 1
 fi
 echo
-echo "printer app:    out/sample-app.prn, $(wc -c < out/sample-app.prn) bytes (log: $app_dir/log)"
+echo "printer app:    job $job_id, out/sample-app.prn, $(wc -c < out/sample-app.prn) bytes (log: $app_dir/log)"
 echo "pages as printed by the app (out/sample-app/):"
 "$bindir/zova-preview" out/sample-app.prn -o out/sample-app
