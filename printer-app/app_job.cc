@@ -80,7 +80,7 @@ cups_page_header2_t RgbHeader(const cups_page_header2_t& header, const std::stri
 AppJob::AppJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device,
                bool counts_pages)
     : job_(job), options_(options), device_(device), log_(job, counts_pages), cancel_([job] {
-        return papplJobIsCanceled(job) || Stopping();
+        return papplJobIsCanceled(job);
       }) {}
 
 AppJob::~AppJob() {
@@ -113,8 +113,10 @@ bool AppJob::Start(bool raw) {
                                       papplPrinterGetSystem(printer)));
     device_ = own_device_.get();
   }
+  // A job that got its turn and goes no further has failed, not printed.
   if (device_ == nullptr) {
     papplLogJob(job_, PAPPL_LOGLEVEL_ERROR, "No device to print to.");
+    failed_ = true;
     return false;
   }
   // The printer answers: whatever kept it offline is over.
@@ -125,6 +127,7 @@ bool AppJob::Start(bool raw) {
   stream_.emplace(device_, own_device_ ? "" : (uri != nullptr ? uri : ""), cancel_);
   if (stream_->stream() == nullptr) {
     papplLogJob(job_, PAPPL_LOGLEVEL_ERROR, "Unable to make an output stream: %s", strerror(errno));
+    failed_ = true;
     return false;
   }
   out_.emplace(stream_->stream(), log_);
@@ -141,15 +144,13 @@ bool AppJob::Start(bool raw) {
               settings.offsets.top, settings.offsets.left);
   settings.spoolDirectory = Server().pageSpool;
   settings.jobId = SpoolStem(job_);
-  // A stopping server ends the job in hand at once, its children with it.
-  const CancelToken& cancel = cancel_;
   // The tool's messages go to the job's log; it writes nothing else.
   HalftoneTool tool;
   tool.program = HalftoneToolPath();
   tool.stdoutFd = kDiscardOutput;
   tool.sharesStderr = false;
-  settings.halftone = ToolHalftoner(std::move(tool), cancel, log_);
-  driver_.emplace(std::move(settings), *out_, log_, cancel);
+  settings.halftone = ToolHalftoner(std::move(tool), cancel_, log_);
+  driver_.emplace(std::move(settings), *out_, log_, cancel_);
   // A page counts once the printer has taken it whole.
   log_.SetDelivery([this] { return stream_->Delivered(); });
   if (!raw_) driver_->StartJob();

@@ -72,11 +72,13 @@ bool SaveState(pappl_system_t* system, void* path) {
   const int created = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (created < 0) return false;
   close(created);
-  if (!papplSystemSaveState(system, temporary.c_str())) return false;
-  const int fd = open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
-  const bool synced = fd >= 0 && fsync(fd) == 0;
+  bool saved = papplSystemSaveState(system, temporary.c_str());
+  const int fd = saved ? open(temporary.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+  saved = fd >= 0 && fsync(fd) == 0;
   if (fd >= 0) close(fd);
-  return synced && rename(temporary.c_str(), state.c_str()) == 0;
+  if (saved && rename(temporary.c_str(), state.c_str()) == 0) return true;
+  unlink(temporary.c_str());
+  return false;
 }
 
 ServerSettings server_settings;
@@ -91,12 +93,31 @@ void OnEvent(pappl_system_t*, pappl_printer_t*, pappl_job_t*, pappl_event_t even
   if ((event & PAPPL_EVENT_JOB_ALL) != 0) jobs_changed = true;
 }
 
+volatile sig_atomic_t stopping = 0;
+
+void CountActiveJobs(pappl_printer_t* printer, void* count) {
+  *static_cast<int*>(count) += papplPrinterGetNumberOfActiveJobs(printer);
+}
+
+// At SIGTERM PAPPL 1.3.1 waits up to 60 s for every job, waiting ones too,
+// to end, and aborts what is left. Jobs are kept instead: with any in hand
+// the state is saved and the server ends as after a crash, which the next
+// start recovers (the job at the printer comes back held, the others print
+// in order). Without jobs PAPPL stops on its own.
 bool SaveChangedJobs(pappl_system_t* system, void* path) {
+  if (stopping) {
+    int active = 0;
+    papplSystemIteratePrinters(system, CountActiveJobs, &active);
+    if (active > 0) {
+      papplLog(system, PAPPL_LOGLEVEL_INFO, "Stopping: %d jobs are kept for the next start.",
+               active);
+      SaveState(system, path);
+      _exit(0);
+    }
+  }
   if (jobs_changed.exchange(false)) SaveState(system, path);
   return true;  // keep the timer
 }
-
-volatile sig_atomic_t stopping = 0;
 struct sigaction pappl_sigterm;
 
 // Notes the stop, then lets PAPPL's own handler stop the server.
@@ -212,8 +233,9 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
   const std::string host = listen != nullptr ? listen : "localhost";
   if (!IsLoopback(host)) {
     papplLog(system, PAPPL_LOGLEVEL_WARN,
-             "Listening on %s beyond this machine: anyone who reaches it may print; changes need "
-             "the administrator's password over TLS (zova-printer-app admin-password).",
+             "Listening on %s beyond this machine: clients there must use TLS (ipps://), to "
+             "print too; changes need the administrator's password (zova-printer-app "
+             "admin-password).",
              host.c_str());
   }
   if (!papplSystemAddListeners(system, host.c_str())) {
@@ -249,7 +271,12 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
   // A server that went down with jobs on their way starts where they were.
   const std::string journal = state_dir + "/" + kAppName + ".journal";
   const Recovery recovery = RecoverState(state_file, journal);
-  JobJournal::Open(journal);
+  if (!JobJournal::Open(journal)) {
+    papplLog(system, PAPPL_LOGLEVEL_ERROR,
+             "Unable to open %s: %s. After a crash, the job that was printing would print "
+             "again from its start.",
+             journal.c_str(), strerror(errno));
+  }
   papplSystemLoadState(system, state_file.c_str());
   papplSystemSetSaveCallback(system, SaveState, state_file.data());
   papplSystemSetEventCallback(system, OnEvent, nullptr);

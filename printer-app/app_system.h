@@ -43,8 +43,8 @@ struct ServerSettings {
 };
 const ServerSettings& Server();
 
-// Whether the server has been told to stop (SIGTERM): a job in progress
-// ends, its children with it, so that the server stops at once.
+// Whether the server has been told to stop (SIGTERM): no job starts to
+// print any more.
 bool Stopping();
 
 }  // namespace zova::app

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "app_system.h"
 #include "callback_guard.h"
 #include "job_journal.h"
 
@@ -144,7 +145,8 @@ JobOrder::Admission JobOrder::Enter(pappl_job_t* job) {
       turn_.notify_all();
       return Admission::kGiveUp;
     }
-    if (!older_started && printing_ == 0 && *waiting_.begin() == id) break;
+    // A stopping server keeps the job for its next start.
+    if (!Stopping() && !older_started && printing_ == 0 && *waiting_.begin() == id) break;
     turn_.wait_for(lock, kRecheck);
   }
   waiting_.erase(id);

@@ -134,7 +134,19 @@ TEST_F(AppDeviceTest, CancelEndsAJobThePrinterTakesNoMoreOf) {
   EXPECT_EQ(PagesPerJob(printer.Connections().back()), std::vector<size_t>{1});
 }
 
-TEST_F(AppDeviceTest, CrashWithJobsWaitingPrintsEachOnceInOrder) {
+// A crash (SIGKILL) and the service's stop (SIGTERM) lose no job.
+class AppStopTest : public AppDeviceTest, public ::testing::WithParamInterface<int> {
+ protected:
+  // Ends the server with the test's signal; PAPPL alone would take up to a
+  // minute over a SIGTERM with jobs in hand, and abort them.
+  void Stop() {
+    const auto sent = std::chrono::steady_clock::now();
+    app_->Kill(GetParam());
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, 5s);
+  }
+};
+
+TEST_P(AppStopTest, JobsWaitingPrintEachOnceInOrder) {
   SocketPrinter printer;  // off while the application crashes
   std::string error;
   ASSERT_TRUE(app_->AddPrinter("crash", "zova-qrt", &error, printer.Uri())) << error;
@@ -145,7 +157,7 @@ TEST_F(AppDeviceTest, CrashWithJobsWaitingPrintsEachOnceInOrder) {
   ASSERT_TRUE(WaitFor([&] { return app_->JobState("crash", jobs[0]) == 5; }, 30s));
   // The application saves its jobs within a second.
   std::this_thread::sleep_for(2s);
-  app_->Kill();
+  Stop();
   ASSERT_TRUE(app_->Restart(&error)) << error;
   printer.Listen();
   for (int job : jobs) EXPECT_EQ(app_->WaitForJobEnd("crash", job, 120s), kJobCompleted) << job;
@@ -157,7 +169,7 @@ TEST_F(AppDeviceTest, CrashWithJobsWaitingPrintsEachOnceInOrder) {
   EXPECT_EQ(app_->WaitForJobEnd("crash", next, 60s), kJobCompleted);
 }
 
-TEST_F(AppDeviceTest, CrashMidJobHoldsItUntilReleasedAndTheNextJobsPrint) {
+TEST_P(AppStopTest, JobMidWayIsHeldUntilReleasedAndTheNextJobsPrint) {
   std::string error;
   ASSERT_TRUE(app_->AddPrinter("mid", "zova-qrt", &error)) << error;
   const int interrupted = Submit("mid", Document(app_->dir(), "long.ps", 40));
@@ -168,7 +180,7 @@ TEST_F(AppDeviceTest, CrashMidJobHoldsItUntilReleasedAndTheNextJobsPrint) {
         return !done.empty() && atoi(done[0].c_str()) >= 1;
       },
       120s));
-  app_->Kill();
+  Stop();
   ASSERT_TRUE(app_->Restart(&error)) << error;
   // A passbook line must not print twice without somebody saying so.
   EXPECT_EQ(app_->WaitForJobEnd("mid", next, 120s), kJobCompleted);
@@ -178,6 +190,11 @@ TEST_F(AppDeviceTest, CrashMidJobHoldsItUntilReleasedAndTheNextJobsPrint) {
   ASSERT_TRUE(app_->JobOperation(IPP_OP_RELEASE_JOB, "mid", interrupted));
   EXPECT_EQ(app_->WaitForJobEnd("mid", interrupted, 240s), kJobCompleted);
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, AppStopTest, ::testing::Values(SIGKILL, SIGTERM),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return std::string(info.param == SIGKILL ? "Crash" : "Stop");
+                         });
 
 }  // namespace
 }  // namespace zova::testing

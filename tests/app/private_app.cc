@@ -146,9 +146,9 @@ void PrivateApp::Stop() {
   if (server_) server_->Stop(20s);
 }
 
-void PrivateApp::Kill() {
+void PrivateApp::Kill(int sig) {
   if (!server_) return;
-  server_->Signal(SIGKILL);
+  server_->Signal(sig);
   server_->Wait();
   server_.reset();
 }

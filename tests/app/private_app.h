@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -30,8 +31,9 @@ class PrivateApp {
   // `server_options` are added as "-o NAME=VALUE".
   static std::unique_ptr<PrivateApp> Start(std::string* error,
                                            std::vector<std::string> server_options = {});
-  // Kills the server outright (SIGKILL), as a crash or a power cut would.
-  void Kill();
+  // Ends the server with `sig` and waits for it: SIGKILL as a crash or a
+  // power cut would, SIGTERM as the service's stop.
+  void Kill(int sig = SIGKILL);
   // Starts the server again on the same state, port and devices.
   bool Restart(std::string* error) { return Launch(error); }
   ~PrivateApp();
