@@ -121,7 +121,9 @@ bool SetAdminPassword(const std::string& state_directory, const std::string& pas
                        fsync(fd) == 0;
   if (fd >= 0) close(fd);
   if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
-    fprintf(stderr, "zova-printer-app: unable to write %s: %s\n", path.c_str(), strerror(errno));
+    const int error = errno;
+    unlink(temporary.c_str());
+    fprintf(stderr, "zova-printer-app: unable to write %s: %s\n", path.c_str(), strerror(error));
     return false;
   }
   return true;

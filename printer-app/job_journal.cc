@@ -123,7 +123,9 @@ bool WriteAtomically(const std::string& path, const std::string& text) {
   const bool written =
       write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && fsync(fd) == 0;
   close(fd);
-  return written && rename(temporary.c_str(), path.c_str()) == 0;
+  if (written && rename(temporary.c_str(), path.c_str()) == 0) return true;
+  unlink(temporary.c_str());
+  return false;
 }
 
 struct ResumeData {
@@ -152,8 +154,9 @@ bool Resume(pappl_system_t* system, void* data) {
 
 }  // namespace
 
-void JobJournal::Open(const std::string& path) {
+bool JobJournal::Open(const std::string& path) {
   journal_fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  return journal_fd >= 0;
 }
 
 void JobJournal::Started(pappl_job_t* job) { Append(Line("start", job)); }

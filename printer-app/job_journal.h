@@ -15,8 +15,8 @@ namespace zova::app {
 
 class JobJournal {
  public:
-  // The journal beside the state file.
-  static void Open(const std::string& path);
+  // The journal beside the state file; false when it cannot be written.
+  static bool Open(const std::string& path);
   // A job got its turn at the printer; it ended, printed whole or not.
   static void Started(pappl_job_t* job);
   static void Ended(pappl_job_t* job, bool printed);

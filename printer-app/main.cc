@@ -8,6 +8,7 @@
 #include <pappl/pappl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -28,11 +29,36 @@ using namespace zova::app;
 // PAPPL's web pages crash on a null footer.
 constexpr const char* kFooterHtml = "ZOVA-QRT printer application";
 
+// A password typed on a terminal is not shown.
+class NoEcho {
+ public:
+  NoEcho() : active_(isatty(0) && tcgetattr(0, &saved_) == 0) {
+    if (!active_) return;
+    termios quiet = saved_;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    tcsetattr(0, TCSAFLUSH, &quiet);
+  }
+  ~NoEcho() {
+    if (!active_) return;
+    tcsetattr(0, TCSAFLUSH, &saved_);
+    std::cerr << '\n';
+  }
+  NoEcho(const NoEcho&) = delete;
+  NoEcho& operator=(const NoEcho&) = delete;
+
+ private:
+  termios saved_{};
+  bool active_;
+};
+
 int SetPassword(const char* /*base_name*/, int num_options, cups_option_t* options,
                 int /*num_files*/, char** /*files*/, void* /*data*/) {
   if (isatty(0)) std::cerr << "New administrator password: " << std::flush;
   std::string password;
-  if (!std::getline(std::cin, password)) return 1;
+  {
+    const NoEcho no_echo;
+    if (!std::getline(std::cin, password)) return 1;
+  }
   return SetAdminPassword(StateDirectory(num_options, options), password) ? 0 : 1;
 }
 

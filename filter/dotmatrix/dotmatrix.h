@@ -37,9 +37,9 @@ class OutputState {
   [[nodiscard]] bool StartPage(const PagePlan& plan);
 
   // Adds one packed 1-bit row (most significant bit leftmost, 1 prints a
-  // dot) to the current band and emits a pass buffer when it is complete. A
-  // row beyond the page's end is dropped. Returns false once the printer
-  // stream has failed.
+  // dot) to the current band and emits a pass buffer when it is complete.
+  // Columns beyond the page's width are left out. Returns false once the
+  // printer stream has failed.
   [[nodiscard]] bool OutputLine(std::span<const uint8_t> row);
 
   // Prints what the page still holds, writes the form feed and frees the

@@ -67,21 +67,27 @@ ChildStatus StatusOf(int wait_status) {
 ChildProcess::~ChildProcess() { (void)Stop(); }
 
 int ChildProcess::Start(const ChildOptions& options) {
+  // A child that never ran has its status at once: nothing waits for it.
+  const auto not_started = [this](int error) {
+    pid_ = -1;
+    status_ = ChildStatus{ChildStatus::kNotStarted, error, ChildStatus::kNotStopped};
+    return error;
+  };
   FileDescriptor output_write, errors_write;
   int fds[2];
   if (options.stdoutFd == -1) {
-    if (pipe2(fds, O_CLOEXEC) != 0) return errno;
+    if (pipe2(fds, O_CLOEXEC) != 0) return not_started(errno);
     output_ = FileDescriptor(fds[0]);
     output_write = FileDescriptor(fds[1]);
   }
   if (options.stderrFd < 0) {
-    if (pipe2(fds, O_CLOEXEC) != 0) return errno;
+    if (pipe2(fds, O_CLOEXEC) != 0) return not_started(errno);
     errors_ = FileDescriptor(fds[0]);
     errors_write = FileDescriptor(fds[1]);
     error_line_ = options.errorLine;
   }
   // The child learns through this pipe why it could not run its program.
-  if (pipe2(fds, O_CLOEXEC) != 0) return errno;
+  if (pipe2(fds, O_CLOEXEC) != 0) return not_started(errno);
   FileDescriptor exec_status(fds[0]), exec_status_write(fds[1]);
 
   // Everything the child needs is made before the fork: after it, in a
@@ -112,6 +118,9 @@ int ChildProcess::Start(const ChildOptions& options) {
       (void)!write(exec_status_write.get(), &error, sizeof error);
       _exit(127);
     }
+    // Only the standard descriptors stay open on /dev/null.
+    if (in > 2) close(in);
+    if (out_fd == kDiscardOutput && out > 2) close(out);
     // The caller may ignore SIGPIPE or block signals in its threads; the
     // child starts with the defaults.
     struct sigaction defaults = {};
@@ -125,12 +134,9 @@ int ChildProcess::Start(const ChildOptions& options) {
     (void)!write(exec_status_write.get(), &error, sizeof error);
     _exit(127);
   }
-  if (pid_ < 0) {
-    const int error = errno;
-    pid_ = -1;
-    status_ = ChildStatus{ChildStatus::kNotStarted, error, ChildStatus::kNotStopped};
-    return error;
-  }
+  if (pid_ < 0) return not_started(errno);
+  // Set from both sides, so that a stop right after the fork reaches the group.
+  if (options.ownProcessGroup) setpgid(pid_, pid_);
   exec_status_write = FileDescriptor();
   int error = 0;
   ssize_t got;
@@ -139,11 +145,9 @@ int ChildProcess::Start(const ChildOptions& options) {
   if (got == sizeof error) {
     while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
     }
-    pid_ = -1;
     output_ = FileDescriptor();
     errors_ = FileDescriptor();
-    status_ = ChildStatus{ChildStatus::kNotStarted, error, ChildStatus::kNotStopped};
-    return error;
+    return not_started(error);
   }
   group_ = options.ownProcessGroup;
   status_.reset();

@@ -10,7 +10,7 @@ std::optional<int> ParseOffsetMm(std::string_view text) {
   const std::string value(text);
   char* end = nullptr;
   const double mm = strtod(value.c_str(), &end);
-  if (value.empty() || *end != '\0' || !std::isfinite(mm)) return std::nullopt;
+  if (value.empty() || *end != '\0' || !(std::fabs(mm) <= kMaxOffset)) return std::nullopt;
   const long hundredths = std::lround(mm * 100);
   if (hundredths < -kMaxOffset || hundredths > kMaxOffset) return std::nullopt;
   return static_cast<int>(hundredths);

@@ -18,6 +18,7 @@ bool RowPlacer::Put(std::span<const uint8_t> row) {
     for (; blankRows_ > 0 && placed_ < plan_.rows; --blankRows_, ++placed_) {
       if (!out_.OutputLine(blank)) return false;
     }
+    blankRows_ = 0;  // those the page has no room for are gone
   }
   if (dropRows_ > 0) {
     --dropRows_;

@@ -17,25 +17,25 @@ namespace zova::testing {
 std::vector<uint8_t> FilterStream(const std::vector<ReferencePage>& pages,
                                   const std::string& command_set, const std::string& ppd,
                                   std::string* error, const std::string& job_options) {
-  std::vector<testpage::PageDescription> specs;
+  std::vector<testpage::PageDescription> descriptions;
   for (const ReferencePage& page : pages) {
-    testpage::PageDescription spec;
-    spec.outputType = command_set;
-    spec.hwResolution[0] = page.dpi[0];
-    spec.hwResolution[1] = page.dpi[1];
-    spec.pageSize[0] = page.pageSize[0];
-    spec.pageSize[1] = page.pageSize[1];
-    spec.width = page.image.width;
-    spec.height = page.image.height;
+    testpage::PageDescription description;
+    description.outputType = command_set;
+    description.hwResolution[0] = page.dpi[0];
+    description.hwResolution[1] = page.dpi[1];
+    description.pageSize[0] = page.pageSize[0];
+    description.pageSize[1] = page.pageSize[1];
+    description.width = page.image.width;
+    description.height = page.image.height;
     const std::vector<uint8_t> rgb = ToRgb(page.image);
-    spec.fill = [rgb](unsigned y, uint8_t* row, unsigned width) {
+    description.fill = [rgb](unsigned y, uint8_t* row, unsigned width) {
       memcpy(row, rgb.data() + size_t{y} * width * 3, size_t{width} * 3);
     };
-    specs.push_back(std::move(spec));
+    descriptions.push_back(std::move(description));
   }
   testing::TempDir dir;
   const std::string raster = dir.File("job.ras");
-  if (!testpage::WriteRasterFile(raster, specs)) {
+  if (!testpage::WriteRasterFile(raster, descriptions)) {
     *error = "cannot write " + raster;
     return {};
   }

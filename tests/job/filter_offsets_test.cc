@@ -84,6 +84,8 @@ TEST_F(FilterOffsets, MoveTextAndPicturesByWholeDotsInBothCommandSets) {
     const FilterResult zero = RunWith(pages, "ZovaTopOffset=0 ZovaLeftOffset=0");
     EXPECT_EQ(zero.out, plain.out) << type;
     const FilterResult pictures = RunWith(pages, "ZovaPrintAs=Picture");
+    ASSERT_EQ(pictures.status, 0) << pictures.err;
+    ASSERT_EQ(pictures.decoded.pages.size(), 2u);
     for (const auto& c : cases) {
       SCOPED_TRACE(std::string(type) + " " + c.offsets);
       // 180 dots per inch: the offsets to the nearest dot.

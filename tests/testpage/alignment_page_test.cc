@@ -49,7 +49,7 @@ bool RulerAt(const Image& im, bool top, double step_mm, unsigned dpi, long depth
 // page pixel for pixel.
 bool HasText(const Image& im, unsigned dpi_x, unsigned dpi_y, const std::string& text) {
   for (unsigned sx = 1; sx <= 8; ++sx) {
-    const unsigned sy = sx * dpi_y / dpi_x;
+    const unsigned sy = std::max(1u, sx * dpi_y / dpi_x);
     const unsigned w = TextWidth(text, sx), h = kGlyphRows * sy;
     std::vector<uint8_t> glyphs(size_t{w} * h, 255);
     GreyCanvas canvas{glyphs.data(), w, h};
