@@ -139,9 +139,10 @@ class GhostscriptPages final : public PageSource {
 
 // A page of a PDF larger than the medium, as Ghostscript reports the
 // document's pages (without drawing them): "Page 3 MediaBox: [0 0 595 842]",
-// turned where "Rotate = 90" follows. Empty when every page fits.
+// turned where "Rotate = 90" follows. Empty when every page fits, or when
+// the sizes could not be read in time (said in the job's log).
 std::string LargerPage(const std::string& document, double width, double length,
-                       const std::string& scratch, const CancelToken& cancel) {
+                       const std::string& scratch, const CancelToken& cancel, Messages& messages) {
   std::string larger;
   ChildOptions command;
   command.argv = {"gs",      "-q",        "-dNODISPLAY", "-dSAFER", "-dPDFINFO",
@@ -170,8 +171,10 @@ std::string LargerPage(const std::string& document, double width, double length,
     }
   };
   ChildProcess gs;
-  if (gs.Start(command) == 0) {
-    (void)gs.Wait(cancel, ChildProcess::Clock::now() + Server().ghostscriptPageTime);
+  if (gs.Start(command) == 0 &&
+      gs.Wait(cancel, ChildProcess::Clock::now() + Server().ghostscriptPageTime).stoppedBy ==
+          ChildStatus::kTimedOut) {
+    messages.Warning("The document's page sizes could not be read in time: pages print 1:1.");
   }
   return larger;
 }
@@ -212,8 +215,8 @@ bool PrintWithGhostscript(pappl_job_t* job, pappl_device_t* device) {
   // PDF with a page larger than the medium is scaled to fit instead of cut.
   bool fit = false;
   if (strcmp(papplJobGetFormat(job), "application/pdf") == 0) {
-    const std::string larger =
-        LargerPage(document, h.PageSize[0], h.PageSize[1], scratch.path(), app.driver().cancel());
+    const std::string larger = LargerPage(document, h.PageSize[0], h.PageSize[1], scratch.path(),
+                                          app.driver().cancel(), app.messages());
     if (!larger.empty()) {
       app.messages().Warning(
           "%s, larger than the %ux%u-point medium: it is printed "

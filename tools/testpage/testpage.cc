@@ -1,6 +1,7 @@
 #include "testpage/testpage.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -145,7 +146,10 @@ RowFill FromPpm(const std::string& path) {
         ppm.height < (1u << 20)) {
       image->width = static_cast<unsigned>(ppm.width);
       image->height = static_cast<unsigned>(ppm.height);
-      image->data.resize(size_t{image->width} * image->height * 3);
+      // No more than the file holds, whatever its header claims.
+      struct stat file {};
+      const size_t held = fstat(fileno(f), &file) == 0 ? static_cast<size_t>(file.st_size) : 0;
+      image->data.resize(std::min(size_t{image->width} * image->height * 3, held));
       image->data.resize(fread(image->data.data(), 1, image->data.size(), f));
     }
     fclose(f);
@@ -206,8 +210,10 @@ std::optional<PackedBitmap> ReadPbmFile(const std::string& path) {
   if (file == nullptr) return std::nullopt;
   std::optional<PackedBitmap> image;
   const NetpbmHeader pbm = ReadNetpbmHeader([file] { return fgetc(file); }, NetpbmForm::kPbm);
+  struct stat held {};
   if (pbm.status == NetpbmHeader::kRead && pbm.width > 0 && pbm.height > 0 &&
-      pbm.width < (1u << 24) && pbm.height < (1u << 24)) {
+      pbm.width < (1u << 24) && pbm.height < (1u << 24) && fstat(fileno(file), &held) == 0 &&
+      (pbm.width + 7) / 8 * pbm.height <= static_cast<uint64_t>(held.st_size)) {
     image.emplace(pbm.width, pbm.height);
     for (size_t y = 0; y < pbm.height && image; ++y) {
       if (fread(image->Row(y), 1, image->stride(), file) != image->stride()) image.reset();
