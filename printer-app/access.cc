@@ -10,6 +10,8 @@
 #include <random>
 #include <sstream>
 
+#include "request_checks.h"
+
 // PAPPL 1.3.1's own printer home page, exported by the library but in no
 // header.
 extern "C" void _papplPrinterWebHome(pappl_client_t* client, pappl_printer_t* printer);
@@ -72,13 +74,34 @@ bool HasPassword(pappl_client_t* client) {
                                          salt_and_hash.substr(colon + 1));
 }
 
+// The checks of request_checks.h for the operations anyone may ask for.
+http_status_t CheckRequest(pappl_client_t* client, ipp_op_t op) {
+  switch (op) {
+    case IPP_OP_PRINT_JOB:
+    case IPP_OP_CREATE_JOB:
+    case IPP_OP_VALIDATE_JOB:
+      if (const http_status_t status = CheckMediaOffsets(client); status != HTTP_STATUS_CONTINUE) {
+        return status;
+      }
+      return op == IPP_OP_VALIDATE_JOB ? HTTP_STATUS_CONTINUE : CheckSubmission(client);
+    case IPP_OP_SEND_DOCUMENT:
+      return CheckSubmission(client);
+    case IPP_OP_GET_JOBS:
+    case IPP_OP_GET_JOB_ATTRIBUTES:
+      return CheckJobPrivacy(client,
+                             access(password_path.c_str(), F_OK) == 0 && HasPassword(client));
+    default:
+      return HTTP_STATUS_CONTINUE;
+  }
+}
+
 // PAPPL asks this for clients over TCP; those on the local socket are the
 // owner's and are never asked about.
 http_status_t Authorize(pappl_client_t* client, const char* /*group*/, gid_t /*gid*/,
                         void* /*data*/) {
   if (ipp_t* request = papplClientGetRequest(client);
       request != nullptr && IsPrintOperation(ippGetOperation(request))) {
-    return HTTP_STATUS_CONTINUE;
+    return CheckRequest(client, ippGetOperation(request));
   }
   if (access(password_path.c_str(), F_OK) != 0) return HTTP_STATUS_FORBIDDEN;
   return HasPassword(client) ? HTTP_STATUS_CONTINUE : HTTP_STATUS_UNAUTHORIZED;
