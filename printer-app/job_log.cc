@@ -5,7 +5,7 @@
 namespace zova::app {
 
 void JobLog::Write(MessageLevel level, std::string_view text) {
-  // The progress lines keep the blank the filter writes after "ERROR:".
+  // The diagnostic lines keep the blank the filter writes after "DEBUG:".
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
   const std::string line(text);
   switch (level) {
@@ -17,6 +17,9 @@ void JobLog::Write(MessageLevel level, std::string_view text) {
       break;
     case MessageLevel::kWarning:
       papplLogJob(job_, PAPPL_LOGLEVEL_WARN, "%s", line.c_str());
+      break;
+    case MessageLevel::kInfo:
+      papplLogJob(job_, PAPPL_LOGLEVEL_INFO, "%s", line.c_str());
       break;
     case MessageLevel::kProgress:
     case MessageLevel::kDebug:

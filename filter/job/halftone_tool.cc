@@ -16,6 +16,7 @@ void PassOn(Messages& messages, std::string_view line) {
     MessageLevel level;
   } kPrefixes[] = {{"ERROR: ", MessageLevel::kError},
                    {"WARNING: ", MessageLevel::kWarning},
+                   {"INFO: ", MessageLevel::kInfo},
                    {"DEBUG: ", MessageLevel::kDebug}};
   for (const auto& p : kPrefixes) {
     if (line.substr(0, p.prefix.size()) == p.prefix) {

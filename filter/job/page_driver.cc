@@ -37,6 +37,7 @@ PageDriver::PageStart PageDriver::BeginPage(const cups_page_header2_t& h) {
         spool_.reset();
         request_.reset();
         rows_ = 0;
+        job_.messages.Info("Printing page %d", page_);
         job_.messages.Progress(
             " V1.0 PAGE: %d %u Width:%u Height:%u PerLine:%u  RowCount:%u Resolution:%u %u "
             "pagesize:%u %u",
@@ -97,6 +98,8 @@ JobResult PageDriver::EndJob() {
   if (printed_ == 0 && !result.canceled && !result.failed) {
     job_.messages.Error("No page was printed");
     result.failed = true;
+  } else if (!result.failed && !result.canceled) {
+    job_.messages.Info("Printed %d page%s", printed_, printed_ == 1 ? "" : "s");
   }
   return result;
 }

@@ -40,6 +40,7 @@ void Format(Messages& messages, MessageLevel level, const char* format, va_list 
 
 ZOVA_MESSAGE_LEVEL(Error, MessageLevel::kError)
 ZOVA_MESSAGE_LEVEL(Warning, MessageLevel::kWarning)
+ZOVA_MESSAGE_LEVEL(Info, MessageLevel::kInfo)
 ZOVA_MESSAGE_LEVEL(Progress, MessageLevel::kProgress)
 ZOVA_MESSAGE_LEVEL(Debug, MessageLevel::kDebug)
 

@@ -11,10 +11,11 @@ namespace zova {
 enum class MessageLevel : uint8_t {
   kError,    // something failed: the page or the job ends, or a file stays
   kWarning,  // a choice was not understood and a default was taken
-  // The page pipeline's progress lines. The filter writes them after
-  // "ERROR:" as CUPS drivers of its kind always have, so that the scheduler
-  // shows them; their text begins with the blank that follows the colon,
-  // where there is one.
+  kInfo,     // what the job is doing: the scheduler shows it as the job's state
+  // The page pipeline's diagnostic lines. Drivers of this kind wrote them
+  // after "ERROR:"; they are diagnostics and go out after "DEBUG:" with the
+  // same text, which begins with the blank that follows the colon where
+  // there is one.
   kProgress,
   kDebug,
 };
@@ -30,6 +31,7 @@ class Messages {
 
   void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void Warning(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void Info(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void Progress(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void Debug(const char* format, ...) __attribute__((format(printf, 2, 3)));
 };

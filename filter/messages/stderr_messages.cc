@@ -16,8 +16,11 @@ void StderrMessages::Write(MessageLevel level, std::string_view text) {
     case MessageLevel::kWarning:
       prefix = "WARNING: ";
       break;
+    case MessageLevel::kInfo:
+      prefix = "INFO: ";
+      break;
     case MessageLevel::kProgress:
-      prefix = "ERROR:";
+      prefix = "DEBUG:";
       break;
     case MessageLevel::kDebug:
       prefix = "DEBUG: ";

@@ -176,6 +176,18 @@ TEST_F(SchedulerTest, JobsCompleteAsPrinterStreamsOfTheChosenSettings) {
     const std::vector<std::string> log = cupsd_->JobLog(job);
     ASSERT_EQ(status.state, kJobCompleted) << status.stateMessage << "\n" << Join(log);
     EXPECT_EQ(Join(FailureLines(log)), "");
+    // The filter's diagnostics are debug lines: a job that prints leaves no
+    // error in the scheduler's log, and its state says what it did.
+    const std::string printed = "Set job-printer-state-message to \"Printed " +
+                                std::to_string(c.pages) + (c.pages == 1 ? " page" : " pages") +
+                                "\", current level=INFO";
+    bool told = false;
+    for (const std::string& line : log) {
+      EXPECT_FALSE(line.starts_with("E ")) << line;
+      told |= line.ends_with(printed);
+    }
+    EXPECT_TRUE(told) << Join(log);
+    EXPECT_EQ(status.stateMessage.find("PAGE:"), std::string::npos) << status.stateMessage;
 
     // The decoder takes only streams the filter writes: the preamble, pages
     // that end with a form feed, the job end.

@@ -82,19 +82,23 @@ TEST_F(FilterPages, TextPageAt180InBothDialects) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Hex(r.out), Hex(ExpectedStream().TextPage(page, BlackPixels(page)).End()));
     const std::string ppm = SpoolBase(1) + ".ppm";
+    // Diagnostics are DEBUG lines with their text as it always was; the job's
+    // state is an INFO line; a job that prints has no ERROR line.
     EXPECT_EQ(r.err,
-              "ERROR: V1.0 PAGE: 1 1 Width:203 Height:101 PerLine:609  RowCount:0 Resolution:180 "
+              "INFO: Printing page 1\n"
+              "DEBUG: V1.0 PAGE: 1 1 Width:203 Height:101 PerLine:609  RowCount:0 Resolution:180 "
               "180 pagesize:595 842\n"
-              "ERROR:pic number:1.00\n"
-              "ERROR: cupsWidth:203 cupsHeight:101 PerLine:609 pbmHeadLen:15\n"
-              "ERROR: open " +
+              "DEBUG:pic number:1.00\n"
+              "DEBUG: cupsWidth:203 cupsHeight:101 PerLine:609 pbmHeadLen:15\n"
+              "DEBUG: open " +
                   ppm +
                   " ok 0\n"
-                  "ERROR: pbmHead P6\n203 101\n255\n ok \n"
+                  "DEBUG: pbmHead P6\n203 101\n255\n ok \n"
                   "DEBUG: Shingling0:" +
                   (std::string(type) == "LQ" ? "1" : "0") +
                   "\n"
-                  "PAGE: 1 1\n");
+                  "PAGE: 1 1\n"
+                  "INFO: Printed 1 page\n");
     EXPECT_TRUE(ToolCalls().empty());
   }
 }
@@ -107,7 +111,7 @@ TEST_F(FilterPages, TextPageAt360IsPrintedAt180) {
     const FilterResult r = Run({page});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Hex(r.out), Hex(ExpectedStream().ReducedPage(page, Halve(BlackPixels(page))).End()));
-    EXPECT_NE(r.err.find("ERROR: cupsWidth:51 cupsHeight:53 PerLine:303 pbmHeadLen:14\n"),
+    EXPECT_NE(r.err.find("DEBUG: cupsWidth:51 cupsHeight:53 PerLine:303 pbmHeadLen:14\n"),
               std::string::npos)
         << r.err;
   }
@@ -141,13 +145,13 @@ TEST_F(FilterPages, PicturePagesGoThroughTheHalftoningTool) {
     EXPECT_EQ(Hex(r.out), Hex(ExpectedStream().PicturePage(page, FixtureHalftone(page)).End()));
     EXPECT_EQ(ToolCalls(), std::vector<std::string>{SpoolBase(1) + c.arguments});
     const std::string pbm = SpoolBase(1) + ".pbm";
-    EXPECT_NE(r.err.find(std::string("ERROR:pic number:") + c.ratio +
+    EXPECT_NE(r.err.find(std::string("DEBUG:pic number:") + c.ratio +
                          "\n"
-                         "ERROR: cupsWidth:77 cupsHeight:61 PerLine:10 pbmHeadLen:9\n"
-                         "ERROR: open " +
+                         "DEBUG: cupsWidth:77 cupsHeight:61 PerLine:10 pbmHeadLen:9\n"
+                         "DEBUG: open " +
                          pbm +
                          " ok 0\n"
-                         "ERROR: pbmHead P4\n77 61\n ok \n"),
+                         "DEBUG: pbmHead P4\n77 61\n ok \n"),
               std::string::npos)
         << r.err;
   }
@@ -173,7 +177,7 @@ TEST_F(FilterPages, DarkRatioBoundaries) {
     const auto width = static_cast<unsigned>(c.sums.size());
     const FilterResult r = Run({SmallPage("LQ", 180, 180, width, 1, SumsFill(c.sums))});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find(std::string("ERROR:pic number:") + c.ratio + "\n"), std::string::npos)
+    EXPECT_NE(r.err.find(std::string("DEBUG:pic number:") + c.ratio + "\n"), std::string::npos)
         << r.err;
     if (c.mode == nullptr) {
       EXPECT_TRUE(ToolCalls().empty());
@@ -229,7 +233,7 @@ TEST_F(FilterPages, PagesThePrinterCannotTakeAreSkipped) {
         "PAGE: 1 1\n"}) {
     EXPECT_NE(r.err.find(line), std::string::npos) << line;
   }
-  EXPECT_NE(r.err.find("ERROR: open " + SpoolBase(5) + ".ppm ok 0\n"), std::string::npos);
+  EXPECT_NE(r.err.find("DEBUG: open " + SpoolBase(5) + ".ppm ok 0\n"), std::string::npos);
 
   // A job of refused pages only has printed nothing.
   const FilterResult none = Run({no_type, odd_dpi});
@@ -244,7 +248,7 @@ TEST_F(FilterPages, ShortRasterPrintsWhatArrived) {
   FilterResult r = Run({page}, {}, false);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Hex(r.out), Hex(ExpectedStream().TextPage(page, BlackPixels(page)).End()));
-  EXPECT_NE(r.err.find("ERROR: readfile to Planes[0], iReadLen:0\n"), std::string::npos);
+  EXPECT_NE(r.err.find("DEBUG: readfile to Planes[0], iReadLen:0\n"), std::string::npos);
 
   // A reduced page cut after an odd number of rows still prints its last row.
   PageDescription reduced = TextPage("LQ", 360, 360, 50, 40);
@@ -253,7 +257,7 @@ TEST_F(FilterPages, ShortRasterPrintsWhatArrived) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Hex(r.out),
             Hex(ExpectedStream().ReducedPage(reduced, Halve(BlackPixels(reduced))).End()));
-  EXPECT_NE(r.err.find("ERROR: readfile to 360_2, iReadLen:0\n"), std::string::npos);
+  EXPECT_NE(r.err.find("DEBUG: readfile to 360_2, iReadLen:0\n"), std::string::npos);
 }
 
 TEST_F(FilterPages, ToolImageWiderThanThePageIsClipped) {
