@@ -9,7 +9,8 @@
 #   PPDs          <datadir>/model/zova          (lpadmin -m zova/zovaqrt.ppd)
 # <serverbin> and <datadir> come from cups-config (CupsDirs.cmake). All paths
 # honour DESTDIR.
-# `cmake --build build --target uninstall` removes what the install put down.
+# `cmake --build build --target uninstall` removes what the install put down
+# on the live system; with DESTDIR=DIR, what it put down under DIR.
 include(GNUInstallDirs)
 
 install(TARGETS rastertozova zova_ID RUNTIME DESTINATION ${ZOVA_CUPS_FILTERDIR})
@@ -27,9 +28,18 @@ if(TARGET zova-printer-app)
 endif()
 install(FILES ${ZOVA_PPD_FILES} DESTINATION ${ZOVA_CUPS_MODELDIR})
 
+# CMake keeps one install_manifest.txt, rewritten by every install without
+# its DESTDIR: after a staged install it would name the live files. Each root
+# (DESTDIR, empty for the live system) gets a list of its own, written as the
+# last install step, and the uninstall removes only what went into the root
+# it is given the same way.
+set(ZOVA_INSTALL_ROOTS ${PROJECT_BINARY_DIR}/install-roots)
+install(CODE "set(ZOVA_INSTALL_ROOTS \"${ZOVA_INSTALL_ROOTS}\")")
+install(SCRIPT ${CMAKE_CURRENT_LIST_DIR}/RecordInstall.cmake)
+
 if(NOT TARGET uninstall)
   add_custom_target(uninstall
-    COMMAND ${CMAKE_COMMAND} -D MANIFEST=${PROJECT_BINARY_DIR}/install_manifest.txt
+    COMMAND ${CMAKE_COMMAND} -D ROOTS=${ZOVA_INSTALL_ROOTS}
             -D OWN_DIRS=${ZOVA_CUPS_MODELDIR} -P ${CMAKE_CURRENT_LIST_DIR}/Uninstall.cmake
     COMMENT "Removing the installed driver")
 endif()

@@ -1,12 +1,43 @@
-# Removes every file listed in the install manifest (cmake -D MANIFEST=... -P).
-# DESTDIR, when set, is prefixed as it was at install time. OWN_DIRS are the
-# driver's own directories, removed too once they are empty.
-if(NOT EXISTS "${MANIFEST}")
-  message(FATAL_ERROR "No install manifest at ${MANIFEST}: nothing was installed from this build")
+# Removes what an install from this build put under one root: the live system,
+# or DESTDIR when it is set (cmake -D ROOTS=... -P). Each root's files are
+# listed in ROOTS/<SHA1 of the root>.txt, its first line the root itself, so
+# that a staged install never makes the uninstall touch the live files, nor
+# the reverse. OWN_DIRS are the driver's own directories, removed too once
+# they are empty.
+if(DEFINED ENV{ZOVA_INSTALL_ROOTS})
+  set(ROOTS "$ENV{ZOVA_INSTALL_ROOTS}")  # the tests' own
 endif()
-file(STRINGS "${MANIFEST}" files)
+set(root "$ENV{DESTDIR}")
+string(SHA1 root_key "${root}")
+set(manifest "${ROOTS}/${root_key}.txt")
+if(root STREQUAL "")
+  set(where "the live system")
+else()
+  set(where "${root}")
+endif()
+if(NOT EXISTS "${manifest}")
+  file(GLOB listed "${ROOTS}/*.txt")
+  set(others "")
+  foreach(list IN LISTS listed)
+    file(STRINGS "${list}" first LIMIT_COUNT 1)
+    if(first STREQUAL "")
+      set(first "(the live system)")
+    endif()
+    string(APPEND others " ${first}")
+  endforeach()
+  if(others STREQUAL "")
+    set(others " none")
+  endif()
+  message(FATAL_ERROR "Nothing was installed on ${where} from this build; nothing is removed. "
+                      "Installed from this build:${others} (set DESTDIR to remove a staged one).")
+endif()
+file(STRINGS "${manifest}" files)
+list(POP_FRONT files recorded)
+if(NOT recorded STREQUAL root AND NOT (recorded STREQUAL "" AND root STREQUAL ""))
+  message(FATAL_ERROR "${manifest} is for ${recorded}, not ${where}: nothing is removed.")
+endif()
 foreach(file IN LISTS files)
-  set(path "$ENV{DESTDIR}${file}")
+  set(path "${root}${file}")
   if(IS_SYMLINK "${path}" OR EXISTS "${path}")
     message(STATUS "Removing ${path}")
     file(REMOVE "${path}")
@@ -18,10 +49,11 @@ foreach(file IN LISTS files)
   endif()
 endforeach()
 foreach(dir IN LISTS OWN_DIRS)
-  set(path "$ENV{DESTDIR}${dir}")
+  set(path "${root}${dir}")
   file(GLOB left "${path}/*")
   if(IS_DIRECTORY "${path}" AND NOT left)
     message(STATUS "Removing ${path}")
     file(REMOVE_RECURSE "${path}")
   endif()
 endforeach()
+file(REMOVE "${manifest}")
