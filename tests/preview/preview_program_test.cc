@@ -117,6 +117,51 @@ TEST_F(PreviewProgramTest, DrawsEveryPageAndSummarisesIt) {
   EXPECT_EQ(DotDifference(text, drawn), "");
 }
 
+TEST_F(PreviewProgramTest, CaptureOfSeveralJobsDrawsEachJobsPages) {
+  // Three jobs one after another, as a printer's connection carries them: an
+  // LQ job ends with ESC @, a native one after its form feed.
+  const std::vector<uint8_t> first = testing::PrintJob({{"LQ", 180, 180, Solid(10, 48)}});
+  const std::vector<uint8_t> second = testing::PrintJob({{"Native", 180, 180, Solid(9, 30)}});
+  const std::vector<uint8_t> third =
+      testing::PrintJob({{"LQ", 180, 180, Solid(4, 24)}, {"LQ", 180, 180, Solid(5, 24)}});
+  std::vector<uint8_t> capture = first;
+  capture.insert(capture.end(), second.begin(), second.end());
+  capture.insert(capture.end(), third.begin(), third.end());
+  WriteFile("capture.prn", capture);
+
+  const Outcome run = Preview(Path("capture.prn") + " -o " + Path("out"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::vector<std::string> lines;
+  std::istringstream text(run.out);
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 6u) << run.out;
+  EXPECT_EQ(lines[1], "job 2 starts at byte " + std::to_string(first.size()));
+  EXPECT_EQ(lines[3], "job 3 starts at byte " + std::to_string(first.size() + second.size()));
+  const char* pages[] = {"page-1.png: LQ",           "",
+                         "job-2-page-1.png: native", "",
+                         "job-3-page-1.png: LQ",     "job-3-page-2.png: LQ"};
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (*pages[i] != '\0') {
+      EXPECT_TRUE(lines[i].starts_with(pages[i])) << lines[i];
+    }
+  }
+  PackedBitmap drawn;
+  ASSERT_TRUE(testing::ReadPngDots(Path("out/job-2-page-1.png"), &drawn));
+  EXPECT_EQ(DotDifference(Solid(9, 30), drawn), "");
+  ASSERT_TRUE(testing::ReadPngDots(Path("out/job-3-page-2.png"), &drawn));
+  EXPECT_EQ(DotDifference(Solid(5, 24), drawn), "");
+
+  // What is truly broken is still refused: a job cut inside its preamble.
+  capture.resize(first.size() + 100);
+  WriteFile("cut.prn", capture);
+  const Outcome cut = Preview(Path("cut.prn") + " -o " + Path("cut"));
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_NE(cut.err.find("the stream ends inside the preamble: 100 of its 9800 NUL bytes"),
+            std::string::npos)
+      << cut.err;
+  EXPECT_FALSE(fs::exists(Path("cut/page-1.png")));
+}
+
 TEST_F(PreviewProgramTest, ReadsStandardInputIntoTheCurrentDirectory) {
   WriteFile("job.prn", testing::PrintPage("Native", 120, 120, Solid(3, 3)));
   const Outcome run = Preview("-", Path("job.prn"));

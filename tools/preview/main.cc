@@ -69,7 +69,13 @@ int main(int argc, char** argv) {
   const zova::preview::PageSink write = [&](zova::preview::DecodedPage page) {
     return pages.Add(page);
   };
-  const zova::preview::DecodeResult result = zova::preview::DecodeIncrementally(read, write);
+  // A capture of a printer's connection may hold several jobs.
+  bool job_noted = true;
+  const zova::preview::JobStartSink job_start = [&](size_t job, size_t offset) {
+    job_noted = job_noted && (job == 1 || pages.StartJob(job, offset));
+  };
+  const zova::preview::DecodeResult result =
+      zova::preview::DecodeIncrementally(read, write, job_start);
   if (result.read_failed) {
     fprintf(stderr, "ERROR: cannot read %s: %s\n", stream, strerror(read_errno));
     return 1;
@@ -79,7 +85,7 @@ int main(int argc, char** argv) {
             result.error->message.c_str());
     return 1;
   }
-  if (result.stopped || !pages.Commit()) return 1;
+  if (result.stopped || !job_noted || !pages.Commit()) return 1;
   output.Keep();
   return 0;
 }

@@ -28,8 +28,20 @@ FILE* AnonymousFile(const std::string& dir) {
 
 }  // namespace
 
-std::string PageFiles::PagePath(size_t number) const {
-  return dir_ + "/page-" + std::to_string(number) + ".png";
+std::string PageFiles::PageName(size_t number) const {
+  const std::string page = "page-" + std::to_string(number) + ".png";
+  return job_ == 1 ? page : "job-" + std::to_string(job_) + "-" + page;
+}
+
+bool PageFiles::StartJob(size_t job, size_t offset) {
+  job_ = job;
+  written_ = 0;
+  if (fprintf(summary_.get(), "job %zu starts at byte %zu\n", job, offset) < 0) {
+    fprintf(stderr, "ERROR: cannot write the page summary to a temporary file: %s\n",
+            strerror(errno));
+    return false;
+  }
+  return true;
 }
 
 bool PageFiles::Open() {
@@ -45,14 +57,16 @@ bool PageFiles::Open() {
 }
 
 bool PageFiles::Add(const DecodedPage& page) {
-  const std::string path = PagePath(written_ + 1);
+  const std::string name = PageName(written_ + 1);
+  const std::string path = dir_ + "/" + name;
   std::string error;
   if (!WritePagePng(path, page, &error)) {
     fprintf(stderr, "ERROR: cannot write %s: %s\n", path.c_str(), error.c_str());
     return false;
   }
   ++written_;
-  if (fprintf(summary_.get(), "page-%zu.png: %s\n", written_, DescribePage(page).c_str()) < 0) {
+  files_.push_back(path);
+  if (fprintf(summary_.get(), "%s: %s\n", name.c_str(), DescribePage(page).c_str()) < 0) {
     fprintf(stderr, "ERROR: cannot write the page summary to a temporary file: %s\n",
             strerror(errno));
     return false;
@@ -80,7 +94,7 @@ bool PageFiles::Commit() {
 
 PageFiles::~PageFiles() {
   if (committed_) return;
-  for (size_t number = 1; number <= written_; ++number) remove(PagePath(number).c_str());
+  for (const std::string& path : files_) remove(path.c_str());
 }
 
 }  // namespace zova::preview

@@ -33,10 +33,12 @@ std::string Printf(const char* format, auto... args) {
 
 class Decoder {
  public:
-  Decoder(const StreamReader& read, const PageSink& sink) : stream_(read), sink_(sink) {}
+  Decoder(const StreamReader& read, const PageSink& sink, const JobStartSink& job_start)
+      : stream_(read), sink_(sink), job_start_(job_start) {}
 
   DecodeResult Run() {
-    if (ReadPreamble()) ReadPages();
+    if (job_start_) job_start_(1, 0);
+    if (ReadPreamble(0)) ReadPages();
     result_.read_failed = stream_.read_failed();
     // A stream that could not be read is not judged by where it stopped.
     if (result_.read_failed) result_.error.reset();
@@ -62,19 +64,32 @@ class Decoder {
     return stream_.Has(offset, 2) && stream_[offset] == a && stream_[offset + 1] == b;
   }
 
-  bool ReadPreamble() {
+  bool ReadPreamble(size_t start) {
     size_t n = 0;
-    while (n < static_cast<size_t>(kPreambleLength) && !AtEnd(n) && stream_[n] == kNul) ++n;
+    while (n < static_cast<size_t>(kPreambleLength) && !AtEnd(start + n) &&
+           stream_[start + n] == kNul) {
+      ++n;
+    }
     if (n == static_cast<size_t>(kPreambleLength)) {
-      pos_ = n;
+      pos_ = start + n;
       return true;
     }
-    if (AtEnd(n)) {
-      return Fail(n, Printf("the stream ends inside the preamble: %zu of its %d NUL bytes", n,
-                            kPreambleLength));
+    if (AtEnd(start + n)) {
+      return Fail(start + n, Printf("the stream ends inside the preamble: %zu of its %d NUL bytes",
+                                    n, kPreambleLength));
     }
-    return Fail(n, Printf("byte %02X after %zu NUL bytes: the preamble is %d NUL bytes", stream_[n],
-                          n, kPreambleLength));
+    return Fail(start + n, Printf("byte %02X after %zu NUL bytes: the preamble is %d NUL bytes",
+                                  stream_[start + n], n, kPreambleLength));
+  }
+
+  // In a capture of several jobs, the next job's preamble where this job
+  // has ended.
+  bool NextJobStarts() { return job_start_ && !AtEnd(pos_) && stream_[pos_] == kNul; }
+
+  bool StartNextJob() {
+    job_start_(++jobs_, pos_);
+    last_page_lq_ = true;
+    return ReadPreamble(pos_);
   }
 
   // Between pages: a page start, the job end, or the end of a job whose last
@@ -86,6 +101,11 @@ class Decoder {
       if (AtEnd(pos_)) {
         if (last_page_lq_) Fail(pos_, "the stream ends without the job end ESC @");
         return;
+      }
+      // The native command set has no job end: its page's FF ends the job.
+      if (!last_page_lq_ && result_.pages > 0 && NextJobStarts()) {
+        if (!StartNextJob()) return;
+        continue;
       }
       bool okidata = false;
       if (At(pos_, kEsc, lq::kEnterLq)) {
@@ -107,6 +127,10 @@ class Decoder {
             Fail(reset, "ESC @ after a native page: the native command set has no job end");
           }
           return;
+        }
+        if (!okidata && last_page_lq_ && NextJobStarts()) {
+          if (!StartNextJob()) return;
+          continue;
         }
         if (!At(pos_, kEsc, lq::kUpperCodes)) {
           Fail(pos_, Printf("data after the job end (ESC @ at byte %zu): an LQ page goes on with "
@@ -354,7 +378,9 @@ class Decoder {
   const PageSink& sink_;
   size_t pos_ = 0;
   bool last_page_lq_ = true;  // the job end follows the last page's dialect
-  long unit_ = 0;             // ESC ( U unit of this page, 1/3600 inch; 0 until set
+  JobStartSink job_start_;
+  size_t jobs_ = 1;
+  long unit_ = 0;  // ESC ( U unit of this page, 1/3600 inch; 0 until set
   size_t last_image_ = kNoImage;
   size_t last_image_end_ = kNoImage;
   size_t last_image_columns_ = 0;
@@ -363,8 +389,9 @@ class Decoder {
 
 }  // namespace
 
-DecodeResult DecodeIncrementally(const StreamReader& read, const PageSink& sink) {
-  return Decoder(read, sink).Run();
+DecodeResult DecodeIncrementally(const StreamReader& read, const PageSink& sink,
+                                 const JobStartSink& job_start) {
+  return Decoder(read, sink, job_start).Run();
 }
 
 DecodedStream DecodeStream(const uint8_t* data, size_t size) {

@@ -92,9 +92,17 @@ struct DecodeResult {
   bool stopped = false;              // the sink said stop
 };
 
+// Told where each job of a capture starts: its number (from 1) and offset.
+using JobStartSink = std::function<void(size_t job, size_t offset)>;
+
 // Decodes the stream as `read` delivers it, holding one page and the command
-// being decoded, never the pages before or the bytes already decoded.
-DecodeResult DecodeIncrementally(const StreamReader& read, const PageSink& sink);
+// being decoded, never the pages before or the bytes already decoded. With
+// `job_start`, the stream may be a capture of several jobs, one after
+// another as a printer's connection carries them: a job's preamble may
+// follow where the job before it ended (its job end ESC @, or after a native
+// page its FF). Without it, one job is the whole stream.
+DecodeResult DecodeIncrementally(const StreamReader& read, const PageSink& sink,
+                                 const JobStartSink& job_start = {});
 
 // A whole stream in memory, all its pages kept.
 struct DecodedStream {
