@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 
+#include "media_offsets.h"
 #include "request_checks.h"
 
 // PAPPL 1.3.1's own printer home page, exported by the library but in no
@@ -104,7 +105,11 @@ http_status_t Authorize(pappl_client_t* client, const char* /*group*/, gid_t /*g
     return CheckRequest(client, ippGetOperation(request));
   }
   if (access(password_path.c_str(), F_OK) != 0) return HTTP_STATUS_FORBIDDEN;
-  return HasPassword(client) ? HTTP_STATUS_CONTINUE : HTTP_STATUS_UNAUTHORIZED;
+  if (!HasPassword(client)) return HTTP_STATUS_UNAUTHORIZED;
+  ipp_t* request = papplClientGetRequest(client);
+  return request != nullptr && ippGetOperation(request) == IPP_OP_SET_PRINTER_ATTRIBUTES
+             ? CheckReadyOffsets(client)
+             : HTTP_STATUS_CONTINUE;
 }
 
 bool PrinterHome(pappl_client_t* client, void* data) {
@@ -164,6 +169,7 @@ void GuardPrinterHome(pappl_printer_t* printer, void* /*data*/) {
   // PAPPL's own.
   papplSystemAddResourceCallback(papplPrinterGetSystem(printer), path, "text/html", PrinterHome,
                                  printer);
+  GuardMediaPage(printer);
 }
 
 }  // namespace zova::app

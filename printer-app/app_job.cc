@@ -31,24 +31,27 @@ const PrinterModel* ModelOf(pappl_job_t* job) {
 }
 
 // One media offset: the job's own, else the one set on the Media page for
-// the source the job prints from; out of range, logged and none.
+// the source the job prints from. A job's own that cannot apply (over the
+// local socket nothing checks it before the job is taken) gives way to the
+// source's, logged.
 int MediaOffset(pappl_job_t* job, const pappl_pr_options_t* options, const char* name,
                 int pappl_media_col_t::*field) {
-  ipp_t* col = ippGetCollection(papplJobGetAttribute(job, "media-col"), 0);
-  int offset = 0;
-  if (ipp_attribute_t* own = ippFindAttribute(col, name, IPP_TAG_INTEGER)) {
-    offset = ippGetInteger(own, 0);
-  } else {
-    pappl_pr_driver_data_t data;
-    papplPrinterGetDriverData(papplJobGetPrinter(job), &data);
-    for (int i = 0; i < data.num_source; ++i) {
-      if (strcmp(data.source[i], options->media.source) == 0) offset = data.media_ready[i].*field;
-    }
+  pappl_pr_driver_data_t data;
+  papplPrinterGetDriverData(papplJobGetPrinter(job), &data);
+  int saved = 0;
+  for (int i = 0; i < data.num_source; ++i) {
+    if (strcmp(data.source[i], options->media.source) == 0) saved = data.media_ready[i].*field;
   }
+  if (saved < -kMaxOffset || saved > kMaxOffset) saved = 0;
+  ipp_t* col = ippGetCollection(papplJobGetAttribute(job, "media-col"), 0);
+  ipp_attribute_t* own = ippFindAttribute(col, name, IPP_TAG_INTEGER);
+  if (own == nullptr) return saved;
+  const int offset = ippGetInteger(own, 0);
   if (offset < -kMaxOffset || offset > kMaxOffset) {
-    papplLogJob(job, PAPPL_LOGLEVEL_WARN, "%s %d is beyond 10 mm either way: printing with 0.",
-                name, offset);
-    return 0;
+    papplLogJob(job, PAPPL_LOGLEVEL_WARN,
+                "%s %d is beyond 10 mm either way: printing with the source's %d (1/100 mm).", name,
+                offset, saved);
+    return saved;
   }
   return offset;
 }

@@ -14,11 +14,13 @@
 #include <string>
 
 #include "access.h"
+#include "device_change.h"
 #include "drivers.h"
 #include "ghostscript_filter.h"
 #include "image_documents.h"
 #include "job_journal.h"
 #include "job_order.h"
+#include "media_offsets.h"
 #include "vendor_options.h"
 
 namespace zova::app {
@@ -249,6 +251,7 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
   papplSystemSetPrinterDrivers(system, static_cast<int>(drivers.size()), drivers.data(), nullptr,
                                GuardPrinterHome, DriverCallback, nullptr);
   InstallAccessPolicy(system, PasswordFile(state_dir));
+  InstallDeviceChange(system);
   papplSystemAddTimerCallback(system, 0, 0, CloseLocalSocket, nullptr);
   // The web pages' labels for the driver's options, in each language PAPPL
   // has. The resource goes again once its strings are loaded: while it is
@@ -278,6 +281,7 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
              journal.c_str(), strerror(errno));
   }
   papplSystemLoadState(system, state_file.c_str());
+  KeepReadyOffsetsInRange(system);
   papplSystemSetSaveCallback(system, SaveState, state_file.data());
   papplSystemSetEventCallback(system, OnEvent, nullptr);
   papplSystemAddTimerCallback(system, 0, 1, SaveChangedJobs, state_file.data());

@@ -20,6 +20,7 @@
 #include "access.h"
 #include "app_system.h"
 #include "cli_commands.h"
+#include "device_change.h"
 #include "drivers.h"
 
 namespace {
@@ -102,6 +103,7 @@ int main(int argc, char* argv[]) {
             kAppName, kAppName);
     return 1;
   }
+  if (const int status = ChangeDeviceCommand(kAppName, argc, argv); status >= 0) return status;
   if (argc >= 2) {
     if (const int status = SetDefaultOrDeletePrinter(kAppName, argc, argv); status >= 0) {
       return status;
