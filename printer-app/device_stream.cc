@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -19,6 +20,9 @@ namespace zova::app {
 constexpr size_t kStreamBufferSize = 64 * 1024;
 // What a network printer is given at a time.
 constexpr size_t kPiece = 4096;
+// How long a cancelled job waits for the printer to acknowledge a page
+// already handed to the connection.
+constexpr std::chrono::seconds kCanceledPageWait{5};
 
 namespace {
 
@@ -101,6 +105,10 @@ bool DeviceStream::Delivered() {
   if (!Flush()) return false;
   const int fd = socket_;
   if (fd < 0) return true;
+  // A page handed to the connection before a cancel goes to the printer all
+  // the same (the kernel sends it): it counts once acknowledged, as without
+  // the cancel. A printer that takes nothing more is given a little while.
+  std::chrono::steady_clock::time_point give_up{};
   for (;;) {
     int unacknowledged = 0;
     if (!Connected(fd) || ioctl(fd, SIOCOUTQ, &unacknowledged) != 0) {
@@ -108,7 +116,11 @@ bool DeviceStream::Delivered() {
       return false;
     }
     if (unacknowledged == 0) return true;
-    if (cancel_.canceled()) return false;
+    if (cancel_.canceled()) {
+      const auto now = std::chrono::steady_clock::now();
+      if (give_up == std::chrono::steady_clock::time_point{}) give_up = now + kCanceledPageWait;
+      if (now >= give_up) return false;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }

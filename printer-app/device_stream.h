@@ -30,7 +30,8 @@ class DeviceStream {
   bool Flush();
   // Flushes, then, on a network printer, waits until the printer has taken
   // every byte (its TCP stack has acknowledged them); false, and failed(),
-  // when the connection broke first, or the job is cancelled.
+  // when the connection broke first. After a cancel it waits up to 5 s for
+  // the bytes already sent, then says false.
   bool Delivered();
 
  private:
