@@ -83,10 +83,10 @@ std::optional<std::string> Fault(std::ifstream& in) {
     if (!known) {
       std::string shown = line.substr(0, 60);
       for (char& c : shown) {
-        if (static_cast<unsigned char>(c) < ' ' || c == 0x7f) c = '?';
+        if (static_cast<unsigned char>(c) < ' ' || static_cast<unsigned char>(c) >= 0x7f) c = '?';
       }
-      return "line " + std::to_string(number) + " is not a state directive ('" + shown +
-             (line.size() > shown.size() ? "...')" : "')");
+      return "line " + std::to_string(number) + " is not a state directive: " + shown +
+             (line.size() > shown.size() ? "..." : "");
     }
   }
   if (number == 0) return std::string("it is empty");
