@@ -20,9 +20,9 @@ namespace zova::app {
 constexpr size_t kStreamBufferSize = 64 * 1024;
 // What a network printer is given at a time.
 constexpr size_t kPiece = 4096;
-// How long a cancelled job waits for the printer to acknowledge a page
-// already handed to the connection.
-constexpr std::chrono::seconds kCanceledPageWait{5};
+// How long a cancelled job waits for a printer that has stopped
+// acknowledging a page already handed to the connection.
+constexpr std::chrono::seconds kCanceledPageStall{1};
 
 namespace {
 
@@ -107,8 +107,11 @@ bool DeviceStream::Delivered() {
   if (fd < 0) return true;
   // A page handed to the connection before a cancel goes to the printer all
   // the same (the kernel sends it): it counts once acknowledged, as without
-  // the cancel. A printer that takes nothing more is given a little while.
-  std::chrono::steady_clock::time_point give_up{};
+  // the cancel, while the printer keeps taking it. One that has stopped
+  // taking data frees the job soon.
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point progress{};
+  int outstanding = -1;
   for (;;) {
     int unacknowledged = 0;
     if (!Connected(fd) || ioctl(fd, SIOCOUTQ, &unacknowledged) != 0) {
@@ -117,9 +120,10 @@ bool DeviceStream::Delivered() {
     }
     if (unacknowledged == 0) return true;
     if (cancel_.canceled()) {
-      const auto now = std::chrono::steady_clock::now();
-      if (give_up == std::chrono::steady_clock::time_point{}) give_up = now + kCanceledPageWait;
-      if (now >= give_up) return false;
+      const Clock::time_point now = Clock::now();
+      if (outstanding < 0 || unacknowledged < outstanding) progress = now;
+      outstanding = unacknowledged;
+      if (now - progress >= kCanceledPageStall) return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
