@@ -20,7 +20,13 @@
 #include "image_documents.h"
 #include "job_journal.h"
 #include "job_order.h"
+<<<<<<< HEAD
 #include "media_offsets.h"
+=======
+#include "raster_abort.h"
+#include "server_lock.h"
+#include "state_check.h"
+>>>>>>> h1
 #include "vendor_options.h"
 
 namespace zova::app {
@@ -91,8 +97,10 @@ ServerSettings server_settings;
 // second.
 std::atomic<bool> jobs_changed{false};
 
-void OnEvent(pappl_system_t*, pappl_printer_t*, pappl_job_t*, pappl_event_t event, void*) {
+void OnEvent(pappl_system_t* system, pappl_printer_t*, pappl_job_t* job, pappl_event_t event,
+             void*) {
   if ((event & PAPPL_EVENT_JOB_ALL) != 0) jobs_changed = true;
+  ExplainRasterAbort(system, job, event);
 }
 
 volatile sig_atomic_t stopping = 0;
@@ -191,7 +199,15 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
   const char* log_option = option("log-file");
   const std::string log_file =
       log_option != nullptr ? log_option : state_dir + "/" + kAppName + ".log";
-  if (!MakeDirectory(state_dir) || !MakeDirectory(spool_dir)) return nullptr;
+  // Nothing of another server's is touched: its spool, journal, state and
+  // local socket. A refused server leaves no directory behind either.
+  std::error_code ec;
+  const bool fresh = !fs::exists(state_dir, ec);
+  if ((fresh && !LocalSocketFree(LocalSocket(getuid()))) || !MakeDirectory(state_dir) ||
+      !LockStateDirectory(state_dir) || !LocalSocketFree(LocalSocket(getuid())) ||
+      !MakeDirectory(spool_dir)) {
+    return nullptr;
+  }
   // Job files hold users' documents.
   chmod(spool_dir.c_str(), 0700);
   // Pages and Ghostscript's scratch of a run that ended abruptly go.
@@ -273,6 +289,10 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
   state_file = state_dir + "/" + kAppName + ".state";
   // A server that went down with jobs on their way starts where they were.
   const std::string journal = state_dir + "/" + kAppName + ".journal";
+  if (!KeepAsideUnreadableState(system, state_file)) {
+    papplSystemDelete(system);
+    return nullptr;
+  }
   const Recovery recovery = RecoverState(state_file, journal);
   if (!JobJournal::Open(journal)) {
     papplLog(system, PAPPL_LOGLEVEL_ERROR,

@@ -2,6 +2,7 @@
 
 #include <pappl/pappl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -136,6 +137,65 @@ int SetDefaultOrDeletePrinter(const char* base_name, int argc, char* argv[]) {
             set_default ? "set the default" : "delete", name.c_str(), cupsLastErrorString());
     return 1;
   }
+  return 0;
+}
+
+int ShowStatus(const char* base_name, int argc, char* argv[]) {
+  std::string name, uri;
+  PrinterArguments(argc, argv, &name, &uri);
+  char resource[1024] = "/ipp/system";
+  const std::unique_ptr<http_t, HttpCloser> http(
+      uri.empty() ? _papplMainloopConnect(base_name, false)
+                  : _papplMainloopConnectURI(base_name, uri.c_str(), resource, sizeof resource));
+  if (!http) return 1;
+  const bool printer = !uri.empty() || !name.empty();
+  if (uri.empty() && printer) {
+    char buffer[1024];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, buffer, sizeof buffer, "ipp", nullptr, "localhost", 0,
+                     "/ipp/print/%s", name.c_str());
+    uri = buffer;
+    snprintf(resource, sizeof resource, "/ipp/print/%s", name.c_str());
+  }
+  const std::string prefix = printer ? "printer" : "system";
+  ipp_t* request =
+      ippNewRequest(printer ? IPP_OP_GET_PRINTER_ATTRIBUTES : IPP_OP_GET_SYSTEM_ATTRIBUTES);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, printer ? "printer-uri" : "system-uri",
+               nullptr, printer ? uri.c_str() : kSystemUri);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  const std::string names[] = {prefix + "-state", prefix + "-state-change-date-time",
+                               prefix + "-state-reasons"};
+  const char* requested[] = {names[0].c_str(), names[1].c_str(), names[2].c_str()};
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr,
+                requested);
+  const std::unique_ptr<ipp_t, IppDeleter> response(cupsDoRequest(http.get(), request, resource));
+  ipp_attribute_t* state = ippFindAttribute(response.get(), names[0].c_str(), IPP_TAG_ENUM);
+  if (cupsLastError() > IPP_STATUS_OK_CONFLICTING || state == nullptr) {
+    fprintf(stderr, "%s: Unable to get the status of %s: %s\n", base_name,
+            printer ? ("printer '" + (name.empty() ? uri : name) + "'").c_str() : "the server",
+            cupsLastErrorString());
+    return 1;
+  }
+  static constexpr const char* kStates[] = {"idle", "processing jobs", "stopped"};
+  const int value = std::clamp(ippGetInteger(state, 0), 3, 5);
+  // PAPPL leaves the time out until the state first changes.
+  const time_t since = ippDateToTime(
+      ippGetDate(ippFindAttribute(response.get(), names[1].c_str(), IPP_TAG_DATE), 0));
+  char date[256] = "";
+  if (since > 0) {
+    httpGetDateString2(since, date, sizeof date);
+  }
+  std::string reasons;
+  ipp_attribute_t* reason_list =
+      ippFindAttribute(response.get(), names[2].c_str(), IPP_TAG_KEYWORD);
+  for (int i = 0; i < ippGetCount(reason_list); ++i) {
+    const char* reason = ippGetString(reason_list, i, nullptr);
+    if (reason == nullptr || strcmp(reason, "none") == 0) continue;
+    reasons += (reasons.empty() ? " (" : ", ") + std::string(reason);
+  }
+  if (!reasons.empty()) reasons += ")";
+  printf("Running, %s%s%s%s.\n", kStates[value - 3], *date != '\0' ? " since " : "", date,
+         reasons.c_str());
   return 0;
 }
 

@@ -1,7 +1,9 @@
 // Sub-commands PAPPL 1.3.1 gets wrong, done or finished here: "options"
-// lists only a fixed set of standard options, and "default -d" and
+// lists only a fixed set of standard options, "default -d" and
 // "delete -d" find no printer added since the server started (PAPPL gives
-// it printer-id 0 in its attributes until then).
+// it printer-id 0 in its attributes until then), "status" runs the state
+// reasons into the date, "devices" reports avahi's absence as an error and
+// "drivers" builds a whole server system.
 #pragma once
 
 namespace zova::app {
@@ -15,5 +17,12 @@ int ShowDriverOptions(const char* base_name, int argc, char* argv[]);
 // found by name in the server's list; -1 when the command line is not one
 // of those, for PAPPL to run.
 int SetDefaultOrDeletePrinter(const char* base_name, int argc, char* argv[]);
+
+// "status" of the local server, or of the printer -d NAME or -u URI names:
+// "Running, STATE since DATE (REASONS)." Returns the exit status.
+int ShowStatus(const char* base_name, int argc, char* argv[]);
+
+// "devices" and "drivers", which need no server; -1 for other commands.
+int RunLocalCommand(const char* base_name, int argc, char* argv[]);
 
 }  // namespace zova::app

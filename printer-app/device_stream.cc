@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -19,6 +20,9 @@ namespace zova::app {
 constexpr size_t kStreamBufferSize = 64 * 1024;
 // What a network printer is given at a time.
 constexpr size_t kPiece = 4096;
+// How long a cancelled job waits for a printer that has stopped
+// acknowledging a page already handed to the connection.
+constexpr std::chrono::seconds kCanceledPageStall{1};
 
 namespace {
 
@@ -101,6 +105,13 @@ bool DeviceStream::Delivered() {
   if (!Flush()) return false;
   const int fd = socket_;
   if (fd < 0) return true;
+  // A page handed to the connection before a cancel goes to the printer all
+  // the same (the kernel sends it): it counts once acknowledged, as without
+  // the cancel, while the printer keeps taking it. One that has stopped
+  // taking data frees the job soon.
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point progress{};
+  int outstanding = -1;
   for (;;) {
     int unacknowledged = 0;
     if (!Connected(fd) || ioctl(fd, SIOCOUTQ, &unacknowledged) != 0) {
@@ -108,7 +119,12 @@ bool DeviceStream::Delivered() {
       return false;
     }
     if (unacknowledged == 0) return true;
-    if (cancel_.canceled()) return false;
+    if (cancel_.canceled()) {
+      const Clock::time_point now = Clock::now();
+      if (outstanding < 0 || unacknowledged < outstanding) progress = now;
+      outstanding = unacknowledged;
+      if (now - progress >= kCanceledPageStall) return false;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }

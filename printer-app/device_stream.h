@@ -30,7 +30,9 @@ class DeviceStream {
   bool Flush();
   // Flushes, then, on a network printer, waits until the printer has taken
   // every byte (its TCP stack has acknowledged them); false, and failed(),
-  // when the connection broke first, or the job is cancelled.
+  // when the connection broke first. After a cancel it waits for the bytes
+  // already sent while the printer takes them; false once it has taken none
+  // for a second.
   bool Delivered();
 
  private:

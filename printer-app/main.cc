@@ -6,8 +6,6 @@
 //
 // reads the administrator's password from standard input (see access.h).
 #include <pappl/pappl.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -16,12 +14,14 @@
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "access.h"
 #include "app_system.h"
 #include "cli_commands.h"
 #include "device_change.h"
 #include "drivers.h"
+#include "server_lock.h"
 
 namespace {
 
@@ -63,25 +63,14 @@ int SetPassword(const char* /*base_name*/, int num_options, cups_option_t* optio
   return SetAdminPassword(StateDirectory(num_options, options), password) ? 0 : 1;
 }
 
-bool Answers(const std::string& path) {
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-  const bool answers =
-      fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  if (fd >= 0) close(fd);
-  return answers;
-}
-
 // PAPPL starts a private server of its own for a command that finds none,
 // and leaves it running (as root with root's state): commands talk to a
-// server that runs, or say there is none. "printers" and "drivers" ask the
-// local server even when given -u.
+// server that runs, or say there is none. "printers" asks the local server
+// even when given -u.
 bool NeedsMissingServer(int argc, char* argv[]) {
   static constexpr std::string_view kClients[] = {
-      "add",    "autoadd", "cancel", "default",  "delete", "drivers", "jobs",
-      "modify", "options", "pause",  "printers", "resume", "status",  "submit"};
+      "add",     "autoadd", "cancel",   "default", "delete", "jobs",  "modify",
+      "options", "pause",   "printers", "resume",  "status", "submit"};
   if (argc < 2) return false;
   const std::string_view command = argv[1];
   bool client = false;
@@ -89,8 +78,8 @@ bool NeedsMissingServer(int argc, char* argv[]) {
   if (!client) return false;
   bool remote = false;
   for (int i = 2; i < argc; ++i) remote |= strcmp(argv[i], "-u") == 0;
-  if (remote && command != "printers" && command != "drivers") return false;
-  return !Answers(LocalSocket(getuid())) && !Answers(LocalSocket(0));
+  if (remote && command != "printers") return false;
+  return !ServerAnswers(LocalSocket(getuid())) && !ServerAnswers(LocalSocket(0));
 }
 
 }  // namespace
@@ -108,11 +97,20 @@ int main(int argc, char* argv[]) {
     if (const int status = SetDefaultOrDeletePrinter(kAppName, argc, argv); status >= 0) {
       return status;
     }
+    if (const int status = RunLocalCommand(kAppName, argc, argv); status >= 0) return status;
+    if (strcmp(argv[1], "status") == 0) return ShowStatus(kAppName, argc, argv);
   }
+  // PAPPL names the local socket after the program's name: server and
+  // clients meet under one name whatever the program was started as. (Its
+  // own start of a private server, which the name would run, is not wanted.)
+  static char app_name[] = "zova-printer-app";
+  std::vector<char*> args(argv, argv + argc + 1);
+  args[0] = app_name;
   const std::span<pappl_pr_driver_t> drivers = Drivers();
-  const int status = papplMainloop(
-      argc, argv, ZOVA_APP_VERSION, kFooterHtml, static_cast<int>(drivers.size()), drivers.data(),
-      nullptr, DriverCallback, "admin-password", SetPassword, CreateSystem, nullptr, nullptr);
+  const int status =
+      papplMainloop(argc, args.data(), ZOVA_APP_VERSION, kFooterHtml,
+                    static_cast<int>(drivers.size()), drivers.data(), nullptr, DriverCallback,
+                    "admin-password", SetPassword, CreateSystem, nullptr, nullptr);
   if (status == 0 && argc >= 2 && strcmp(argv[1], "options") == 0) {
     return ShowDriverOptions(kAppName, argc, argv);
   }

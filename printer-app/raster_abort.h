@@ -1,0 +1,13 @@
+// PAPPL 1.3.1 aborts a PWG or Apple raster job whose stream it cannot read
+// with no message of its own: clients see a bare "Job aborted.".
+#pragma once
+
+#include <pappl/pappl.h>
+
+namespace zova::app {
+
+// From the system's event callback: a raster job that ends aborted with no
+// message gets one that says why (libcups' reason for the stream).
+void ExplainRasterAbort(pappl_system_t* system, pappl_job_t* job, pappl_event_t event);
+
+}  // namespace zova::app
