@@ -20,13 +20,10 @@
 #include "image_documents.h"
 #include "job_journal.h"
 #include "job_order.h"
-<<<<<<< HEAD
 #include "media_offsets.h"
-=======
 #include "raster_abort.h"
 #include "server_lock.h"
 #include "state_check.h"
->>>>>>> h1
 #include "vendor_options.h"
 
 namespace zova::app {
