@@ -10,12 +10,9 @@
 #include <random>
 #include <sstream>
 
+#include "job_privacy.h"
 #include "media_offsets.h"
 #include "request_checks.h"
-
-// PAPPL 1.3.1's own printer home page, exported by the library but in no
-// header.
-extern "C" void _papplPrinterWebHome(pappl_client_t* client, pappl_printer_t* printer);
 
 namespace zova::app {
 namespace {
@@ -117,7 +114,7 @@ bool PrinterHome(pappl_client_t* client, void* data) {
   if (papplClientGetMethod(client) == HTTP_STATE_POST && !papplClientHTMLAuthorize(client)) {
     return true;
   }
-  _papplPrinterWebHome(client, static_cast<pappl_printer_t*>(data));
+  ShowPrinterHome(client, static_cast<pappl_printer_t*>(data));
   return true;
 }
 

@@ -18,6 +18,7 @@
 #include "drivers.h"
 #include "ghostscript_filter.h"
 #include "image_documents.h"
+#include "job_history.h"
 #include "job_journal.h"
 #include "job_order.h"
 #include "media_offsets.h"
@@ -278,6 +279,10 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
   AddGhostscriptFilters(system);
   AddImageFilters(system);
   StartJobOrderTimer(system);
+  if (!StartJobHistory(system, num_options, options)) {
+    papplSystemDelete(system);
+    return nullptr;
+  }
   papplSystemAddTimerCallback(system, 0, 0, WatchSigterm, nullptr);
 
   // The state file lives where we were told, also for root, whose default
