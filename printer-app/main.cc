@@ -20,6 +20,7 @@
 #include "access.h"
 #include "app_system.h"
 #include "cli_commands.h"
+#include "copies_option.h"
 #include "drivers.h"
 
 namespace {
@@ -107,6 +108,7 @@ int main(int argc, char* argv[]) {
       return status;
     }
   }
+  PassCopiesOption(argc, argv);
   const std::span<pappl_pr_driver_t> drivers = Drivers();
   const int status = papplMainloop(
       argc, argv, ZOVA_APP_VERSION, kFooterHtml, static_cast<int>(drivers.size()), drivers.data(),

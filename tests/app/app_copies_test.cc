@@ -59,11 +59,12 @@ class AppCopiesTest : public AppTest {
     return pages;
   }
 
-  // Submits with the program's own command, as a user does; the job's ID.
-  int Submit(const std::string& file, const std::vector<std::string>& options) {
+  // Submits with the program's own command and its arguments `args`, as a
+  // user does; the job's ID.
+  int Submit(const std::string& file, const std::vector<std::string>& args_given) {
     std::filesystem::remove(app_->Output("copies"));
     std::vector<std::string> args = {"submit", "-d", "copies"};
-    for (const std::string& option : options) args.insert(args.end(), {"-o", option});
+    args.insert(args.end(), args_given.begin(), args_given.end());
     args.push_back(file);
     const CommandResult submitted = app_->Command(args);
     const size_t at = submitted.output.find("copies-");
@@ -81,22 +82,22 @@ class AppCopiesTest : public AppTest {
 TEST_F(AppCopiesTest, CopiesAndPageRangesPrintTheChosenPagesOnceDrawn) {
   const auto [ps, pdf] = FivePages();
   const struct {
-    std::vector<std::string> options;
+    std::vector<std::string> args;
     std::vector<int> pages;  // of the document, in the order printed
   } kCases[] = {
-      {{"copies=2", "page-ranges=2-3"}, {2, 3, 2, 3}},
-      {{"page-ranges=4-9"}, {4, 5}},
-      {{"copies=2"}, {1, 2, 3, 4, 5, 1, 2, 3, 4, 5}},
+      {{"-o", "copies=2", "-o", "page-ranges=2-3"}, {2, 3, 2, 3}},
+      {{"-o", "page-ranges=4-9"}, {4, 5}},
+      {{"-n", "2"}, {1, 2, 3, 4, 5, 1, 2, 3, 4, 5}},
   };
   for (const std::string& file : {ps, pdf}) {
     const std::vector<ReferencePage> all = AllPages(file);
     ASSERT_EQ(all.size(), 5u);
     for (const auto& c : kCases) {
-      SCOPED_TRACE(file + " " + c.options[0]);
-      std::vector<std::string> options = {"media=" + std::string(kA4),
-                                          "printer-resolution=60x60dpi"};
-      options.insert(options.end(), c.options.begin(), c.options.end());
-      const int id = Submit(file, options);
+      SCOPED_TRACE(file + " " + c.args[1]);
+      std::vector<std::string> args = {"-o", "media=" + std::string(kA4), "-o",
+                                       "printer-resolution=60x60dpi"};
+      args.insert(args.end(), c.args.begin(), c.args.end());
+      const int id = Submit(file, args);
       ASSERT_GT(id, 0);
       ASSERT_EQ(app_->WaitForJobEnd("copies", id, kJobTimeout), kJobCompleted) << app_->Log();
       const std::vector<uint8_t> stream = ReadBytes(app_->Output("copies"));
@@ -123,7 +124,7 @@ TEST_F(AppCopiesTest, CopiesAndPageRangesPrintTheChosenPagesOnceDrawn) {
       // Nothing is left in the page spool.
       EXPECT_TRUE(std::filesystem::is_empty(app_->dir() / "state" / "spool" / "pages"));
     }
-    const int none = Submit(file, {"page-ranges=7-9"});
+    const int none = Submit(file, {"-o", "page-ranges=7-9"});
     EXPECT_EQ(app_->WaitForJobEnd("copies", none, kJobTimeout), kJobAborted);
     EXPECT_EQ(Attribute(none, "job-state-message"), "The document has no page in page-ranges 7-9.");
   }
