@@ -130,6 +130,35 @@ TEST_F(AppCopiesTest, CopiesAndPageRangesPrintTheChosenPagesOnceDrawn) {
   }
 }
 
+// An IPP Everywhere queue of CUPS sends the PDF and leaves the copies to the
+// printer, which says it makes them.
+TEST_F(AppCopiesTest, CupsEverywhereQueuePrintsItsCopies) {
+  CupsdConfig config;
+  config.cupsd = ZOVA_CUPSD;
+  config.serverBin = ZOVA_CUPS_SERVERBIN;
+  std::string error;
+  const std::unique_ptr<PrivateCupsd> cupsd = PrivateCupsd::Start(config, &error);
+  ASSERT_TRUE(cupsd) << error;
+  const CommandResult added = cupsd->Client(
+      {"lpadmin", "-p", "Q", "-E", "-v", app_->PrinterUri("copies"), "-m", "everywhere"});
+  ASSERT_EQ(added.status, 0) << added.output;
+  const std::string pdf = FivePages().second;
+  std::filesystem::remove(app_->Output("copies"));
+  const int id = cupsd->Submit("Q", {"copies=3", "page-ranges=2", "media=A4"}, pdf, &error);
+  ASSERT_GT(id, 0) << error;
+  EXPECT_EQ(cupsd->WaitForJobEnd(id, kJobTimeout).state, kJobCompleted) << cupsd->ErrorLog();
+  const preview::DecodedStream decoded = preview::DecodeStream(ReadBytes(app_->Output("copies")));
+  ASSERT_FALSE(decoded.error);
+  ASSERT_EQ(decoded.pages.size(), 3u);
+  // Page 2: two squares, each half an inch wide, one inch apart.
+  const PackedBitmap& dots = decoded.pages[0].dots;
+  size_t runs = 0;
+  const size_t y = static_cast<size_t>((842 - 718) / 72.0 * 180);
+  for (size_t x = 1; x < dots.width(); ++x) runs += dots.Get(x, y) && !dots.Get(x - 1, y);
+  EXPECT_EQ(runs, 2u);
+  EXPECT_TRUE(decoded.pages[1].dots == dots && decoded.pages[2].dots == dots);
+}
+
 TEST_F(AppCopiesTest, GhostscriptIsStoppedAtItsMemoryAndDocumentTime) {
   const std::string hog = TempFile("hog.ps"), slow = TempFile("slow.ps"), good = TempFile("ok.ps");
   // 1.5 GB of strings kept, on 229 bytes.
