@@ -133,7 +133,18 @@ bool AppJob::Start(bool raw) {
     failed_ = true;
     return false;
   }
-  out_.emplace(stream_->stream(), log_);
+  FILE* out = stream_->stream();
+  if (record_ != nullptr) {
+    tee_.reset(record_->Tee(out));
+    if (!tee_) {
+      papplLogJob(job_, PAPPL_LOGLEVEL_ERROR, "Unable to make an output stream: %s",
+                  strerror(errno));
+      failed_ = true;
+      return false;
+    }
+    out = tee_.get();
+  }
+  out_.emplace(out, log_);
 
   // The PPD's choice is what its code puts in OutputType.
   output_type_ = VendorChoiceOf(job_, options_, kCommandSetOption);
@@ -209,6 +220,24 @@ bool AppJob::EndPage() {
   return !failed;
 }
 
+bool AppJob::SendRecordedPage(size_t page) {
+  if (repeat_ || failed_ || !tee_) return false;
+  if (!record_->Send(page, tee_.get())) {
+    if (!StreamFailed()) {
+      log_.Error("Unable to read the pages kept for the next copy: %s", strerror(errno));
+      failed_ = true;
+    }
+    return false;
+  }
+  if (fflush(tee_.get()) != 0 || !stream_->Delivered()) {
+    StreamFailed();
+    failed_ = true;
+    return false;
+  }
+  papplJobSetImpressionsCompleted(job_, 1);
+  return true;
+}
+
 bool AppJob::Finish() {
   if (finished_) return !failed_;
   finished_ = true;
@@ -219,6 +248,7 @@ bool AppJob::Finish() {
   }
   driver_.reset();
   out_.reset();
+  tee_.reset();
   stream_.reset();
   // A connection of PAPPL's that broke must not take the next jobs down.
   if (failed_ && !own_device_ && !repeat_) {

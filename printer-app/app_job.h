@@ -16,6 +16,7 @@
 #include "job/page_driver.h"
 #include "job_log.h"
 #include "job_order.h"
+#include "page_record.h"
 
 namespace zova::app {
 
@@ -35,6 +36,13 @@ class AppJob {
   ~AppJob();
   AppJob(const AppJob&) = delete;
   AppJob& operator=(const AppJob&) = delete;
+
+  // Keeps the printer bytes of the pages in `record` (which outlives the
+  // job) while it records, for later copies. Before Start.
+  void RecordPages(PageRecord* record) { record_ = record; }
+  // Sends a page of the record again and counts it once the printer has
+  // taken it whole. False when the job cannot go on (logged).
+  bool SendRecordedPage(size_t page);
 
   // Waits for the job's turn at the printer and writes the job preamble,
   // unless the job is raw. False after a log entry when the job cannot print.
@@ -61,6 +69,9 @@ class AppJob {
   bool repeat() const { return repeat_; }
 
  private:
+  struct StreamCloser {
+    void operator()(FILE* stream) const { fclose(stream); }
+  };
   struct DeviceCloser {
     void operator()(pappl_device_t* device) const { papplDeviceClose(device); }
   };
@@ -79,6 +90,9 @@ class AppJob {
   CancelToken cancel_;
   std::unique_ptr<pappl_device_t, DeviceCloser> own_device_;
   std::optional<DeviceStream> stream_;
+  PageRecord* record_ = nullptr;
+  // The stream into the record and on to stream_, while there is a record.
+  std::unique_ptr<FILE, StreamCloser> tee_;
   std::optional<OutputState> out_;
   std::optional<PageDriver> driver_;
 

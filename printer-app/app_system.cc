@@ -224,6 +224,7 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
     }
     server_settings.ghostscriptPageTime = std::chrono::seconds(seconds);
   }
+  if (!ParseGhostscriptLimits(num_options, options, server_settings)) return nullptr;
 
   int port = 0;
   if (const char* value = option("server-port"); value != nullptr) {

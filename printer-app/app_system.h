@@ -23,6 +23,10 @@ inline constexpr const char* kAppName = "zova-printer-app";
 //   server-port      the IPP port (default 8000 + uid % 1000)
 //   ghostscript-page-seconds
 //                    Ghostscript's time for one page (default 120)
+//   ghostscript-job-seconds
+//                    Ghostscript's time for a whole document (default 3600)
+//   ghostscript-memory-mb
+//                    the memory Ghostscript may take (default 1024)
 pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* data);
 
 // The state directory the options name, or the default.
@@ -40,6 +44,11 @@ struct ServerSettings {
   // Where each Ghostscript run gets a private temporary directory.
   std::string scratch;
   std::chrono::seconds ghostscriptPageTime{120};
+  // Ghostscript's time for all the pages of one run, however long the
+  // printer takes over them.
+  std::chrono::seconds ghostscriptJobTime{3600};
+  // The address space Ghostscript may map, in MiB.
+  unsigned ghostscriptMemoryMb = 1024;
 };
 const ServerSettings& Server();
 

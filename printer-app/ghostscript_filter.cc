@@ -1,6 +1,8 @@
 #include "ghostscript_filter.h"
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +16,7 @@
 #include "callback_guard.h"
 #include "job/child_process.h"
 #include "netpbm/netpbm_header.h"
+#include "page_record.h"
 
 namespace zova::app {
 namespace {
@@ -45,15 +48,21 @@ struct OptionsDeleter {
 // output, as the job's pages.
 class GhostscriptPages final : public PageSource {
  public:
+  // The printer bytes of each page go into `record`, when there is one.
   GhostscriptPages(ChildProcess& gs, const cups_page_header2_t& header, const CancelToken& cancel,
-                   Messages& messages)
-      : gs_(gs), header_(header), cancel_(cancel), messages_(messages) {}
+                   Messages& messages, PageRecord* record)
+      : gs_(gs), header_(header), cancel_(cancel), messages_(messages), record_(record) {}
 
   // Ghostscript's time for one page, from the start of its output to its
   // last row. A page that takes longer is taken to loop for good.
   static std::chrono::seconds PageTime() { return Server().ghostscriptPageTime; }
+  // Its time for the whole document: only the time we wait for its output
+  // counts, not the printer's.
+  static std::chrono::seconds JobTime() { return Server().ghostscriptJobTime; }
 
   bool NextPage(cups_page_header2_t& header) override {
+    // The page before has gone to the printer whole.
+    if (record_ != nullptr) record_->PageEnds();
     deadline_ = ChildProcess::Clock::now() + PageTime();
     const NetpbmHeader ppm = ReadNetpbmHeader([this] { return Byte(); }, NetpbmForm::kPpm);
     if (ppm.status != NetpbmHeader::kRead) {
@@ -92,6 +101,12 @@ class GhostscriptPages final : public PageSource {
 
   int pages() const { return pages_; }
   bool failed() const { return failed_; }
+  // Its time for the document, not the page's, ran out.
+  bool outOfJobTime() const { return job_time_left_ <= ChildProcess::Clock::duration::zero(); }
+  // The time it may still take to end once its output has.
+  ChildProcess::Clock::duration timeLeft() const {
+    return std::min<ChildProcess::Clock::duration>(PageTime(), job_time_left_);
+  }
 
  private:
   int Byte() {
@@ -106,7 +121,10 @@ class GhostscriptPages final : public PageSource {
     while (len > 0) {
       if (begin_ == end_) {
         if (ended_ || stopped_) return false;
-        const ssize_t got = gs_.ReadOutput(buffer_, sizeof buffer_, cancel_, deadline_);
+        const auto start = ChildProcess::Clock::now();
+        const ssize_t got = gs_.ReadOutput(buffer_, sizeof buffer_, cancel_,
+                                           std::min(*deadline_, start + job_time_left_));
+        job_time_left_ -= ChildProcess::Clock::now() - start;
         if (got <= 0) {
           ended_ = got == 0;
           stopped_ = got < 0;
@@ -128,7 +146,9 @@ class GhostscriptPages final : public PageSource {
   cups_page_header2_t header_;
   const CancelToken& cancel_;
   Messages& messages_;
+  PageRecord* record_;
   std::optional<ChildProcess::Clock::time_point> deadline_;
+  ChildProcess::Clock::duration job_time_left_ = JobTime();
   uint8_t buffer_[64 * 1024];
   size_t begin_ = 0, end_ = 0;
   bool ended_ = false;
@@ -136,6 +156,12 @@ class GhostscriptPages final : public PageSource {
   bool failed_ = false;
   int pages_ = 0;
 };
+
+uint64_t MemoryLimit() { return uint64_t{Server().ghostscriptMemoryMb} << 20; }
+
+// The printer bytes kept for later copies: beyond this, or when the disk
+// takes no more, Ghostscript draws the document again for each copy.
+constexpr uint64_t kRecordLimit = uint64_t{1} << 30;
 
 // A page of a PDF larger than the medium, as Ghostscript reports the
 // document's pages (without drawing them): "Page 3 MediaBox: [0 0 595 842]",
@@ -150,6 +176,7 @@ std::string LargerPage(const std::string& document, double width, double length,
   command.env = {"TMPDIR=" + scratch};
   command.stdoutFd = kDiscardOutput;
   command.stderrFd = -1;
+  command.memoryLimit = MemoryLimit();
   command.errorLine = [&](std::string_view line) {
     int page = 0;
     double x0, y0, x1, y1;
@@ -179,6 +206,74 @@ std::string LargerPage(const std::string& document, double width, double length,
   return larger;
 }
 
+enum class Run { kPrinted, kFailed, kCanceled };
+
+// One Ghostscript run over the document, its pages printed as they come;
+// every failure is said in the job's log and message.
+Run RunGhostscript(AppJob& app, const std::vector<std::string>& argv, const std::string& scratch,
+                   const cups_page_header2_t& header, PageRecord* record,
+                   const std::string& page_list) {
+  // What Ghostscript says goes to the job's log; its first error, if it
+  // prints nothing, is why.
+  std::string complaint;
+  bool out_of_memory = false;
+  ChildOptions command;
+  command.argv = argv;
+  command.env = {"TMPDIR=" + scratch};
+  command.stderrFd = -1;
+  command.errorLine = [&](std::string_view line) {
+    if (line.empty()) return;
+    app.messages().Warning("Ghostscript: %.*s", static_cast<int>(line.size()), line.data());
+    if (complaint.empty() && line.find("rror") != std::string_view::npos) complaint = line;
+    // What it says when an allocation fails under the limit.
+    out_of_memory |= line.find("VMerror") != std::string_view::npos;
+  };
+  command.ownProcessGroup = true;
+  command.memoryLimit = MemoryLimit();
+  ChildProcess gs;
+  if (const int err = gs.Start(command); err != 0) {
+    app.messages().Error("Unable to run Ghostscript (gs): %s", strerror(err));
+    return Run::kFailed;
+  }
+  const CancelToken& cancel = app.driver().cancel();
+  GhostscriptPages pages(gs, header, cancel, app.messages(), record);
+  const JobResult printed = PrintPages(pages, app.driver());
+  if (cancel.canceled()) {
+    (void)gs.Stop();
+    return Run::kCanceled;
+  }
+  // After a failure Ghostscript may be blocked writing pages that nobody
+  // reads any more: it is stopped, not waited for.
+  const bool stop = printed.failed || pages.failed();
+  const ChildStatus status =
+      stop ? gs.Stop() : gs.Wait(cancel, ChildProcess::Clock::now() + pages.timeLeft());
+  papplLogJob(app.job(), PAPPL_LOGLEVEL_DEBUG, "Ghostscript took %ld MB at most.",
+              status.peakKb / 1024);
+  if (status.stoppedBy == ChildStatus::kTimedOut && pages.outOfJobTime()) {
+    app.messages().Error("Ghostscript took more than %lld s over the document and was stopped.",
+                         static_cast<long long>(pages.JobTime().count()));
+  } else if (status.stoppedBy == ChildStatus::kTimedOut) {
+    app.messages().Error("Ghostscript took more than %lld s over a page and was stopped.",
+                         static_cast<long long>(pages.PageTime().count()));
+  } else if (stop) {
+    // The reason is out already.
+  } else if (!status.succeeded() && out_of_memory) {
+    app.messages().Error("Ghostscript needed more than %u MB and was stopped.",
+                         Server().ghostscriptMemoryMb);
+  } else if (!status.succeeded()) {
+    app.messages().Error("Ghostscript failed with status %d.",
+                         status.kind == ChildStatus::kSignaled ? 128 + status.code : status.code);
+  } else if (pages.pages() == 0 && !page_list.empty()) {
+    app.messages().Error("The document has no page in page-ranges %s.", page_list.c_str());
+  } else if (pages.pages() == 0) {
+    app.messages().Error("Ghostscript could not read the document%s%s",
+                         complaint.empty() ? "." : ": ", complaint.c_str());
+  }
+  return !printed.failed && !pages.failed() && status.succeeded() && pages.pages() > 0
+             ? Run::kPrinted
+             : Run::kFailed;
+}
+
 bool PrintWithGhostscript(pappl_job_t* job, pappl_device_t* device) {
   const std::unique_ptr<pappl_pr_options_t, OptionsDeleter> options(
       papplJobCreatePrintOptions(job, 0, false));
@@ -197,13 +292,16 @@ bool PrintWithGhostscript(pappl_job_t* job, pappl_device_t* device) {
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The job has no document to print.");
     return false;
   }
+  // Declared before the job, which writes through it to its end.
+  std::unique_ptr<PageRecord> record;
+  if (options->copies > 1) {
+    record = std::make_unique<PageRecord>(Server().pageSpool, kRecordLimit);
+  }
   AppJob app(job, options.get(), device, /*counts_pages=*/true);
+  app.RecordPages(record.get());
   if (!app.Start()) return false;
   if (app.repeat()) return true;
 
-  // What Ghostscript says goes to the job's log; its first error, if it
-  // prints nothing, is why.
-  std::string complaint;
   // Ghostscript's sandbox lets it into its temporary directory: a private
   // one, so that a document cannot read or change what is not its own.
   const ScratchDirectory scratch(Server().scratch);
@@ -225,51 +323,49 @@ bool PrintWithGhostscript(pappl_job_t* job, pappl_device_t* device) {
       fit = true;
     }
   }
-  ChildOptions command;
-  command.argv = GhostscriptCommand(document, h.HWResolution[0], h.HWResolution[1], h.cupsWidth,
-                                    h.cupsHeight, fit);
-  command.env = {"TMPDIR=" + scratch.path()};
-  command.stderrFd = -1;
-  command.errorLine = [&](std::string_view line) {
-    if (line.empty()) return;
-    app.messages().Warning("Ghostscript: %.*s", static_cast<int>(line.size()), line.data());
-    if (complaint.empty() && line.find("rror") != std::string_view::npos) complaint = line;
-  };
-  command.ownProcessGroup = true;
-  ChildProcess gs;
-  if (const int err = gs.Start(command); err != 0) {
-    app.messages().Error("Unable to run Ghostscript (gs): %s", strerror(err));
-    return false;
+  // Pages from the job's page-ranges only: a PDF's others are not drawn at
+  // all, a PostScript document's are read but not drawn.
+  std::string page_list;
+  if (options->first_page > 1 || options->last_page < INT_MAX) {
+    page_list = std::to_string(options->first_page) + "-" +
+                (options->last_page < INT_MAX ? std::to_string(options->last_page) : "");
   }
-  const CancelToken& cancel = app.driver().cancel();
-  GhostscriptPages pages(gs, RgbHeader(h, app.outputType()), cancel, app.messages());
-  const JobResult printed = PrintPages(pages, app.driver());
-  if (cancel.canceled()) {
-    (void)gs.Stop();
+  const std::vector<std::string> argv = GhostscriptCommand(
+      document, h.HWResolution[0], h.HWResolution[1], h.cupsWidth, h.cupsHeight, fit, page_list);
+  const cups_page_header2_t header = RgbHeader(h, app.outputType());
+  // Copies are collated: the pages in order, then again. Ghostscript draws
+  // them once; the later copies are the first one's printer bytes.
+  const int copies = std::max(options->copies, 1);
+  if (record) record->Start();
+  Run run = RunGhostscript(app, argv, scratch.path(), header, record.get(), page_list);
+  if (record) record->Stop();
+  if (run == Run::kPrinted && copies > 1 && !record->usable()) {
+    app.messages().Warning(
+        "The printed pages could not be kept for the copies (more than %llu MB, or no room on "
+        "the disk): Ghostscript draws them again for each copy.",
+        static_cast<unsigned long long>(kRecordLimit >> 20));
+  }
+  for (int copy = 2; copy <= copies && run == Run::kPrinted; ++copy) {
+    if (!record->usable()) {
+      run = RunGhostscript(app, argv, scratch.path(), header, nullptr, page_list);
+      continue;
+    }
+    for (size_t page = 0; page < record->pages() && run == Run::kPrinted; ++page) {
+      if (app.driver().canceled()) {
+        run = Run::kCanceled;
+      } else if (!app.SendRecordedPage(page)) {
+        run = app.driver().canceled() ? Run::kCanceled : Run::kFailed;
+      }
+    }
+  }
+  if (run == Run::kCanceled) {
     app.Finish();
     if (app.canceled()) return true;
     app.messages().Error("The printer application stopped while the job printed.");
     return false;
   }
-  // After a failure Ghostscript may be blocked writing pages that nobody
-  // reads any more: it is stopped, not waited for.
-  const bool stop = printed.failed || pages.failed();
-  const ChildStatus status =
-      stop ? gs.Stop() : gs.Wait(cancel, ChildProcess::Clock::now() + pages.PageTime());
-  if (status.stoppedBy == ChildStatus::kTimedOut) {
-    app.messages().Error("Ghostscript took more than %lld s over a page and was stopped.",
-                         static_cast<long long>(pages.PageTime().count()));
-  } else if (stop) {
-    // The reason is out already.
-  } else if (!status.succeeded()) {
-    app.messages().Error("Ghostscript failed with status %d.",
-                         status.kind == ChildStatus::kSignaled ? 128 + status.code : status.code);
-  } else if (pages.pages() == 0) {
-    app.messages().Error("Ghostscript could not read the document%s%s",
-                         complaint.empty() ? "." : ": ", complaint.c_str());
-  }
   const bool finished = app.Finish();
-  return finished && !printed.failed && !pages.failed() && status.succeeded();
+  return finished && run == Run::kPrinted;
 }
 
 bool GhostscriptFilter(pappl_job_t* job, pappl_device_t* device, void* /*data*/) {
@@ -279,7 +375,8 @@ bool GhostscriptFilter(pappl_job_t* job, pappl_device_t* device, void* /*data*/)
 }  // namespace
 
 std::vector<std::string> GhostscriptCommand(const std::string& file, unsigned xdpi, unsigned ydpi,
-                                            unsigned width, unsigned height, bool fit) {
+                                            unsigned width, unsigned height, bool fit,
+                                            const std::string& page_list) {
   std::vector<std::string> command = {"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE",
                                       "-dNOINTERPOLATE", "-sDEVICE=ppmraw",
                                       "-r" + std::to_string(xdpi) + "x" + std::to_string(ydpi),
@@ -287,6 +384,7 @@ std::vector<std::string> GhostscriptCommand(const std::string& file, unsigned xd
                                       // The page size is the job's, whatever the document asks for.
                                       "-dFIXEDMEDIA", "-sOutputFile=-", "-sstdout=%stderr"};
   if (fit) command.push_back("-dPDFFitPage");
+  if (!page_list.empty()) command.push_back("-sPageList=" + page_list);
   command.insert(command.end(), {"-f", file});
   return command;
 }

@@ -19,6 +19,7 @@
 #include "access.h"
 #include "app_system.h"
 #include "cli_commands.h"
+#include "copies_option.h"
 #include "device_change.h"
 #include "drivers.h"
 #include "server_lock.h"
@@ -100,6 +101,7 @@ int main(int argc, char* argv[]) {
     if (const int status = RunLocalCommand(kAppName, argc, argv); status >= 0) return status;
     if (strcmp(argv[1], "status") == 0) return ShowStatus(kAppName, argc, argv);
   }
+  PassCopiesOption(argc, argv);
   // PAPPL names the local socket after the program's name: server and
   // clients meet under one name whatever the program was started as. (Its
   // own start of a private server, which the name would run, is not wanted.)

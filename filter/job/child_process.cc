@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,11 +56,11 @@ std::string FindProgram(const std::string& name) {
   return name;
 }
 
-ChildStatus StatusOf(int wait_status) {
-  if (WIFSIGNALED(wait_status)) {
-    return {ChildStatus::kSignaled, WTERMSIG(wait_status), ChildStatus::kNotStopped};
-  }
-  return {ChildStatus::kExited, WEXITSTATUS(wait_status), ChildStatus::kNotStopped};
+ChildStatus StatusOf(int wait_status, const rusage& usage) {
+  ChildStatus status{ChildStatus::kExited, WEXITSTATUS(wait_status), ChildStatus::kNotStopped};
+  if (WIFSIGNALED(wait_status)) status = {ChildStatus::kSignaled, WTERMSIG(wait_status)};
+  status.peakKb = usage.ru_maxrss;
+  return status;
 }
 
 }  // namespace
@@ -110,6 +111,14 @@ int ChildProcess::Start(const ChildOptions& options) {
     if (options.dieWithParent) {
       prctl(PR_SET_PDEATHSIG, SIGKILL);
       if (getppid() != parent) _exit(127);
+    }
+    if (options.memoryLimit > 0) {
+      const rlimit limit{options.memoryLimit, options.memoryLimit};
+      if (setrlimit(RLIMIT_AS, &limit) != 0) {
+        const int error = errno;
+        (void)!write(exec_status_write.get(), &error, sizeof error);
+        _exit(127);
+      }
     }
     const int in = open("/dev/null", O_RDONLY);
     const int out = out_fd == kDiscardOutput ? open("/dev/null", O_WRONLY) : out_fd;
@@ -228,9 +237,10 @@ ChildStatus ChildProcess::Wait(const CancelToken& cancel,
     }
     Pump(kTickMs, false);
     int wait_status = 0;
-    const pid_t got = waitpid(pid_, &wait_status, WNOHANG);
+    rusage usage{};
+    const pid_t got = wait4(pid_, &wait_status, WNOHANG, &usage);
     if (got == pid_) {
-      status_ = StatusOf(wait_status);
+      status_ = StatusOf(wait_status, usage);
     } else if (got < 0 && errno != EINTR) {
       status_ = ChildStatus{ChildStatus::kExited, 0, ChildStatus::kNotStopped};
     }
@@ -255,8 +265,9 @@ void ChildProcess::Terminate(ChildStatus::Stop why) {
   kill(target, SIGTERM);
   const auto give_up = Clock::now() + kTermGrace;
   int wait_status = 0;
+  rusage usage{};
   pid_t got = 0;
-  while ((got = waitpid(pid_, &wait_status, WNOHANG)) == 0 && Clock::now() < give_up) {
+  while ((got = wait4(pid_, &wait_status, WNOHANG, &usage)) == 0 && Clock::now() < give_up) {
     if (pidfd_.valid()) {
       pollfd fd{pidfd_.get(), POLLIN, 0};
       poll(&fd, 1, 20);
@@ -266,12 +277,12 @@ void ChildProcess::Terminate(ChildStatus::Stop why) {
   }
   if (got == 0) {
     kill(target, SIGKILL);
-    while (waitpid(pid_, &wait_status, 0) < 0 && errno == EINTR) {
+    while (wait4(pid_, &wait_status, 0, &usage) < 0 && errno == EINTR) {
     }
   }
   // Whatever the group's leader started goes with it.
   if (group_) kill(target, SIGKILL);
-  status_ = StatusOf(wait_status);
+  status_ = StatusOf(wait_status, usage);
   status_->stoppedBy = why;
 }
 

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -39,6 +40,9 @@ struct ChildOptions {
   // The child is killed if the thread that started it dies, the whole
   // program with it: it never outlives its caller.
   bool dieWithParent = true;
+  // The most address space the child may map, in bytes (RLIMIT_AS); 0 for
+  // no limit. An allocation beyond it fails in the child.
+  uint64_t memoryLimit = 0;
 };
 
 // How a child ended, and whether we ended it.
@@ -56,6 +60,8 @@ struct ChildStatus {
   Kind kind = kNotStarted;
   int code = 0;
   Stop stoppedBy = kNotStopped;
+  // The child's peak resident memory in KiB, as the kernel counted it.
+  long peakKb = 0;
   bool succeeded() const { return kind == kExited && code == 0; }
 };
 
