@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "server_options.h"
+
 namespace zova::app {
 namespace {
 
@@ -123,28 +125,14 @@ bool KeepHistories(pappl_system_t* system, void* /*data*/) {
   return true;  // keep the timer
 }
 
-bool ParseOption(int num_options, cups_option_t* options, const char* name, long low, long high,
-                 long* value) {
-  const char* text = cupsGetOption(name, num_options, options);
-  if (text == nullptr) return true;
-  char* end = nullptr;
-  errno = 0;
-  const long parsed = strtol(text, &end, 10);
-  if (errno != 0 || end == text || *end != '\0' || parsed < low || parsed > high) {
-    fprintf(stderr, "ERROR: Bad %s value \"%s\" (%ld to %ld)\n", name, text, low, high);
-    return false;
-  }
-  *value = parsed;
-  return true;
-}
-
 }  // namespace
 
 bool StartJobHistory(pappl_system_t* system, int num_options, cups_option_t* options) {
   long jobs = max_jobs;
   long seconds = max_seconds;
-  if (!ParseOption(num_options, options, "max-completed-jobs", 1, 100000, &jobs) ||
-      !ParseOption(num_options, options, "job-history-seconds", 1, 366L * 24 * 60 * 60, &seconds)) {
+  if (!WholeNumberOption(num_options, options, "max-completed-jobs", 1, 100000, &jobs) ||
+      !WholeNumberOption(num_options, options, "job-history-seconds", 1, 366L * 24 * 60 * 60,
+                         &seconds)) {
     return false;
   }
   max_jobs = static_cast<int>(jobs);
