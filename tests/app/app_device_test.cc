@@ -172,7 +172,9 @@ TEST_P(AppStopTest, JobsWaitingPrintEachOnceInOrder) {
 TEST_P(AppStopTest, JobMidWayIsHeldUntilReleasedAndTheNextJobsPrint) {
   std::string error;
   ASSERT_TRUE(app_->AddPrinter("mid", "zova-qrt", &error)) << error;
-  const int interrupted = Submit("mid", Document(app_->dir(), "long.ps", 40));
+  // Long enough to be still printing when the stop, which takes up to a
+  // second, comes.
+  const int interrupted = Submit("mid", Document(app_->dir(), "long.ps", 400));
   const int next = Submit("mid", Document(app_->dir(), "short.ps", 1));
   ASSERT_TRUE(WaitFor(
       [&] {
