@@ -50,11 +50,31 @@ std::string JobValue(ppd_file_t* ppd, const char* job_options, std::string_view 
   return value;
 }
 
+// The queue's own default of the option, as lpadmin -o writes it into the
+// PPD; empty when the PPD has none.
+std::string QueueDefault(ppd_file_t* ppd, std::string_view name) {
+  const std::string option(name);
+  const ppd_option_t* found = ppdFindOption(ppd, option.c_str());
+  return found != nullptr ? found->defchoice : "";
+}
+
+// A job's bad offset keeps the queue's calibrated one: the paper sits where
+// the queue was set up for, whatever the job mistyped.
 int ReadOffset(ppd_file_t* ppd, const char* job_options, std::string_view option,
                Messages& messages) {
   const std::string value = JobValue(ppd, job_options, option);
   if (value.empty()) return 0;
   if (const std::optional<int> offset = ParseOffsetMm(value)) return *offset;
+  const std::string fallback = QueueDefault(ppd, option);
+  if (fallback != value) {
+    if (const std::optional<int> offset = ParseOffsetMm(fallback)) {
+      messages.Warning(
+          "Unknown %.*s value \"%s\" (millimetres from -10 to 10); printing with the queue's "
+          "default, %s mm",
+          static_cast<int>(option.size()), option.data(), value.c_str(), fallback.c_str());
+      return *offset;
+    }
+  }
   messages.Warning("Unknown %.*s value \"%s\" (millimetres from -10 to 10); printing with 0",
                    static_cast<int>(option.size()), option.data(), value.c_str());
   return 0;

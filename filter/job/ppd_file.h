@@ -34,9 +34,9 @@ const PrinterModel& PpdModel(const ppd_file_t* ppd);
 // else Auto. An unknown value is warned of and means Auto.
 PrintAs ReadPrintAs(ppd_file_t* ppd, const char* job_options, Messages& messages);
 
-// The job's ZovaTopOffset and ZovaLeftOffset, read the same way; a value
-// that is not a number of millimetres within the range is warned of and
-// means 0.
+// The job's ZovaTopOffset and ZovaLeftOffset, read the same way. A job's
+// value that is not a number of millimetres within the range is warned of
+// and means the queue's default (the PPD's); a bad default means 0.
 PageOffsets ReadOffsets(ppd_file_t* ppd, const char* job_options, Messages& messages);
 
 // The product is checked first: "(ZOVA-QRT)", any first and last character;

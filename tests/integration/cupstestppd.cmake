@@ -1,11 +1,13 @@
 # Runs cupstestppd on one PPD (cmake -D CUPSTESTPPD= -D PPD= -D ROOT=
-# -D FILTERDIR= -D FILTER= -P cupstestppd.cmake). ROOT gets the built filter
-# where the install puts it, so the PPD's *cupsFilter must name it.
+# -D FILTERDIR= -D FILTER= -D COMMAND_FILTER= -P cupstestppd.cmake). ROOT gets
+# the built filters where the install puts them, so the PPD's *cupsFilter
+# lines must name them.
 if(NOT CUPSTESTPPD)
   message(FATAL_ERROR "cupstestppd not found: run scripts/install-deps.sh")
 endif()
 file(MAKE_DIRECTORY "${ROOT}${FILTERDIR}")
 file(CREATE_LINK "${FILTER}" "${ROOT}${FILTERDIR}/rastertozova" SYMBOLIC)
+file(CREATE_LINK "${COMMAND_FILTER}" "${ROOT}${FILTERDIR}/commandtozova" SYMBOLIC)
 execute_process(COMMAND ${CUPSTESTPPD} -R "${ROOT}" "${PPD}"
                 OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE status)
 message("${out}")

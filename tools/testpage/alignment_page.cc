@@ -92,6 +92,9 @@ unsigned GlyphScale(unsigned dpi) {
   return static_cast<unsigned>(std::max(1L, std::lround(kTextMm * dpi / 25.4 / kGlyphRows)));
 }
 
+// The first multiple of `step` at or after `at`.
+long Align(long at, unsigned step) { return (at + step - 1) / step * step; }
+
 std::string SignedMm(double mm) {
   double tenths = std::round(mm * 10) / 10;
   if (tenths == 0) tenths = 0;  // no "-0.0"
@@ -173,10 +176,13 @@ class PageDrawing {
   // Lines of text, then the ramp, in the box [x0, x1) x [y0, y1); what does
   // not fit is left out.
   void Contents(long x0, long y0, long x1, long y1) {
+    // Text starts on whole glyph dots: at 360 dpi a text page prints at
+    // 180, and a glyph dot that starts on an odd pixel would be smeared.
+    x0 = Align(x0, scale_x_);
     const long advance = static_cast<long>(kGlyphAdvance * scale_x_);
     if (x1 - x0 < advance) return;
     const size_t columns = static_cast<size_t>((x1 - x0 + scale_x_) / advance);
-    const long pitch = text_height_ + y_.Mm(kRulerGapMm);
+    const long pitch = Align(text_height_ + y_.Mm(kRulerGapMm), scale_y_);
     char resolution[64];
     snprintf(resolution, sizeof resolution, "%u x %u dpi", s_.dpiX, s_.dpiY);
     const std::string lines[] = {
@@ -192,7 +198,7 @@ class PageDrawing {
         "The quick brown fox jumps over the lazy dog 0123456789",
         "",
     };
-    long y = y0;
+    long y = Align(y0, scale_y_);
     for (const std::string& text : lines) {
       const std::vector<std::string> wrapped = Wrap(text, columns);
       // A setting is shown whole or not at all.

@@ -1,5 +1,6 @@
 // zova-testpage: writes a CUPS raster job of generated pages, A4 unless
-// their size in pixels is given.
+// their size in pixels is given; a page of a given size says so in its
+// PageSize, in points at its resolution.
 //
 //   zova-testpage [--uncompressed] OUT PAGE...
 //
@@ -41,8 +42,10 @@ bool AlignmentPage(const std::string& content, bool a4, PageDescription* page) {
   settings.printAs = "Mixed";
   settings.dpiX = page->hwResolution[0];
   settings.dpiY = page->hwResolution[1];
-  settings.media =
-      a4 ? "A4" : std::to_string(page->width) + "x" + std::to_string(page->height) + " px";
+  char media[96];
+  snprintf(media, sizeof media, "%.1f x %.1f mm (%u x %u px)", page->width * 25.4 / settings.dpiX,
+           page->height * 25.4 / settings.dpiY, page->width, page->height);
+  settings.media = a4 ? "A4" : media;
   page->fill = TestPageRows(settings, page->width, page->height);
   return true;
 }
@@ -67,6 +70,10 @@ bool ParsePage(const std::string& arg, unsigned seed, PageDescription* page) {
         page->width == 0 || page->height == 0) {
       return false;
     }
+    // The size in points the pixels make at the page's resolution, as CUPS
+    // gives it for a medium of that size.
+    page->pageSize[0] = static_cast<unsigned>(std::lround(page->width * 72.0 / x));
+    page->pageSize[1] = static_cast<unsigned>(std::lround(page->height * 72.0 / y));
   }
   if (content == "alignment" || content.rfind("alignment=", 0) == 0) {
     return AlignmentPage(content, c == std::string::npos, page);
@@ -89,6 +96,25 @@ bool ParsePage(const std::string& arg, unsigned seed, PageDescription* page) {
   return true;
 }
 
+std::string Usage(const char* program) {
+  return std::string("Usage: ") + program +
+         " [--uncompressed] OUT PAGE...\n"
+         "  PAGE is CONTENT:OUTPUTTYPE:DPI[:WIDTHxHEIGHT], DPI as 180 or 360x180, the\n"
+         "  size in pixels (A4 when left out). OUTPUTTYPE LQ, or any other for native.\n"
+         "  CONTENT is one of:\n"
+         "    text         lines of glyph-like strokes\n"
+         "    photo        a photo-like scene\n"
+         "    form         text beside a photo, a grey title, a shaded box, a logo\n"
+         "    white        a blank page\n"
+         "    grey         a flat grey\n"
+         "    ppm=FILE     the rows of a P6 PPM file\n"
+         "    alignment    the printer's test page: frame, rulers, grey ramp and its\n"
+         "                 settings; alignment=TOP,LEFT shows these offsets in mm.\n"
+         "                 Print it with ZovaPrintAs=Mixed.\n"
+         "  Example: zova-testpage page.ras alignment:LQ:180:992x1276 (a 140 x 180 mm\n"
+         "  passbook)\n";
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -99,7 +125,7 @@ int main(int argc, char* argv[]) {
     ++arg;
   }
   if (argc - arg < 2) {
-    fprintf(stderr, "Usage: %s [--uncompressed] OUT CONTENT:OUTPUTTYPE:DPI...\n", argv[0]);
+    fprintf(stderr, "%s", Usage(argv[0]).c_str());
     return 2;
   }
   const std::string out = argv[arg++];
@@ -107,7 +133,7 @@ int main(int argc, char* argv[]) {
   for (; arg < argc; ++arg) {
     PageDescription page;
     if (!ParsePage(argv[arg], static_cast<unsigned>(pages.size() + 1), &page)) {
-      fprintf(stderr, "ERROR: Bad page description \"%s\"\n", argv[arg]);
+      fprintf(stderr, "ERROR: Bad page description \"%s\"\n%s", argv[arg], Usage(argv[0]).c_str());
       return 2;
     }
     pages.push_back(std::move(page));
