@@ -19,6 +19,7 @@
 #include "image_documents.h"
 #include "job_journal.h"
 #include "job_order.h"
+#include "submission_limits.h"
 #include "vendor_options.h"
 
 namespace zova::app {
@@ -261,6 +262,10 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
   }
   AddGhostscriptFilters(system);
   AddImageFilters(system);
+  if (!AddJobLimits(system, num_options, options, spool_dir)) {
+    papplSystemDelete(system);
+    return nullptr;
+  }
   StartJobOrderTimer(system);
   papplSystemAddTimerCallback(system, 0, 0, WatchSigterm, nullptr);
 
