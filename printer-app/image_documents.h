@@ -47,8 +47,9 @@ struct DecodedImage {
 // than the server's image memory holds.
 inline constexpr int kMaxImageSide = 16384;
 // The image memory of the whole server, which the images of all its jobs
-// share (server option image-memory): one 16384 x 16384 grey image.
-inline constexpr size_t kDefaultImageMemory = size_t{256} << 20;
+// share (server option image-memory): one 16384 x 16384 grey image and
+// its reader's working memory.
+inline constexpr size_t kDefaultImageMemory = size_t{264} << 20;
 // How long a job waits for its share before it gives up.
 inline constexpr std::chrono::minutes kImageMemoryWait{10};
 

@@ -14,7 +14,7 @@ namespace zova::app {
 //   max-jobs           jobs a printer holds that have not ended: waiting,
 //                      held and printing (default 100)
 //   spool-reserve      free space the spool's file system keeps (default 512M)
-//   image-memory       the decoded images of all jobs together (default 256M)
+//   image-memory       the decoded images of all jobs together (default 264M)
 // and installs them, with the check of raw jobs. False after an
 // "ERROR: Bad NAME value" line on a bad value.
 bool AddJobLimits(pappl_system_t* system, int num_options, cups_option_t* options,
