@@ -25,6 +25,7 @@
 #include "raster_abort.h"
 #include "server_lock.h"
 #include "state_check.h"
+#include "submission_limits.h"
 #include "vendor_options.h"
 
 namespace zova::app {
@@ -279,6 +280,10 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
   }
   AddGhostscriptFilters(system);
   AddImageFilters(system);
+  if (!AddJobLimits(system, num_options, options, spool_dir)) {
+    papplSystemDelete(system);
+    return nullptr;
+  }
   StartJobOrderTimer(system);
   if (!StartJobHistory(system, num_options, options)) {
     papplSystemDelete(system);

@@ -46,12 +46,19 @@ bool Decode(jpeg_decompress_struct& info, JpegErrors& errors, FILE* file, const 
   image.height = static_cast<int>(info.output_height);
   image.depth = info.output_components;
   if (image.width < 1 || image.height < 1 || image.width > kMaxImageSide ||
-      image.height > kMaxImageSide ||
-      size_t{1} * image.width * image.height * image.depth > kMaxImageBytes) {
+      image.height > kMaxImageSide) {
     *error = "The JPEG image is too large to print (" + std::to_string(image.width) + "x" +
              std::to_string(image.height) + ").";
     return false;
   }
+  // The server's jobs share one image memory: this one waits for its share.
+  // A progressive JPEG is read whole first: libjpeg keeps every component's
+  // coefficients, two bytes each, in 8x8 blocks.
+  const size_t coefficients = jpeg_has_multiple_scans(&info)
+                                  ? (info.image_width + 16) * size_t{1} * (info.image_height + 16) *
+                                        info.num_components * sizeof(JCOEF)
+                                  : 0;
+  if (!ReserveImageMemory(image, "JPEG", coefficients, cancel, error)) return false;
   image.pixels.assign(size_t{1} * image.width * image.height * image.depth, 0);
   jpeg_start_decompress(&info);
   while (info.output_scanline < info.output_height) {

@@ -49,10 +49,15 @@ bool Decode(PngReader& r, FILE* file, const CancelToken& cancel, DecodedImage& i
   const int color_type = png_get_color_type(r.png, r.info);
   image.depth = (color_type & PNG_COLOR_MASK_COLOR) ? 3 : 1;
   if (image.width < 1 || image.height < 1 || image.width > kMaxImageSide ||
-      image.height > kMaxImageSide ||
-      size_t{1} * image.width * image.height * image.depth > kMaxImageBytes) {
+      image.height > kMaxImageSide) {
     *error = "The PNG image is too large to print (" + std::to_string(image.width) + "x" +
              std::to_string(image.height) + ").";
+    return false;
+  }
+  // The server's jobs share one image memory: this one waits for its share.
+  // Beside the pixels, a pointer per row.
+  if (!ReserveImageMemory(image, "PNG", sizeof(png_bytep) * static_cast<size_t>(image.height),
+                          cancel, error)) {
     return false;
   }
   const int xdpi = static_cast<int>(png_get_x_pixels_per_inch(r.png, r.info));
