@@ -20,6 +20,7 @@
 #include "copies_option.h"
 #include "device_change.h"
 #include "drivers.h"
+#include "offset_options.h"
 #include "server_lock.h"
 
 namespace {
@@ -66,6 +67,7 @@ int main(int argc, char* argv[]) {
     if (const int status = RunLocalCommand(kAppName, argc, argv); status >= 0) return status;
     if (strcmp(argv[1], "status") == 0) return ShowStatus(kAppName, argc, argv);
   }
+  if (const int status = CheckOffsetOptions(kAppName, argc, argv); status >= 0) return status;
   PassCopiesOption(argc, argv);
   // PAPPL names the local socket after the program's name: server and
   // clients meet under one name whatever the program was started as. (Its
@@ -74,12 +76,11 @@ int main(int argc, char* argv[]) {
   std::vector<char*> args(argv, argv + argc + 1);
   args[0] = app_name;
   const std::span<pappl_pr_driver_t> drivers = Drivers();
-  const int status =
-      papplMainloop(argc, args.data(), ZOVA_APP_VERSION, kFooterHtml,
-                    static_cast<int>(drivers.size()), drivers.data(), nullptr, DriverCallback,
-                    "admin-password", AdminPasswordCommand, CreateSystem, PrintUsage, nullptr);
-  if (status == 0 && argc >= 2 && strcmp(argv[1], "options") == 0) {
-    return ShowDriverOptions(kAppName, argc, argv);
-  }
-  return status;
+  const auto pappl = [&] {
+    return papplMainloop(argc, args.data(), ZOVA_APP_VERSION, kFooterHtml,
+                         static_cast<int>(drivers.size()), drivers.data(), nullptr, DriverCallback,
+                         "admin-password", AdminPasswordCommand, CreateSystem, PrintUsage, nullptr);
+  };
+  if (argc >= 2 && strcmp(argv[1], "options") == 0) return ShowOptions(kAppName, argc, argv, pappl);
+  return pappl();
 }
