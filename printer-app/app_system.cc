@@ -14,6 +14,7 @@
 #include <string>
 
 #include "access.h"
+#include "admin_password.h"
 #include "device_change.h"
 #include "drivers.h"
 #include "ghostscript_filter.h"
@@ -100,6 +101,7 @@ void OnEvent(pappl_system_t* system, pappl_printer_t*, pappl_job_t* job, pappl_e
              void*) {
   if ((event & PAPPL_EVENT_JOB_ALL) != 0) jobs_changed = true;
   ExplainRasterAbort(system, job, event);
+  ExplainFormatAbort(system, job, event);
 }
 
 volatile sig_atomic_t stopping = 0;
@@ -267,6 +269,7 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
   papplSystemSetPrinterDrivers(system, static_cast<int>(drivers.size()), drivers.data(), nullptr,
                                GuardPrinterHome, DriverCallback, nullptr);
   InstallAccessPolicy(system, PasswordFile(state_dir));
+  ServeStateDirectory(system, state_dir);
   InstallDeviceChange(system);
   papplSystemAddTimerCallback(system, 0, 0, CloseLocalSocket, nullptr);
   // The web pages' labels for the driver's options, in each language PAPPL

@@ -1,6 +1,7 @@
 #include "cli_commands.h"
 
 #include <pappl/pappl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "offset_options.h"
 #include "vendor_options.h"
 
 // PAPPL's own client side, exported by libpappl 1.3.1 without a header.
@@ -24,6 +26,9 @@ namespace {
 
 struct HttpCloser {
   void operator()(http_t* http) const { httpClose(http); }
+};
+struct FileCloser {
+  void operator()(FILE* file) const { fclose(file); }
 };
 struct IppDeleter {
   void operator()(ipp_t* ipp) const { ippDelete(ipp); }
@@ -47,7 +52,29 @@ constexpr const char* kSystemUri = "ipp://localhost/ipp/system";
 
 }  // namespace
 
-int ShowDriverOptions(const char* base_name, int argc, char* argv[]) {
+int ShowOptions(const char* base_name, int argc, char* argv[],
+                const std::function<int()>& pappl_options) {
+  std::string listing;
+  {
+    // PAPPL prints to standard output: its listing is read back from a
+    // file of its own, gone once closed.
+    fflush(stdout);
+    const std::unique_ptr<FILE, FileCloser> captured(tmpfile());
+    const int saved = dup(1);
+    if (!captured || saved < 0 || dup2(fileno(captured.get()), 1) < 0) {
+      if (saved >= 0) close(saved);
+      return pappl_options();
+    }
+    const int status = pappl_options();
+    fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+    if (status != 0) return status;
+    rewind(captured.get());
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, captured.get())) > 0) listing.append(buffer, n);
+  }
   std::string name, uri;
   PrinterArguments(argc, argv, &name, &uri);
   char resource[1024] = "";
@@ -77,6 +104,42 @@ int ShowDriverOptions(const char* base_name, int argc, char* argv[]) {
             cupsLastErrorString());
     return 1;
   }
+
+  // A job without offsets of its own takes those of the source it prints
+  // from: the default source's ready media.
+  ipp_t* media_col = ippGetCollection(
+      ippFindAttribute(response.get(), "media-col-default", IPP_TAG_BEGIN_COLLECTION), 0);
+  const char* default_source =
+      ippGetString(ippFindAttribute(media_col, "media-source", IPP_TAG_KEYWORD), 0, nullptr);
+  ipp_attribute_t* ready = ippFindAttribute(response.get(), "media-col-ready", IPP_TAG_ZERO);
+  for (int i = 0; i < ippGetCount(ready) && default_source != nullptr; ++i) {
+    ipp_t* col = ippGetCollection(ready, i);
+    const char* source =
+        ippGetString(ippFindAttribute(col, "media-source", IPP_TAG_KEYWORD), 0, nullptr);
+    if (source != nullptr && strcmp(source, default_source) == 0) {
+      media_col = col;
+      break;
+    }
+  }
+  const auto member = [&](const char* member_name) {
+    return ippGetInteger(ippFindAttribute(media_col, member_name, IPP_TAG_INTEGER), 0);
+  };
+  int upper = 0;
+  const int lower = ippGetRange(
+      ippFindAttribute(response.get(), "media-top-offset-supported", IPP_TAG_RANGE), 0, &upper);
+  fputs(OffsetsInMillimetres(listing, member("media-top-offset"), member("media-left-offset"),
+                             lower, upper)
+            .c_str(),
+        stdout);
+  std::string sources;
+  ipp_attribute_t* source_list =
+      ippFindAttribute(response.get(), "media-source-supported", IPP_TAG_KEYWORD);
+  for (int i = 0; i < ippGetCount(source_list); ++i) {
+    const char* source = ippGetString(source_list, i, nullptr);
+    if (strcmp(source, "auto") != 0) sources += (sources.empty() ? "" : ",") + std::string(source);
+  }
+  printf("  -o media-ready=SIZE,SIZE (the -o media= sizes loaded in %s, in that order)\n",
+         sources.c_str());
 
   puts("\nDriver options:");
   for (const VendorOption* option : VendorOptions()) {

@@ -6,12 +6,17 @@
 // "drivers" builds a whole server system.
 #pragma once
 
+#include <functional>
+
 namespace zova::app {
 
-// Prints the printer's vendor options with their choices and defaults, for
-// the printer the command line names (-d NAME, -u URI, or the default
-// printer). Returns the exit status.
-int ShowDriverOptions(const char* base_name, int argc, char* argv[]);
+// "options": PAPPL's listing (`pappl_options` prints it and gives its exit
+// status) with the media offsets in millimetres, both of them, and what
+// media-ready takes; then the printer's vendor options with their choices
+// and defaults, for the printer the command line names (-d NAME, -u URI,
+// or the default printer). Returns the exit status.
+int ShowOptions(const char* base_name, int argc, char* argv[],
+                const std::function<int()>& pappl_options);
 
 // "default -d NAME" or "delete -d NAME" on the local server, the printer
 // found by name in the server's list; -1 when the command line is not one

@@ -4,24 +4,23 @@
 //
 //   zova-printer-app admin-password [-o state-directory=DIR]
 //
-// reads the administrator's password from standard input (see access.h).
+// reads the administrator's password from standard input (admin_password.h).
 #include <pappl/pappl.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "access.h"
+#include "admin_password.h"
 #include "app_system.h"
 #include "cli_commands.h"
 #include "copies_option.h"
 #include "device_change.h"
 #include "drivers.h"
+#include "offset_options.h"
 #include "server_lock.h"
 
 namespace {
@@ -30,39 +29,6 @@ using namespace zova::app;
 
 // PAPPL's web pages crash on a null footer.
 constexpr const char* kFooterHtml = "ZOVA-QRT printer application";
-
-// A password typed on a terminal is not shown.
-class NoEcho {
- public:
-  NoEcho() : active_(isatty(0) && tcgetattr(0, &saved_) == 0) {
-    if (!active_) return;
-    termios quiet = saved_;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    tcsetattr(0, TCSAFLUSH, &quiet);
-  }
-  ~NoEcho() {
-    if (!active_) return;
-    tcsetattr(0, TCSAFLUSH, &saved_);
-    std::cerr << '\n';
-  }
-  NoEcho(const NoEcho&) = delete;
-  NoEcho& operator=(const NoEcho&) = delete;
-
- private:
-  termios saved_{};
-  bool active_;
-};
-
-int SetPassword(const char* /*base_name*/, int num_options, cups_option_t* options,
-                int /*num_files*/, char** /*files*/, void* /*data*/) {
-  if (isatty(0)) std::cerr << "New administrator password: " << std::flush;
-  std::string password;
-  {
-    const NoEcho no_echo;
-    if (!std::getline(std::cin, password)) return 1;
-  }
-  return SetAdminPassword(StateDirectory(num_options, options), password) ? 0 : 1;
-}
 
 // PAPPL starts a private server of its own for a command that finds none,
 // and leaves it running (as root with root's state): commands talk to a
@@ -101,6 +67,7 @@ int main(int argc, char* argv[]) {
     if (const int status = RunLocalCommand(kAppName, argc, argv); status >= 0) return status;
     if (strcmp(argv[1], "status") == 0) return ShowStatus(kAppName, argc, argv);
   }
+  if (const int status = CheckOffsetOptions(kAppName, argc, argv); status >= 0) return status;
   PassCopiesOption(argc, argv);
   // PAPPL names the local socket after the program's name: server and
   // clients meet under one name whatever the program was started as. (Its
@@ -109,12 +76,11 @@ int main(int argc, char* argv[]) {
   std::vector<char*> args(argv, argv + argc + 1);
   args[0] = app_name;
   const std::span<pappl_pr_driver_t> drivers = Drivers();
-  const int status =
-      papplMainloop(argc, args.data(), ZOVA_APP_VERSION, kFooterHtml,
-                    static_cast<int>(drivers.size()), drivers.data(), nullptr, DriverCallback,
-                    "admin-password", SetPassword, CreateSystem, nullptr, nullptr);
-  if (status == 0 && argc >= 2 && strcmp(argv[1], "options") == 0) {
-    return ShowDriverOptions(kAppName, argc, argv);
-  }
-  return status;
+  const auto pappl = [&] {
+    return papplMainloop(argc, args.data(), ZOVA_APP_VERSION, kFooterHtml,
+                         static_cast<int>(drivers.size()), drivers.data(), nullptr, DriverCallback,
+                         "admin-password", AdminPasswordCommand, CreateSystem, PrintUsage, nullptr);
+  };
+  if (argc >= 2 && strcmp(argv[1], "options") == 0) return ShowOptions(kAppName, argc, argv, pappl);
+  return pappl();
 }

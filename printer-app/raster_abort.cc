@@ -22,6 +22,10 @@ void ExplainRasterAbort(pappl_system_t* system, pappl_job_t* job, pappl_event_t 
   std::string message = std::string("Aborted: the document cannot be read as ") +
                         (pwg ? "PWG raster" : "Apple raster") +
                         (why.empty() ? " (the stream ended early)." : " (" + why + ").");
+  SetJobMessageLater(system, job, std::move(message));
+}
+
+void SetJobMessageLater(pappl_system_t* system, pappl_job_t* job, std::string message) {
   // PAPPL holds the job locked while it tells of the event: the message is
   // set once it lets go, found again by its IDs in case it went meanwhile.
   const int printer_id = papplPrinterGetID(papplJobGetPrinter(job));

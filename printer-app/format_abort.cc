@@ -1,0 +1,38 @@
+// PAPPL 1.3.1 aborts a job whose format no filter takes with its reason in
+// the log alone: `jobs` and the web page show a bare "aborted".
+#include <cstring>
+#include <string>
+
+#include "raster_abort.h"
+
+// PAPPL 1.3.1's own, exported by the library but in no header.
+extern "C" void* _papplSystemFindMIMEFilter(pappl_system_t* system, const char* srctype,
+                                            const char* dsttype);
+
+namespace zova::app {
+
+void ExplainFormatAbort(pappl_system_t* system, pappl_job_t* job, pappl_event_t event) {
+  if ((event & PAPPL_EVENT_JOB_COMPLETED) == 0 || job == nullptr ||
+      papplJobGetState(job) != IPP_JSTATE_ABORTED || papplJobGetMessage(job) != nullptr) {
+    return;
+  }
+  const char* format = papplJobGetFormat(job);
+  if (format == nullptr) return;
+  pappl_pr_driver_data_t data;
+  papplPrinterGetDriverData(papplJobGetPrinter(job), &data);
+  // The same search as PAPPL's before it gives up on a job.
+  if (strcmp(format, data.format) == 0 ||
+      _papplSystemFindMIMEFilter(system, format, data.format) != nullptr ||
+      _papplSystemFindMIMEFilter(system, format, "image/pwg-raster") != nullptr) {
+    return;
+  }
+  const bool untyped = strcmp(format, "application/octet-stream") == 0;
+  SetJobMessageLater(system, job,
+                     untyped ? "Aborted: the document is of no format this printer prints (PDF, "
+                               "PostScript, PNG, JPEG, PWG or Apple raster)."
+                             : std::string("Aborted: this printer does not print documents of "
+                                           "format ") +
+                                   format + ".");
+}
+
+}  // namespace zova::app
