@@ -96,6 +96,9 @@ std::unique_ptr<PrivateApp> PrivateApp::Start(std::string* error,
 }
 
 bool PrivateApp::Launch(std::string* error) {
+  // A server still running holds the state directory: the new one would be
+  // refused.
+  Stop();
   fs::create_directories(dir_ / "out");
   const std::string d = dir_.string();
   ProcessOptions options;
