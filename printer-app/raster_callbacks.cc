@@ -54,13 +54,8 @@ bool PrintRaw(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
   AppJob app(job, options, device, /*counts_pages=*/true);
   if (!app.Start(/*raw=*/true)) return false;
   if (app.repeat()) return true;
-  const char* document = papplJobGetFilename(job);
-  FileDescriptor file(document != nullptr ? open(document, O_RDONLY | O_CLOEXEC) : -1);
-  if (!file.valid()) {
-    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to open the job's document: %s",
-                document != nullptr ? strerror(errno) : "there is none");
-    return false;
-  }
+  const FileDescriptor file = OpenJobDocument(job);
+  if (!file.valid()) return false;
   char buffer[64 * 1024];
   ssize_t n = 0;
   while (!app.canceled() && (n = read(file.get(), buffer, sizeof buffer)) != 0) {
@@ -80,6 +75,16 @@ bool PrintRawFile(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*
 }
 
 }  // namespace
+
+FileDescriptor OpenJobDocument(pappl_job_t* job) {
+  const char* document = papplJobGetFilename(job);
+  FileDescriptor file(document != nullptr ? open(document, O_RDONLY | O_CLOEXEC) : -1);
+  if (!file.valid()) {
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to open the job's document: %s",
+                document != nullptr ? strerror(errno) : "there is none");
+  }
+  return file;
+}
 
 void SetRasterCallbacks(pappl_pr_driver_data_t* data) {
   data->rstartjob_cb = StartJob;

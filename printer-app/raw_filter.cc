@@ -31,13 +31,8 @@ void Refuse(pappl_job_t* job, const std::string& why) {
 }
 
 bool CheckAndPrint(pappl_job_t* job, pappl_device_t* device) {
-  const char* document = papplJobGetFilename(job);
-  FileDescriptor file(document != nullptr ? open(document, O_RDONLY | O_CLOEXEC) : -1);
-  if (!file.valid()) {
-    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to open the job's document: %s",
-                document != nullptr ? strerror(errno) : "there is none");
-    return false;
-  }
+  const FileDescriptor file = OpenJobDocument(job);
+  if (!file.valid()) return false;
   bool canceled = false;
   int read_error = 0;
   const preview::StreamReader read = [&](uint8_t* buffer, size_t size) -> ptrdiff_t {
