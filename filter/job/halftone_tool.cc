@@ -29,15 +29,15 @@ void PassOn(Messages& messages, std::string_view line) {
 
 }  // namespace
 
-ToolResult RunHalftoneTool(const HalftoneTool& tool, const std::string& base, Resolution dpi,
-                           DitherMode mode, const CancelToken& cancel, Messages& messages) {
+ToolResult RunHalftoneTool(const HalftoneTool& tool, const std::string& base,
+                           const PictureSource& picture, const CancelToken& cancel,
+                           Messages& messages) {
   // The tool shares stdout with the printer data: send ours first.
   if (tool.stdoutFd == 1) fflush(stdout);
   ChildOptions options;
-  options.argv = {tool.program, base, std::to_string(dpi.x),
-                  std::to_string(static_cast<int>(mode))};
-  // The tool takes rows 1/180 inch apart unless told otherwise.
-  if (dpi.y == 360) options.argv.push_back("360");
+  options.argv = {tool.program, base, std::to_string(picture.dpi.x),
+                  std::to_string(static_cast<int>(picture.screen))};
+  if (picture.rowPitch != 0) options.argv.push_back(std::to_string(picture.rowPitch));
   options.stdoutFd = tool.stdoutFd;
   if (!tool.sharesStderr) {
     options.stderrFd = -1;
@@ -59,9 +59,9 @@ ToolResult RunHalftoneTool(const HalftoneTool& tool, const std::string& base, Re
 }
 
 Halftoner ToolHalftoner(HalftoneTool tool, const CancelToken& cancel, Messages& messages) {
-  return [tool = std::move(tool), &cancel, &messages](const std::string& base, Resolution dpi,
-                                                      DitherMode mode) {
-    RunHalftoneTool(tool, base, dpi, mode, cancel, messages);
+  return [tool = std::move(tool), &cancel, &messages](const std::string& base,
+                                                      const PictureSource& picture) {
+    return RunHalftoneTool(tool, base, picture, cancel, messages);
   };
 }
 

@@ -5,16 +5,11 @@
 #include <functional>
 #include <string>
 
-#include "dotmatrix/dither_mode.h"
 #include "dotmatrix/page_plan.h"
 #include "job/cancel.h"
 #include "messages/messages.h"
 
 namespace zova {
-
-// How a job has its pictures screened. Whatever it returns, the image it
-// leaves (or its absence) decides what is printed.
-using Halftoner = std::function<void(const std::string& base, Resolution dpi, DitherMode mode)>;
 
 struct ToolResult {
   enum Status {
@@ -26,6 +21,11 @@ struct ToolResult {
   Status status = kNotStarted;
   int code = 0;
 };
+
+// How a job has its pictures screened, as the page's plan says. A tool that
+// could not be started fails the page; otherwise the image it leaves (or
+// its absence) decides what is printed.
+using Halftoner = std::function<ToolResult(const std::string& base, const PictureSource& picture)>;
 
 struct HalftoneTool {
   // Found through PATH unless the name holds a '/'.
@@ -39,11 +39,12 @@ struct HalftoneTool {
   bool sharesStderr = true;
 };
 
-// Runs "TOOL <base> <dpi> <mode>" without a shell, with an empty stdin, and
-// waits for it; on pages of 360 rows per inch "360" follows, the rows' pitch. Once `cancel` says so
-// (asked every 100 ms) the tool gets SIGTERM and stops at its next row.
-ToolResult RunHalftoneTool(const HalftoneTool& tool, const std::string& base, Resolution dpi,
-                           DitherMode mode, const CancelToken& cancel, Messages& messages);
+// Runs "TOOL <base> <dpi> <mode> [<row pitch>]" without a shell, with an
+// empty stdin, and waits for it. Once `cancel` says so (asked every 100 ms)
+// the tool gets SIGTERM and stops at its next row.
+ToolResult RunHalftoneTool(const HalftoneTool& tool, const std::string& base,
+                           const PictureSource& picture, const CancelToken& cancel,
+                           Messages& messages);
 
 // The tool as a job's halftoner; `cancel` and `messages` outlive it.
 Halftoner ToolHalftoner(HalftoneTool tool, const CancelToken& cancel, Messages& messages);

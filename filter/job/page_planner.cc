@@ -1,7 +1,5 @@
 #include "job/page_planner.h"
 
-#include <algorithm>
-
 #include "dotmatrix/command_set.h"
 #include "job/page_classification.h"
 
@@ -49,7 +47,7 @@ PagePlan PlanPage(const PageRequest& request, double dPicNo, const RegionMap& re
   plan.pageClass = ChoosePageClass(request.printAs, dPicNo, regions);
   // A picture's screen follows its dark ratio, whatever made it a picture;
   // a mixed page's, that of its picture regions.
-  plan.screen =
+  const DitherMode screen =
       ScreenFor(plan.pageClass == PageClass::kMixed ? DarkRatio(regions.pictureCount) : dPicNo);
   plan.reduced = plan.pageClass != PageClass::kPicture && PrintsTextAt180(request.resolution);
   plan.averaged = plan.reduced && plan.pageClass == PageClass::kMixed;
@@ -70,12 +68,20 @@ PagePlan PlanPage(const PageRequest& request, double dPicNo, const RegionMap& re
   // To the nearest printed dot, whatever the page is printed as.
   plan.shiftRows = OffsetDots(offsets.top, plan.band.y);
   plan.shiftColumns = OffsetDots(offsets.left, plan.band.x);
-  return plan;
-}
 
-PagePlan WithPictureSize(PagePlan plan, unsigned width, unsigned height) {
-  plan.columns = std::min(width, plan.columns);
-  plan.rows = height;
+  if (plan.pageClass != PageClass::kPicture) {
+    plan.text = {request.width, request.height, request.bytesPerLine};
+  }
+  if (plan.pageClass != PageClass::kText) {
+    // A reduced mixed page has its pictures screened at 180 dpi, from the
+    // page averaged 2x2; either way the image is a printed dot per pixel.
+    plan.picture.dpi = plan.averaged ? Resolution{180, 180} : request.resolution;
+    // The tool takes rows 1/180 inch apart unless told otherwise.
+    plan.picture.rowPitch = plan.picture.dpi.y == 360 ? 360 : 0;
+    plan.picture.screen = screen;
+    plan.picture.columns = plan.columns;
+    plan.picture.rows = plan.rows;
+  }
   return plan;
 }
 

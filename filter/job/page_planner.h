@@ -24,10 +24,9 @@ SpoolNeeds SpoolNeedsFor(const PageRequest& request);
 // The plan of a spooled page, from what the job asks (the request, its
 // print-as choice and its offsets) and what the page holds: its dark ratio,
 // and its regions when it was counted region by region.
+// Nothing later changes it: an image the tool delivers at another size is
+// clipped or ends early, as the plan's rows are read back.
 PagePlan PlanPage(const PageRequest& request, double dPicNo, const RegionMap& regions,
                   const PrinterModel& model, const PageOffsets& offsets = {});
-
-// A picture page prints the tool's image as it is, no wider than the page.
-PagePlan WithPictureSize(PagePlan plan, unsigned width, unsigned height);
 
 }  // namespace zova

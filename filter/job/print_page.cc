@@ -15,27 +15,27 @@
 namespace zova {
 namespace {
 
-// Has `paths.ppm` screened into `paths.pbm`.
-void Halftone(const PrinterJob& job, const SpoolPaths& paths, Resolution dpi, DitherMode mode) {
+// Has `paths.ppm` screened into `paths.pbm` as the plan says.
+ToolResult Halftone(const PrinterJob& job, const SpoolPaths& paths, const PictureSource& picture) {
   // An image left by an earlier job must never print in place of this page.
   unlink(paths.pbm.c_str());
-  job.settings.halftone(paths.base, dpi, mode);
+  return job.settings.halftone(paths.base, picture);
 }
 
-// The tool's image as the page's rows, no wider than `width`. Returns
-// nullopt when the image is unusable; a missing image shows when it is
-// opened.
-std::optional<ReadBack> PreparePicture(const SpoolPaths& paths, unsigned width, unsigned height,
-                                       Resolution dpi, Messages& messages) {
+// The tool's image as the plan's picture rows. Returns nullopt when the
+// image is unusable; a missing image shows when it is opened.
+std::optional<ReadBack> PreparePicture(const SpoolPaths& paths, const PictureSource& picture,
+                                       Messages& messages) {
   const PbmHeader pbm = getSize(paths.pbm, messages);
   if (pbm.status == PbmHeader::kMalformed) return std::nullopt;
-  unsigned image_width = width;
-  unsigned image_height = height;
+  unsigned image_width = picture.columns;
+  unsigned image_height = picture.rows;
   if (pbm.status == PbmHeader::kRead) {
     image_width = pbm.Width;
     image_height = pbm.Height;
   }
   // An image the printer could not hold is not the page's.
+  const Resolution dpi = picture.dpi;
   if (image_width > MaxColumnsAt(dpi.x) || image_height > MaxRowsAt(dpi.y)) {
     messages.Error("%s is %ux%u dots, more than the printer takes at %ux%u dpi", paths.pbm.c_str(),
                    image_width, image_height, dpi.x, dpi.y);
@@ -46,11 +46,12 @@ std::optional<ReadBack> PreparePicture(const SpoolPaths& paths, unsigned width, 
   rb.iPbmHeadLen = pbm.HeadLen;
   rb.rowBytes = (image_width + 7) / 8;
   rb.padding = 0x00;
-  // The page prints no wider than its raster.
-  if (image_width > width) {
+  // The page prints no wider than the plan; the rows beyond its own are
+  // never read.
+  if (image_width > picture.columns) {
     messages.Debug("Halftone image is %u pixels wide, clipped to the page's %u", image_width,
-                   width);
-    image_width = width;
+                   picture.columns);
+    image_width = picture.columns;
   }
   rb.cupsWidth = image_width;
   rb.cupsHeight = image_height;
@@ -59,15 +60,15 @@ std::optional<ReadBack> PreparePicture(const SpoolPaths& paths, unsigned width, 
 }
 
 // A text page reads its PPM back, printed rows as wide as the plan's.
-ReadBack PrepareText(const PageRequest& request, const PageSpool& spool, const PagePlan& plan) {
+ReadBack PrepareText(const PageSpool& spool, const PagePlan& plan) {
   ReadBack rb;
   rb.path = spool.paths().ppm;
   rb.iPbmHeadLen = spool.headerLength();
-  rb.rowBytes = request.bytesPerLine;
+  rb.rowBytes = plan.text.rowBytes;
   rb.padding = 0xFF;
   rb.cupsWidth = plan.columns;
-  rb.cupsHeight = request.height;
-  rb.perLine = request.bytesPerLine;
+  rb.cupsHeight = plan.text.rows;
+  rb.perLine = plan.text.rowBytes;
   return rb;
 }
 
@@ -86,27 +87,22 @@ PageResult PrintSpooledPage(PrinterJob& job, const PageRequest& request, PageSpo
   const double dPicNo = DarkRatio(spool.count());
   job.messages.Progress("pic number:%.2f", dPicNo);
   const RegionMap regions = spool.Regions();
-  PagePlan plan = PlanPage(request, dPicNo, regions, *job.settings.model, job.settings.offsets);
+  const PagePlan plan =
+      PlanPage(request, dPicNo, regions, *job.settings.model, job.settings.offsets);
 
   // Where the rows come from: the spooled page itself, the tool's image, or
   // both, region by region.
   std::optional<ReadBack> text, picture;
-  if (plan.pageClass != PageClass::kPicture) text = PrepareText(request, spool, plan);
+  if (plan.pageClass != PageClass::kPicture) text = PrepareText(spool, plan);
   if (plan.pageClass != PageClass::kText) {
-    // A reduced mixed page has its pictures screened at 180 dpi, from the
-    // page averaged 2x2.
     const SpoolPaths& paths = plan.averaged ? spool.halvedPaths() : spool.paths();
-    const Resolution dpi = plan.averaged ? Resolution{180, 180} : request.resolution;
-    Halftone(job, paths, dpi, plan.screen);
+    const ToolResult tool = Halftone(job, paths, plan.picture);
     // A cancel stops the tool; the page ends without its rows.
     if (job.cancel.canceled()) return EndCancelledPage(job, plan, spool);
-    const unsigned width = plan.averaged ? plan.columns : request.width;
-    const unsigned height = plan.averaged ? plan.rows : request.height;
-    picture = PreparePicture(paths, width, height, dpi, job.messages);
+    // Its error is out; there is no image to look for.
+    if (tool.status == ToolResult::kNotStarted) return PageResult::kFailed;
+    picture = PreparePicture(paths, plan.picture, job.messages);
     if (!picture) return PageResult::kFailed;
-    if (plan.pageClass == PageClass::kPicture) {
-      plan = WithPictureSize(plan, picture->cupsWidth, picture->cupsHeight);
-    }
   }
   const ReadBack& first = text ? *text : *picture;
   job.messages.Progress(" cupsWidth:%u cupsHeight:%u PerLine:%u pbmHeadLen:%d", first.cupsWidth,
@@ -118,7 +114,7 @@ PageResult PrintSpooledPage(PrinterJob& job, const PageRequest& request, PageSpo
   }
   if (!job.out.StartPage(plan)) return PageResult::kFailed;
   const bool printed =
-      PrintRows(job, request, plan, text ? &text_rows : nullptr, picture ? &picture_rows : nullptr,
+      PrintRows(job, plan, text ? &text_rows : nullptr, picture ? &picture_rows : nullptr,
                 plan.pageClass == PageClass::kMixed ? &regions : nullptr) &&
       job.out.EndPage();
   if (!printed) return PageResult::kFailed;

@@ -38,14 +38,14 @@ uint8_t* RowReader::Next(const char* buffer) {
   return row;
 }
 
-bool PrintRows(PrinterJob& job, const PageRequest& request, const PagePlan& plan, RowReader* text,
-               RowReader* picture, const RegionMap* regions) {
+bool PrintRows(PrinterJob& job, const PagePlan& plan, RowReader* text, RowReader* picture,
+               const RegionMap* regions) {
   const size_t packed = (plan.columns + 7) / 8;
   const bool reduced = plan.reduced;
-  const unsigned pairs = request.width / 2;
-  const bool odd = request.width % 2 != 0;
+  const unsigned pairs = plan.text.columns / 2;
+  const bool odd = plan.text.columns % 2 != 0;
   std::vector<uint8_t> merged(reduced ? packed : 0);
-  std::vector<uint8_t> composed(regions != nullptr ? packed : 0);
+  std::vector<uint8_t> composed(picture != nullptr ? packed : 0);
   unsigned raster_rows = 0;  // text rows read
   RowPlacer placer(plan, job.out);
   for (unsigned y = 0; y < plan.rows && !job.cancel.canceled(); ++y) {
@@ -84,13 +84,15 @@ bool PrintRows(PrinterJob& job, const PageRequest& request, const PagePlan& plan
       if (picture_row == nullptr) break;
       // Bytes of a picture row beyond the page's width are clipped.
       const size_t picture_bytes = std::min(picture->readBack().rowBytes, packed);
-      if (text == nullptr) {
-        dots = {picture_row, picture_bytes};
+      if (text == nullptr && picture_bytes == packed) {
+        dots = {picture_row, packed};
       } else {
         // A narrower image is blank beyond its edge.
         std::fill(composed.begin(), composed.end(), 0);
         memcpy(composed.data(), picture_row, picture_bytes);
-        ComposeRow(*regions, y / kRegionRows, text_row, composed.data(), packed, composed.data());
+        if (text != nullptr) {
+          ComposeRow(*regions, y / kRegionRows, text_row, composed.data(), packed, composed.data());
+        }
         dots = composed;
       }
     }

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <string>
 
-#include "job/page_request.h"
 #include "job/printer_job.h"
 #include "job/region_map.h"
 #include "job/spool_files.h"
@@ -47,7 +46,7 @@ class RowReader {
 // `regions`) and hands each printed row to the bands until the plan's rows
 // are done, a file ends or the job is cancelled. Returns false when the
 // printer stream has failed.
-bool PrintRows(PrinterJob& job, const PageRequest& request, const PagePlan& plan, RowReader* text,
-               RowReader* picture, const RegionMap* regions);
+bool PrintRows(PrinterJob& job, const PagePlan& plan, RowReader* text, RowReader* picture,
+               const RegionMap* regions);
 
 }  // namespace zova
