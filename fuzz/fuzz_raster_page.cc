@@ -17,9 +17,9 @@
 #include <span>
 #include <string>
 
-#include "job/cups_raster_source.h"
-#include "job/page_driver.h"
-#include "job/page_request.h"
+#include "cups/cups_raster_source.h"
+#include "pipeline/page_driver.h"
+#include "pipeline/page_request.h"
 #include "zova_ID/halftone.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "job/page_offsets.h"
 #include "media_offsets.h"
+#include "pipeline/page_offsets.h"
 
 // PAPPL 1.3.1's own, exported by the library but in no header.
 extern "C" {

@@ -1,6 +1,6 @@
 // Running the halftoning tool: what the runner reports for each way the tool
 // can end.
-#include "job/halftone_tool.h"
+#include "pipeline/halftone_tool.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "messages/stderr_messages.h"
+#include "cups/stderr_messages.h"
 #include "support/temp_dir.h"
 #include "support/test_ppd.h"
 

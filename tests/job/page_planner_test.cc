@@ -2,7 +2,7 @@
 // resolution, and how its bands go, from the job's choice and the page's
 // counts. Expectations follow the printer's rules as its manual states them,
 // case by case.
-#include "job/page_planner.h"
+#include "pipeline/page_planner.h"
 
 #include <gtest/gtest.h>
 
