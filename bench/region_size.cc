@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "job/region_map.h"
+#include "pipeline/region_map.h"
 #include "testpage/testpage.h"
 
 namespace {

@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "job/child_process.h"
+#include "pipeline/child_process.h"
 #include "print_model/printed_dots.h"
 #include "testpage/testpage.h"
 #include "tone_measure.h"

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "job/spool_files.h"
+#include "pipeline/spool_files.h"
 
 namespace {
 

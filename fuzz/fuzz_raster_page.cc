@@ -17,9 +17,9 @@
 #include <span>
 #include <string>
 
-#include "job/cups_raster_source.h"
-#include "job/page_driver.h"
-#include "job/page_request.h"
+#include "cups/cups_raster_source.h"
+#include "pipeline/page_driver.h"
+#include "pipeline/page_request.h"
 #include "zova_ID/halftone.h"
 
 namespace {
@@ -115,14 +115,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.printAs = print_as;
     settings.spoolDirectory = spool_directory;
     settings.jobId = "fuzz";
-    settings.halftone = [](const std::string& base, zova::Resolution dpi, zova::DitherMode mode) {
+    settings.halftone = [](const std::string& base, const zova::PictureSource& picture) {
       zova::HalftoneRequest request;
       request.base = base;
-      request.dpi = static_cast<int>(dpi.x);
-      request.ydpi = dpi.y == 360 ? 360 : 0;  // as the filter tells the tool
-      request.mode = mode;
+      request.dpi = static_cast<int>(picture.dpi.x);
+      request.ydpi = static_cast<int>(picture.rowPitch);
+      request.mode = picture.screen;
       static const volatile std::sig_atomic_t never = 0;
-      zova::RunHalftone(request, never);
+      const bool done = zova::RunHalftone(request, never) == zova::kExitOk;
+      return zova::ToolResult{done ? zova::ToolResult::kSucceeded : zova::ToolResult::kFailed,
+                              done ? 0 : zova::kExitFailed};
     };
     zova::OutputState out(sink, messages);
     zova::PageDriver driver(std::move(settings), out, messages, zova::CancelToken());

@@ -8,10 +8,10 @@
 #include "app_system.h"
 #include "dotmatrix/dotmatrix.h"
 #include "dotmatrix/printer_models.h"
-#include "job/child_process.h"
-#include "job/page_offsets.h"
-#include "job/print_as.h"
 #include "job_journal.h"
+#include "pipeline/child_process.h"
+#include "pipeline/page_offsets.h"
+#include "pipeline/print_as.h"
 #include "test_page.h"
 #include "vendor_options.h"
 

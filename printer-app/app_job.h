@@ -13,10 +13,10 @@
 #include <string>
 
 #include "device_stream.h"
-#include "job/page_driver.h"
 #include "job_log.h"
 #include "job_order.h"
 #include "page_record.h"
+#include "pipeline/page_driver.h"
 
 namespace zova::app {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "job/cancel.h"
+#include "pipeline/cancel.h"
 
 namespace zova::app {
 

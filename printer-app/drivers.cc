@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "dotmatrix/printer_models.h"
-#include "job/page_offsets.h"
+#include "pipeline/page_offsets.h"
 #include "raster_callbacks.h"
 #include "test_page.h"
 #include "vendor_options.h"

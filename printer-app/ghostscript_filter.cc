@@ -14,9 +14,9 @@
 #include "app_job.h"
 #include "app_system.h"
 #include "callback_guard.h"
-#include "job/child_process.h"
 #include "netpbm/netpbm_header.h"
 #include "page_record.h"
+#include "pipeline/child_process.h"
 
 namespace zova::app {
 namespace {

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "job/cancel.h"
+#include "pipeline/cancel.h"
 
 namespace zova::app {
 

@@ -12,8 +12,8 @@
 #include <optional>
 #include <string>
 
-#include "job/page_offsets.h"
 #include "media_offsets.h"
+#include "pipeline/page_offsets.h"
 
 // PAPPL 1.3.1's own, exported by the library but in no header.
 extern "C" pappl_media_tracking_t _papplMediaTrackingValue(const char* s);

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "job/file_descriptor.h"
+#include "pipeline/file_descriptor.h"
 
 namespace zova::app {
 

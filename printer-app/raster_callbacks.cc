@@ -9,7 +9,7 @@
 
 #include "app_job.h"
 #include "callback_guard.h"
-#include "job/file_descriptor.h"
+#include "pipeline/file_descriptor.h"
 
 namespace zova::app {
 namespace {

@@ -9,7 +9,7 @@
 // the others are warned of and nothing goes to the printer for them.
 #include "command/command_file.h"
 #include "command/self_test_page.h"
-#include "job/filter_main.h"
+#include "cups/filter_main.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <optional>
 #include <string>
 
-#include "job/page_driver.h"
-#include "job/page_offsets.h"
 #include "messages/messages.h"
+#include "pipeline/page_driver.h"
+#include "pipeline/page_offsets.h"
 #include "testpage/testpage.h"
 
 namespace zova {

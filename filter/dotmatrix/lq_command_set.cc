@@ -20,7 +20,6 @@ class LqCommandSet final : public CommandSet {
 
   void WritePageSetup(OutputSink& sink, const PagePlan& plan) const override {
     const unsigned r0 = plan.setup.x;
-    const unsigned r1 = plan.setup.y;
     // A printer switched to OKIDATA emulation needs ESC { A to enter the LQ set.
     if (plan.okidataPrefix) sink.Put({kEsc, lq::kEnterLq, lq::kEnterLqArgument});
     sink.Put({kEsc, lq::kReset});
@@ -35,16 +34,14 @@ class LqCommandSet final : public CommandSet {
     sink.Put({kEsc, lq::kSixthInchLines, kEsc, lq::kPageLength,
               static_cast<uint8_t>(plan.pageLines % 256)});
 
-    // Line spacing of one band: 24/180 inch, or 8 dot rows where the bands
-    // are shingled (in 1/360 inch on pages of 360 rows per inch).
-    if (r0 == 60 || r0 == 120 || r0 == 240) {
+    // Line spacing of one band: 24/180 inch, or 8 dot rows where the plan
+    // shingles the bands (in 1/360 inch on pages of 360 rows per inch).
+    if (!plan.shingled) {
       sink.Put({kEsc, lq::kSpacing180, 0x18});
-    } else if (plan.shingled) {
-      if (r1 == 180) {
-        sink.Put({kEsc, lq::kSpacing180, 0x08});
-      } else {
-        sink.Put({kEsc, lq::kSpacing360, 0x08});
-      }
+    } else if (plan.setup.y == 180) {
+      sink.Put({kEsc, lq::kSpacing180, 0x08});
+    } else {
+      sink.Put({kEsc, lq::kSpacing360, 0x08});
     }
   }
 

@@ -30,7 +30,6 @@ class OutputSink {
   void Flush();
 
   bool ok() const { return error_ == 0; }
-  int error() const { return error_; }
 
  private:
   void Fail();

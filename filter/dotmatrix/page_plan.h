@@ -1,5 +1,5 @@
 // What the printer is to print of one page, and where its rows come from.
-// The page pipeline decides it once per page (job/page_planner.h), before
+// The page pipeline decides it once per page (pipeline/page_planner.h), before
 // any row is read back; the output routines only read it.
 #pragma once
 
@@ -27,15 +27,35 @@ enum class PageClass : uint8_t {
   kMixed,    // region by region: text thresholded, pictures halftoned
 };
 
+// The spooled raster a text page, or a mixed page's text, is read from.
+struct TextSource {
+  unsigned columns = 0;  // pixels per raster row
+  unsigned rows = 0;     // raster rows
+  unsigned rowBytes = 0;
+};
+
+// What the halftoning tool is asked for and must deliver: the pictures of a
+// page, screened at `dpi` through `screen`, `columns` x `rows` dots.
+struct PictureSource {
+  Resolution dpi;
+  // Rows per inch the tool is told; 0 leaves it at its own 1/180 inch.
+  unsigned rowPitch = 0;
+  DitherMode screen = DitherMode::kOrdered;
+  unsigned columns = 0;
+  unsigned rows = 0;
+};
+
 struct PagePlan {
   // The rows. Text is thresholded at the page's own resolution unless
   // `reduced`: a 360x360 page printed at 180x180 from merged pixel pairs and
-  // row pairs. Pictures go through `screen`, from the spooled page, or from
-  // its 2x2 average when `averaged` (the pictures of a reduced mixed page).
+  // row pairs. Pictures come from the tool, screened from the spooled page,
+  // or from its 2x2 average when `averaged` (the pictures of a reduced mixed
+  // page).
   PageClass pageClass = PageClass::kText;
-  DitherMode screen = DitherMode::kOrdered;
   bool reduced = false;
   bool averaged = false;
+  TextSource text;        // unused on a picture page
+  PictureSource picture;  // unused on a text page
 
   // The printer's commands.
   CommandSetId commandSet = CommandSetId::kLq;
@@ -60,7 +80,7 @@ struct PagePlan {
   // Pending feed added after pass buffer 0 and pass buffer 1 go out.
   std::array<unsigned, 2> feedUnits{1, 1};
   // The job's offsets in printed dots: positive moves the rows down and
-  // right (job/row_placer.h).
+  // right (pipeline/row_placer.h).
   int shiftRows = 0;
   int shiftColumns = 0;
 };

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
+#include "cups/stderr_messages.h"
 #include "dotmatrix/dotmatrix.h"
 #include "dotmatrix/printer_models.h"
-#include "messages/stderr_messages.h"
 #include "support/memory_sink.h"
 #include "support/page_plan.h"
 

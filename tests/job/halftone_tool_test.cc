@@ -1,6 +1,6 @@
 // Running the halftoning tool: what the runner reports for each way the tool
 // can end.
-#include "job/halftone_tool.h"
+#include "pipeline/halftone_tool.h"
 
 #include <gtest/gtest.h>
 
@@ -9,12 +9,14 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "messages/stderr_messages.h"
+#include "cups/stderr_messages.h"
 #include "support/temp_dir.h"
 #include "support/test_ppd.h"
 
 namespace zova {
 namespace {
+
+const PictureSource kPicture{{180, 180}, 0, DitherMode::kOrdered, 2, 1};
 
 TEST(HalftoneToolTest, ReportsHowTheToolEnded) {
   StderrMessages messages;
@@ -39,8 +41,8 @@ TEST(HalftoneToolTest, ReportsHowTheToolEnded) {
     SCOPED_TRACE(c.fixture);
     setenv("ZOVA_FIXTURE", c.fixture, 1);
     ::testing::internal::CaptureStderr();
-    const ToolResult result = RunHalftoneTool(HalftoneTool{c.tool}, base, {180, 180},
-                                              DitherMode::kOrdered, CancelToken(), messages);
+    const ToolResult result =
+        RunHalftoneTool(HalftoneTool{c.tool}, base, kPicture, CancelToken(), messages);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.message);
     EXPECT_EQ(result.status, c.status);
     EXPECT_EQ(result.code, c.code);
@@ -52,7 +54,7 @@ TEST(HalftoneToolTest, ReportsHowTheToolEnded) {
     const auto cancel_at = std::chrono::steady_clock::now() + delay;
     ::testing::internal::CaptureStderr();
     const ToolResult result = RunHalftoneTool(
-        HalftoneTool{tool}, base, {180, 180}, DitherMode::kOrdered,
+        HalftoneTool{tool}, base, kPicture,
         CancelToken([&] { return std::chrono::steady_clock::now() >= cancel_at; }), messages);
     ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(result.status, ToolResult::kKilled);

@@ -2,7 +2,7 @@
 // resolution, and how its bands go, from the job's choice and the page's
 // counts. Expectations follow the printer's rules as its manual states them,
 // case by case.
-#include "job/page_planner.h"
+#include "pipeline/page_planner.h"
 
 #include <gtest/gtest.h>
 
@@ -90,7 +90,7 @@ TEST(PagePlannerTest, DecidesTheRowsTheScreenAndTheBandsOnce) {
     const PagePlan plan = PlanPage(request, c.ratio, c.regions, kPrinterModels[0]);
     EXPECT_EQ(plan.pageClass, c.page);
     if (c.page != PageClass::kText) {
-      EXPECT_EQ(plan.screen, c.screen);
+      EXPECT_EQ(plan.picture.screen, c.screen);
     }
     EXPECT_EQ(plan.reduced, c.reduced);
     EXPECT_EQ(plan.averaged, c.averaged);
@@ -122,12 +122,12 @@ TEST(PagePlannerTest, PageLengthAndModel) {
   EXPECT_FALSE(PlanPage(letter, kText, {}, kPrinterModels[0]).okidataPrefix);
   EXPECT_TRUE(PlanPage(letter, kText, {}, ModelFromNickname("ZOVA-QRT OKIDATA")).okidataPrefix);
 
-  // A picture prints the tool's image: its height, no wider than the page.
-  PagePlan picture = PlanPage(letter, kPicture, {}, kPrinterModels[0]);
-  picture = WithPictureSize(picture, 20, 5);
-  EXPECT_EQ(picture.columns, 8u);
-  EXPECT_EQ(picture.rows, 5u);
-  EXPECT_EQ(WithPictureSize(picture, 6, 9).columns, 6u);
+  // A picture page asks the tool for the page's own size, at its resolution.
+  const PagePlan picture = PlanPage(letter, kPicture, {}, kPrinterModels[0]);
+  EXPECT_EQ(picture.picture.dpi, (Resolution{180, 180}));
+  EXPECT_EQ(picture.picture.rowPitch, 0u) << "the tool's own 1/180 inch";
+  EXPECT_EQ(picture.picture.columns, 8u);
+  EXPECT_EQ(picture.picture.rows, 8u);
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // What a raster page asks for, and the pages the printer refuses.
-#include "job/page_request.h"
+#include "pipeline/page_request.h"
 
 #include <gtest/gtest.h>
 
-#include "messages/stderr_messages.h"
+#include "cups/stderr_messages.h"
 #include "testpage/testpage.h"
 
 namespace zova {

@@ -1,6 +1,6 @@
 // Pages printed region by region: which regions are text and which are
 // pictures, and a printed row composed of both.
-#include "job/region_map.h"
+#include "pipeline/region_map.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Spool file names, the PPM header, the PBM header parse and the safe
 // creation of spool files.
-#include "job/spool_files.h"
+#include "pipeline/spool_files.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,8 +9,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "job/page_spool.h"
-#include "messages/stderr_messages.h"
+#include "cups/stderr_messages.h"
+#include "pipeline/page_spool.h"
 #include "support/temp_dir.h"
 #include "support/test_ppd.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "cups/stderr_messages.h"
 #include "dotmatrix/dotmatrix.h"
-#include "messages/stderr_messages.h"
 #include "support/memory_sink.h"
 #include "support/page_plan.h"
 

@@ -1,0 +1,113 @@
+#include "cups/ppd_file.h"
+
+#include <cups/cups.h>
+
+#include <cstring>
+#include <string>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+namespace zova {
+
+void PpdCloser::operator()(ppd_file_t* ppd) const { ppdClose(ppd); }
+
+PpdPtr LoadPpd(const char* path, Messages& messages) {
+  PpdPtr ppd(ppdOpenFile(path));
+  if (!ppd) {
+    // libcups keeps its message catalogue behind a private call; the line
+    // is written here in English.
+    messages.Error("The PPD file could not be opened.");
+    int line = 0;
+    const ppd_status_t status = ppdLastError(&line);
+    messages.Debug("%s on line %d.", ppdErrorString(status), line);
+  }
+  return ppd;
+}
+
+const PrinterModel& PpdModel(const ppd_file_t* ppd) { return ModelFromNickname(ppd->nickname); }
+
+namespace {
+
+// The option's value given with the job (argv[5], as CUPS passes job
+// options), else the choice the PPD marks as the queue's default; empty for
+// a PPD from before the option.
+std::string JobValue(ppd_file_t* ppd, const char* job_options, std::string_view name) {
+  cups_option_t* options = nullptr;
+  const int count = cupsParseOptions(job_options, 0, &options);
+  const std::string option(name);
+  std::string value;
+  if (const char* given = cupsGetOption(option.c_str(), count, options)) value = given;
+  // The job's choices over the queue's defaults, the way libcups marks them.
+  ppdMarkDefaults(ppd);
+  cupsMarkOptions(ppd, count, options);
+  cupsFreeOptions(count, options);
+  if (value.empty()) {
+    if (const ppd_choice_t* marked = ppdFindMarkedChoice(ppd, option.c_str())) {
+      value = marked->choice;
+    }
+  }
+  return value;
+}
+
+// The queue's own default of the option, as lpadmin -o writes it into the
+// PPD; empty when the PPD has none.
+std::string QueueDefault(ppd_file_t* ppd, std::string_view name) {
+  const std::string option(name);
+  const ppd_option_t* found = ppdFindOption(ppd, option.c_str());
+  return found != nullptr ? found->defchoice : "";
+}
+
+// A job's bad offset keeps the queue's calibrated one: the paper sits where
+// the queue was set up for, whatever the job mistyped.
+int ReadOffset(ppd_file_t* ppd, const char* job_options, std::string_view option,
+               Messages& messages) {
+  const std::string value = JobValue(ppd, job_options, option);
+  if (value.empty()) return 0;
+  if (const std::optional<int> offset = ParseOffsetMm(value)) return *offset;
+  const std::string fallback = QueueDefault(ppd, option);
+  if (fallback != value) {
+    if (const std::optional<int> offset = ParseOffsetMm(fallback)) {
+      messages.Warning(
+          "Unknown %.*s value \"%s\" (millimetres from -10 to 10); printing with the queue's "
+          "default, %s mm",
+          static_cast<int>(option.size()), option.data(), value.c_str(), fallback.c_str());
+      return *offset;
+    }
+  }
+  messages.Warning("Unknown %.*s value \"%s\" (millimetres from -10 to 10); printing with 0",
+                   static_cast<int>(option.size()), option.data(), value.c_str());
+  return 0;
+}
+
+}  // namespace
+
+PrintAs ReadPrintAs(ppd_file_t* ppd, const char* job_options, Messages& messages) {
+  const std::string value = JobValue(ppd, job_options, kPrintAsPpdOption);
+  if (value.empty()) return PrintAs::kAuto;
+  if (const std::optional<PrintAs> print_as = ParsePrintAs(value)) return *print_as;
+  messages.Warning("Unknown %.*s value \"%s\"; printing as Auto",
+                   static_cast<int>(kPrintAsPpdOption.size()), kPrintAsPpdOption.data(),
+                   value.c_str());
+  return PrintAs::kAuto;
+}
+
+PageOffsets ReadOffsets(ppd_file_t* ppd, const char* job_options, Messages& messages) {
+  return {ReadOffset(ppd, job_options, kTopOffsetOption, messages),
+          ReadOffset(ppd, job_options, kLeftOffsetOption, messages)};
+}
+
+PpdIdentity CheckPpdIdentity(const ppd_file_t* ppd) {
+  const char* product = ppd->product;
+  if (product == nullptr || strlen(product) != 10 || strncmp(product + 1, "ZOVA-QRT", 8) != 0) {
+    return PpdIdentity::kWrongProduct;
+  }
+  if (ppd->manufacturer == nullptr || strcmp(ppd->manufacturer, "ZOVA") != 0) {
+    return PpdIdentity::kWrongManufacturer;
+  }
+  return PpdIdentity::kZova;
+}
+
+}  // namespace zova
+
+#pragma GCC diagnostic pop

@@ -1,0 +1,146 @@
+#include "pipeline/page_driver.h"
+
+#include <exception>
+#include <new>
+
+namespace zova {
+
+PageDriver::PageDriver(JobSettings settings, OutputState& out, Messages& messages,
+                       CancelToken cancel)
+    : job_{std::move(settings), out, messages, std::move(cancel)} {}
+
+PageDriver::~PageDriver() = default;
+
+// Runs one step of the driver; whatever it throws ends the job, with the
+// page's spool files removed.
+template <typename Step>
+auto PageDriver::Guarded(Step step, decltype(step()) failed) {
+  try {
+    return step();
+  } catch (const std::bad_alloc&) {
+    job_.messages.Error("Out of memory on page %d", page_);
+  } catch (const std::exception& e) {
+    job_.messages.Error("Page %d failed: %s", page_, e.what());
+  }
+  spool_.reset();
+  request_.reset();
+  failed_ = true;
+  return failed;
+}
+
+void PageDriver::StartJob() { job_.out.Setup(); }
+
+PageDriver::PageStart PageDriver::BeginPage(const cups_page_header2_t& h) {
+  return Guarded(
+      [&] {
+        ++page_;
+        spool_.reset();
+        request_.reset();
+        rows_ = 0;
+        job_.messages.Info("Printing page %d", page_);
+        job_.messages.Progress(
+            " V1.0 PAGE: %d %u Width:%u Height:%u PerLine:%u  RowCount:%u Resolution:%u %u "
+            "pagesize:%u %u",
+            page_, h.NumCopies, h.cupsWidth, h.cupsHeight, h.cupsBytesPerLine, h.cupsRowCount,
+            h.HWResolution[0], h.HWResolution[1], h.PageSize[0], h.PageSize[1]);
+        std::optional<PageRequest> request =
+            RequestFromHeader(h, job_.settings.printAs, page_, job_.messages);
+        if (!request || !CheckPageRequest(*request, page_, job_.messages)) {
+          return PageStart::kSkip;
+        }
+        auto spool = std::make_unique<PageSpool>(job_.settings.spoolDirectory, job_.settings.jobId,
+                                                 page_, job_.messages);
+        if (!spool->Begin(*request, SpoolNeedsFor(*request))) return PageStart::kFail;
+        request_ = request;
+        spool_ = std::move(spool);
+        return PageStart::kRows;
+      },
+      PageStart::kFail);
+}
+
+std::span<uint8_t> PageDriver::Row() {
+  if (!spool_ || rows_ >= request_->height) return {};
+  return spool_->Row();
+}
+
+bool PageDriver::AddRow() {
+  if (!spool_ || rows_ >= request_->height) return !failed_;
+  return Guarded(
+      [&] {
+        ++rows_;
+        return spool_->AppendRow();
+      },
+      false);
+}
+
+PageResult PageDriver::EndPage() {
+  if (!spool_) return failed_ ? PageResult::kFailed : PageResult::kSkipped;
+  const PageResult result = Guarded([&] { return FinishPage(); }, PageResult::kFailed);
+  spool_.reset();
+  request_.reset();
+  if (result == PageResult::kFailed) failed_ = true;
+  return result;
+}
+
+PageResult PageDriver::FinishPage() {
+  if (!spool_->Finish()) return PageResult::kFailed;
+  const PageResult result = PrintSpooledPage(job_, *request_, *spool_);
+  if (result == PageResult::kPrinted) job_.messages.PagePrinted(++printed_);
+  return result;
+}
+
+JobResult PageDriver::EndJob() {
+  JobResult result{printed_, failed_, canceled()};
+  if (!job_.out.Shutdown()) {
+    result.failed = true;
+    return result;
+  }
+  if (printed_ == 0 && !result.canceled && !result.failed) {
+    job_.messages.Error("No page was printed");
+    result.failed = true;
+  } else if (!result.failed && !result.canceled) {
+    job_.messages.Info("Printed %d page%s", printed_, printed_ == 1 ? "" : "s");
+  }
+  return result;
+}
+
+namespace {
+
+// One page of the source, from its header to the form feed.
+PageResult ProcessPage(PageSource& source, PageDriver& driver, const cups_page_header2_t& header) {
+  switch (driver.BeginPage(header)) {
+    case PageDriver::PageStart::kRows:
+      break;
+    case PageDriver::PageStart::kSkip:
+      source.SkipPage(header, driver.cancel());
+      return PageResult::kSkipped;
+    case PageDriver::PageStart::kFail:
+      return PageResult::kFailed;
+  }
+  // A source that ends early ends the pass; the page prints what arrived.
+  for (unsigned y = 0; y < header.cupsHeight && !driver.canceled(); ++y) {
+    if (!source.ReadRow(driver.Row())) break;
+    if (!driver.AddRow()) return PageResult::kFailed;
+  }
+  return driver.EndPage();
+}
+
+}  // namespace
+
+JobResult PrintPages(PageSource& source, PageDriver& driver) {
+  JobResult result;
+  cups_page_header2_t header;
+  while (source.NextPage(header)) {
+    if (driver.canceled()) break;
+    if (ProcessPage(source, driver, header) == PageResult::kFailed) {
+      result.failed = true;
+      break;
+    }
+    if (driver.canceled()) break;
+  }
+  result.pages = driver.pagesPrinted();
+  result.canceled = driver.canceled();
+  return result;
+}
+
+}  // namespace zova
