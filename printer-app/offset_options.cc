@@ -7,7 +7,7 @@
 #include <sstream>
 #include <utility>
 
-#include "job/page_offsets.h"
+#include "pipeline/page_offsets.h"
 
 namespace zova::app {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <pappl/pappl.h>
 
-#include "job/file_descriptor.h"
+#include "pipeline/file_descriptor.h"
 
 namespace zova::app {
 
