@@ -14,7 +14,11 @@ void ExplainFormatAbort(pappl_system_t* system, pappl_job_t* job, pappl_event_t 
     return;
   }
   const char* format = papplJobGetFormat(job);
-  if (format == nullptr) return;
+  // Raster PAPPL reads itself: its aborts are explained by ExplainRasterAbort.
+  if (format == nullptr || strcmp(format, "image/pwg-raster") == 0 ||
+      strcmp(format, "image/urf") == 0) {
+    return;
+  }
   pappl_pr_driver_data_t data;
   papplPrinterGetDriverData(papplJobGetPrinter(job), &data);
   // The same search as PAPPL's before it gives up on a job.
