@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 
+#include "callback_guard.h"
 #include "job_privacy.h"
 #include "media_offsets.h"
 #include "request_checks.h"
@@ -95,8 +96,7 @@ http_status_t CheckRequest(pappl_client_t* client, ipp_op_t op) {
 
 // PAPPL asks this for clients over TCP; those on the local socket are the
 // owner's and are never asked about.
-http_status_t Authorize(pappl_client_t* client, const char* /*group*/, gid_t /*gid*/,
-                        void* /*data*/) {
+http_status_t AuthorizeRequest(pappl_client_t* client) {
   if (ipp_t* request = papplClientGetRequest(client);
       request != nullptr && IsPrintOperation(ippGetOperation(request))) {
     return CheckRequest(client, ippGetOperation(request));
@@ -107,6 +107,13 @@ http_status_t Authorize(pappl_client_t* client, const char* /*group*/, gid_t /*g
   return request != nullptr && ippGetOperation(request) == IPP_OP_SET_PRINTER_ATTRIBUTES
              ? CheckReadyOffsets(client)
              : HTTP_STATUS_CONTINUE;
+}
+
+// A request whose check failed is refused: nothing gets through unchecked.
+http_status_t Authorize(pappl_client_t* client, const char* /*group*/, gid_t /*gid*/,
+                        void* /*data*/) {
+  return GuardedCall(papplClientGetSystem(client), "Checking a request", HTTP_STATUS_SERVER_ERROR,
+                     [&] { return AuthorizeRequest(client); });
 }
 
 bool PrinterHome(pappl_client_t* client, void* data) {

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 
 #include "app_system.h"
 #include "dotmatrix/dotmatrix.h"
@@ -87,8 +88,35 @@ AppJob::AppJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* de
       }) {}
 
 AppJob::~AppJob() {
-  // Every way out of a job gives up the printer, or no other job prints.
-  if (entered_ && !finished_) (void)Finish();
+  // Every way out of a job gives up the printer, or no other job prints. A
+  // job left by an exception sends nothing more: its end goes to the printer
+  // only on an ordinary way out.
+  if (!entered_ || finished_) return;
+  if (std::uncaught_exceptions() > uncaught_) {
+    Abandon();
+    return;
+  }
+  try {
+    (void)Finish();
+  } catch (...) {
+    Abandon();
+  }
+}
+
+void AppJob::Abandon() noexcept {
+  finished_ = true;
+  failed_ = true;
+  try {
+    driver_.reset();
+    out_.reset();
+    tee_.reset();
+    stream_.reset();
+    own_device_.reset();
+    JobOrder::For(papplJobGetPrinter(job_)).Leave(job_);
+    if (!repeat_) JobJournal::Ended(job_, false);
+  } catch (...) {
+    papplLogJob(job_, PAPPL_LOGLEVEL_ERROR, "Unable to give up the printer after a failure.");
+  }
 }
 
 bool AppJob::Start(bool raw) {

@@ -8,6 +8,7 @@
 #include <pappl/pappl.h>
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -78,6 +79,8 @@ class AppJob {
   enum class RowFormat { kRgb, kGrey, kBlack };
 
   bool StreamFailed();
+  // Gives up the printer without another byte to it: the job failed.
+  void Abandon() noexcept;
 
   pappl_job_t* job_;
   // Only while the job starts: PAPPL makes new options for every page of a
@@ -96,6 +99,9 @@ class AppJob {
   std::optional<OutputState> out_;
   std::optional<PageDriver> driver_;
 
+  // Exceptions on their way when the job began: more at its end is a throw
+  // that leaves it.
+  int uncaught_ = std::uncaught_exceptions();
   bool entered_ = false;
   bool repeat_ = false;  // another thread printed this job
   bool raw_ = false;

@@ -15,6 +15,7 @@
 
 #include "access.h"
 #include "admin_password.h"
+#include "callback_guard.h"
 #include "device_change.h"
 #include "drivers.h"
 #include "ghostscript_filter.h"
@@ -100,8 +101,11 @@ std::atomic<bool> jobs_changed{false};
 void OnEvent(pappl_system_t* system, pappl_printer_t*, pappl_job_t* job, pappl_event_t event,
              void*) {
   if ((event & PAPPL_EVENT_JOB_ALL) != 0) jobs_changed = true;
-  ExplainRasterAbort(system, job, event);
-  ExplainFormatAbort(system, job, event);
+  GuardedCall(system, "Explaining an aborted job", false, [&] {
+    ExplainRasterAbort(system, job, event);
+    ExplainFormatAbort(system, job, event);
+    return true;
+  });
 }
 
 volatile sig_atomic_t stopping = 0;
@@ -271,7 +275,7 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
   InstallAccessPolicy(system, PasswordFile(state_dir));
   ServeStateDirectory(system, state_dir);
   InstallDeviceChange(system);
-  papplSystemAddTimerCallback(system, 0, 0, CloseLocalSocket, nullptr);
+  papplSystemAddTimerCallback(system, 0, 0, GuardedTimer<CloseLocalSocket, false>, nullptr);
   // The web pages' labels for the driver's options, in each language PAPPL
   // has. The resource goes again once its strings are loaded: while it is
   // there, PAPPL 1.3.1 adds printer-strings-languages-supported to the
@@ -292,7 +296,7 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
     papplSystemDelete(system);
     return nullptr;
   }
-  papplSystemAddTimerCallback(system, 0, 0, WatchSigterm, nullptr);
+  papplSystemAddTimerCallback(system, 0, 0, GuardedTimer<WatchSigterm, false>, nullptr);
 
   // The state file lives where we were told, also for root, whose default
   // PAPPL would otherwise put under /var/lib.
@@ -313,9 +317,9 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
   }
   papplSystemLoadState(system, state_file.c_str());
   KeepReadyOffsetsInRange(system);
-  papplSystemSetSaveCallback(system, SaveState, state_file.data());
+  papplSystemSetSaveCallback(system, GuardedTimer<SaveState, false>, state_file.data());
   papplSystemSetEventCallback(system, OnEvent, nullptr);
-  papplSystemAddTimerCallback(system, 0, 1, SaveChangedJobs, state_file.data());
+  papplSystemAddTimerCallback(system, 0, 1, GuardedTimer<SaveChangedJobs>, state_file.data());
   ResumeAfterRestart(system, recovery);
   return system;
 }

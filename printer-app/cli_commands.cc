@@ -11,15 +11,8 @@
 #include <vector>
 
 #include "offset_options.h"
+#include "pappl_fixes/pappl_fixes.h"
 #include "vendor_options.h"
-
-// PAPPL's own client side, exported by libpappl 1.3.1 without a header.
-extern "C" {
-http_t* _papplMainloopConnect(const char* base_name, bool auto_start);
-http_t* _papplMainloopConnectURI(const char* base_name, const char* printer_uri, char* resource,
-                                 size_t rsize);
-char* _papplMainloopGetDefaultPrinter(http_t* http, char* buffer, size_t bufsize);
-}
 
 namespace zova::app {
 namespace {
@@ -79,12 +72,13 @@ int ShowOptions(const char* base_name, int argc, char* argv[],
   PrinterArguments(argc, argv, &name, &uri);
   char resource[1024] = "";
   const std::unique_ptr<http_t, HttpCloser> http(
-      uri.empty() ? _papplMainloopConnect(base_name, false)
-                  : _papplMainloopConnectURI(base_name, uri.c_str(), resource, sizeof resource));
+      uri.empty()
+          ? pappl_fixes::ConnectToServer(base_name)
+          : pappl_fixes::ConnectToPrinter(base_name, uri.c_str(), resource, sizeof resource));
   if (!http) return 1;
   if (uri.empty()) {
     char found[256];
-    if (name.empty() && _papplMainloopGetDefaultPrinter(http.get(), found, sizeof found)) {
+    if (name.empty() && pappl_fixes::DefaultPrinter(http.get(), found, sizeof found)) {
       name = found;
     }
     char buffer[1024];
@@ -160,7 +154,7 @@ int SetDefaultOrDeletePrinter(const char* base_name, int argc, char* argv[]) {
   std::string name, uri;
   PrinterArguments(argc, argv, &name, &uri);
   if (name.empty() || !uri.empty()) return -1;
-  const std::unique_ptr<http_t, HttpCloser> http(_papplMainloopConnect(base_name, false));
+  const std::unique_ptr<http_t, HttpCloser> http(pappl_fixes::ConnectToServer(base_name));
   if (!http) return 1;
 
   ipp_t* request = ippNewRequest(IPP_OP_GET_SYSTEM_ATTRIBUTES);
@@ -208,8 +202,9 @@ int ShowStatus(const char* base_name, int argc, char* argv[]) {
   PrinterArguments(argc, argv, &name, &uri);
   char resource[1024] = "/ipp/system";
   const std::unique_ptr<http_t, HttpCloser> http(
-      uri.empty() ? _papplMainloopConnect(base_name, false)
-                  : _papplMainloopConnectURI(base_name, uri.c_str(), resource, sizeof resource));
+      uri.empty()
+          ? pappl_fixes::ConnectToServer(base_name)
+          : pappl_fixes::ConnectToPrinter(base_name, uri.c_str(), resource, sizeof resource));
   if (!http) return 1;
   const bool printer = !uri.empty() || !name.empty();
   if (uri.empty() && printer) {

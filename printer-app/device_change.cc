@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-extern "C" http_t* _papplMainloopConnect(const char* base_name, bool auto_start);
+#include "pappl_fixes/pappl_fixes.h"
 
 namespace zova::app {
 namespace {
@@ -188,7 +188,7 @@ int ChangeDeviceCommand(const char* base_name, int argc, char* argv[]) {
             base_name, base_name);
     return 1;
   }
-  const std::unique_ptr<http_t, HttpCloser> http(_papplMainloopConnect(base_name, false));
+  const std::unique_ptr<http_t, HttpCloser> http(pappl_fixes::ConnectToServer(base_name));
   if (!http) return 1;
   ipp_t* request = ippNewRequest(kSetPrinterDevice);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "system-uri", nullptr, kSystemUri);

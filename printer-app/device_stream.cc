@@ -13,6 +13,8 @@
 #include <cstring>
 #include <thread>
 
+#include "pappl_fixes/pappl_fixes.h"
+
 namespace zova::app {
 
 // Bands go out as soon as they are complete; a big buffer keeps the wide
@@ -25,25 +27,6 @@ constexpr size_t kPiece = 4096;
 constexpr std::chrono::seconds kCanceledPageStall{1};
 
 namespace {
-
-// The connection of a socket:// device. PAPPL 1.3.1 keeps it as the first
-// member of the device's data and offers no other way to it; it is taken
-// only when it is what it must be, a connected TCP socket.
-int SocketOf(pappl_device_t* device) {
-  const void* data = papplDeviceGetData(device);
-  if (data == nullptr) return -1;
-  int fd;
-  memcpy(&fd, data, sizeof fd);
-  struct stat info;
-  sockaddr_storage peer;
-  socklen_t length = sizeof peer;
-  if (fd < 0 || fstat(fd, &info) != 0 || !S_ISSOCK(info.st_mode) ||
-      getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0 ||
-      (peer.ss_family != AF_INET && peer.ss_family != AF_INET6)) {
-    return -1;
-  }
-  return fd;
-}
 
 // Whether the printer's connection stands: no error, still established.
 bool Connected(int fd) {
@@ -60,7 +43,7 @@ bool Connected(int fd) {
 
 DeviceStream::DeviceStream(pappl_device_t* device, std::string uri, const CancelToken& cancel)
     : device_(device), uri_(std::move(uri)), cancel_(cancel) {
-  if (uri_.rfind("socket:", 0) == 0) socket_ = SocketOf(device_);
+  if (uri_.rfind("socket:", 0) == 0) socket_ = pappl_fixes::DeviceSocket(device_);
   cookie_io_functions_t io = {};
   io.write = &DeviceStream::Write;
   stream_ = fopencookie(this, "w", io);

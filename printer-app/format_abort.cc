@@ -3,11 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "pappl_fixes/pappl_fixes.h"
 #include "raster_abort.h"
-
-// PAPPL 1.3.1's own, exported by the library but in no header.
-extern "C" void* _papplSystemFindMIMEFilter(pappl_system_t* system, const char* srctype,
-                                            const char* dsttype);
 
 namespace zova::app {
 
@@ -17,22 +14,26 @@ void ExplainFormatAbort(pappl_system_t* system, pappl_job_t* job, pappl_event_t 
     return;
   }
   const char* format = papplJobGetFormat(job);
-  if (format == nullptr) return;
+  // Raster PAPPL reads itself: its aborts are explained by ExplainRasterAbort.
+  if (format == nullptr || strcmp(format, "image/pwg-raster") == 0 ||
+      strcmp(format, "image/urf") == 0) {
+    return;
+  }
   pappl_pr_driver_data_t data;
   papplPrinterGetDriverData(papplJobGetPrinter(job), &data);
   // The same search as PAPPL's before it gives up on a job.
-  if (strcmp(format, data.format) == 0 ||
-      _papplSystemFindMIMEFilter(system, format, data.format) != nullptr ||
-      _papplSystemFindMIMEFilter(system, format, "image/pwg-raster") != nullptr) {
+  if (strcmp(format, data.format) == 0 || pappl_fixes::HasFilter(system, format, data.format) ||
+      pappl_fixes::HasFilter(system, format, "image/pwg-raster")) {
     return;
   }
   const bool untyped = strcmp(format, "application/octet-stream") == 0;
-  SetJobMessageLater(system, job,
-                     untyped ? "Aborted: the document is of no format this printer prints (PDF, "
-                               "PostScript, PNG, JPEG, PWG or Apple raster)."
-                             : std::string("Aborted: this printer does not print documents of "
-                                           "format ") +
-                                   format + ".");
+  pappl_fixes::SetJobMessageLater(
+      system, job,
+      untyped ? "Aborted: the document is of no format this printer prints (PDF, "
+                "PostScript, PNG, JPEG, PWG or Apple raster)."
+              : std::string("Aborted: this printer does not print documents of "
+                            "format ") +
+                    format + ".");
 }
 
 }  // namespace zova::app

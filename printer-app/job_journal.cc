@@ -8,10 +8,13 @@
 #include <ctime>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <vector>
 
+#include "callback_guard.h"
 #include "job_order.h"
+#include "pappl_fixes/pappl_fixes.h"
 
 namespace zova::app {
 namespace {
@@ -46,7 +49,6 @@ std::string Options(cups_option_t* options, int count) {
 }
 
 constexpr int kPending = 3, kHeld = 4, kProcessing = 5, kAborted = 8, kCompleted = 9;
-constexpr long kHoldUntilSpecified = 0x00400000;  // PAPPL_JREASON_JOB_HOLD_UNTIL_SPECIFIED
 
 struct Journal {
   std::set<JobKey> started;
@@ -90,9 +92,10 @@ std::string RecoverJob(const std::string& line, int printer, const Journal& jour
     } else if (journal.started.count(key) != 0) {
       // Its first bytes may have printed.
       new_state = kHeld;
-      reasons |= kHoldUntilSpecified;
+      reasons |= pappl_fixes::kStateFileHoldUntilSpecified;
       recovery.interrupted.insert(key);
-    } else if (state == kProcessing || (state == kHeld && (reasons & kHoldUntilSpecified) == 0)) {
+    } else if (state == kProcessing ||
+               (state == kHeld && (reasons & pappl_fixes::kStateFileHoldUntilSpecified) == 0)) {
       // Never got to the printer (PAPPL was still opening it), or held by
       // the ordering code: it waits its turn again.
       new_state = kPending;
@@ -147,8 +150,8 @@ void ResumePrinter(pappl_printer_t* printer, void* data) {
 }
 
 bool Resume(pappl_system_t* system, void* data) {
+  const std::unique_ptr<ResumeData> resume(static_cast<ResumeData*>(data));
   papplSystemIteratePrinters(system, ResumePrinter, data);
-  delete static_cast<ResumeData*>(data);
   return false;  // once
 }
 
@@ -206,7 +209,7 @@ Recovery RecoverState(const std::string& state_file, const std::string& journal_
 }
 
 void ResumeAfterRestart(pappl_system_t* system, const Recovery& recovery) {
-  papplSystemAddTimerCallback(system, 0, 0, Resume, new ResumeData{recovery});
+  papplSystemAddTimerCallback(system, 0, 0, GuardedTimer<Resume, false>, new ResumeData{recovery});
 }
 
 }  // namespace zova::app

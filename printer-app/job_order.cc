@@ -99,10 +99,7 @@ void BalanceEach(pappl_printer_t* printer, void* /*data*/) {
 }
 
 bool BalancePrinter(pappl_system_t* system, void* /*data*/) {
-  Guarded(nullptr, [&] {
-    papplSystemIteratePrinters(system, BalanceEach, nullptr);
-    return true;
-  });
+  papplSystemIteratePrinters(system, BalanceEach, nullptr);
   return true;  // keep the timer
 }
 
@@ -262,7 +259,7 @@ void JobOrder::Resume(pappl_printer_t* printer) {
 }
 
 void StartJobOrderTimer(pappl_system_t* system) {
-  papplSystemAddTimerCallback(system, 0, 1, BalancePrinter, nullptr);
+  papplSystemAddTimerCallback(system, 0, 1, GuardedTimer<BalancePrinter>, nullptr);
 }
 
 }  // namespace zova::app

@@ -1,6 +1,5 @@
 #include "job_privacy.h"
 
-#include <dlfcn.h>
 #include <strings.h>
 
 #include <cstring>
@@ -8,9 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "pappl_fixes/pappl_fixes.h"
 #include "request_checks.h"
-
-extern "C" void _papplPrinterWebHome(pappl_client_t* client, pappl_printer_t* printer);
 
 namespace zova::app {
 namespace {
@@ -112,15 +110,6 @@ void WithoutNames(pappl_printer_t* printer, ipp_t* request) {
                 static_cast<int>(values.size()), nullptr, values.data());
 }
 
-// Set while PAPPL draws the printer home page for someone who may not see
-// other users' names.
-thread_local bool hiding_names = false;
-
-template <typename Getter>
-Getter Next(const char* name) {
-  return reinterpret_cast<Getter>(dlsym(RTLD_NEXT, name));
-}
-
 }  // namespace
 
 http_status_t CheckJobPrivacy(pappl_client_t* client, bool administrator) {
@@ -140,23 +129,8 @@ http_status_t CheckJobPrivacy(pappl_client_t* client, bool administrator) {
 }
 
 void ShowPrinterHome(pappl_client_t* client, pappl_printer_t* printer) {
-  hiding_names = papplClientIsAuthorized(client) != HTTP_STATUS_CONTINUE;
-  _papplPrinterWebHome(client, printer);
-  hiding_names = false;
+  pappl_fixes::ServePrinterHome(client, printer,
+                                papplClientIsAuthorized(client) != HTTP_STATUS_CONTINUE);
 }
 
 }  // namespace zova::app
-
-// PAPPL's pages take a job's name and owner from these. The program exports
-// them (printer-app/CMakeLists.txt), so PAPPL's calls come here first.
-extern "C" const char* papplJobGetName(pappl_job_t* job) {
-  using Getter = const char* (*)(pappl_job_t*);
-  static const Getter next = zova::app::Next<Getter>("papplJobGetName");
-  return zova::app::hiding_names ? "Withheld" : next(job);
-}
-
-extern "C" const char* papplJobGetUsername(pappl_job_t* job) {
-  using Getter = const char* (*)(pappl_job_t*);
-  static const Getter next = zova::app::Next<Getter>("papplJobGetUsername");
-  return zova::app::hiding_names ? "Withheld" : next(job);
-}

@@ -3,6 +3,7 @@
 #include <map>
 #include <mutex>
 
+#include "callback_guard.h"
 #include "request_checks.h"
 
 namespace zova::app {
@@ -62,7 +63,7 @@ bool OffsetsSupported(const pappl_pr_driver_data_t& data, int top, int left) {
 
 void KeepReadyOffsetsInRange(pappl_system_t* system) {
   KeepAllOffsets(system, nullptr);
-  papplSystemAddTimerCallback(system, 0, 1, KeepAllOffsets, nullptr);
+  papplSystemAddTimerCallback(system, 0, 1, GuardedTimer<KeepAllOffsets>, nullptr);
 }
 
 http_status_t CheckMediaOffsets(pappl_client_t* client) {

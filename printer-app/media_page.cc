@@ -13,10 +13,8 @@
 #include <string>
 
 #include "media_offsets.h"
+#include "pappl_fixes/pappl_fixes.h"
 #include "pipeline/page_offsets.h"
-
-// PAPPL 1.3.1's own, exported by the library but in no header.
-extern "C" pappl_media_tracking_t _papplMediaTrackingValue(const char* s);
 
 namespace zova::app {
 namespace {
@@ -78,7 +76,7 @@ void ReadMedia(const Form& form, int source, const pappl_pr_driver_data_t& data,
   ready->bottom_margin = ready->top_margin = borderless ? 0 : data.bottom_top;
   ready->left_margin = ready->right_margin = borderless ? 0 : data.left_right;
   if (const char* tracking = form.Get(source, "tracking")) {
-    ready->tracking = _papplMediaTrackingValue(tracking);
+    ready->tracking = pappl_fixes::MediaTrackingValue(tracking);
   }
   if (const char* type = form.Get(source, "type")) {
     snprintf(ready->type, sizeof ready->type, "%s", type);

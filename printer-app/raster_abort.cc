@@ -4,7 +4,8 @@
 
 #include <cstring>
 #include <string>
-#include <thread>
+
+#include "pappl_fixes/pappl_fixes.h"
 
 namespace zova::app {
 
@@ -22,21 +23,7 @@ void ExplainRasterAbort(pappl_system_t* system, pappl_job_t* job, pappl_event_t 
   std::string message = std::string("Aborted: the document cannot be read as ") +
                         (pwg ? "PWG raster" : "Apple raster") +
                         (why.empty() ? " (the stream ended early)." : " (" + why + ").");
-  SetJobMessageLater(system, job, std::move(message));
-}
-
-void SetJobMessageLater(pappl_system_t* system, pappl_job_t* job, std::string message) {
-  // PAPPL holds the job locked while it tells of the event: the message is
-  // set once it lets go, found again by its IDs in case it went meanwhile.
-  const int printer_id = papplPrinterGetID(papplJobGetPrinter(job));
-  const int job_id = papplJobGetID(job);
-  std::thread([system, printer_id, job_id, message = std::move(message)] {
-    pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, printer_id, nullptr);
-    if (pappl_job_t* found = printer != nullptr ? papplPrinterFindJob(printer, job_id) : nullptr;
-        found != nullptr && papplJobGetMessage(found) == nullptr) {
-      papplJobSetMessage(found, "%s", message.c_str());
-    }
-  }).detach();
+  pappl_fixes::SetJobMessageLater(system, job, std::move(message));
 }
 
 }  // namespace zova::app

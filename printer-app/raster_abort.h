@@ -12,10 +12,6 @@ namespace zova::app {
 // message gets one that says why (libcups' reason for the stream).
 void ExplainRasterAbort(pappl_system_t* system, pappl_job_t* job, pappl_event_t event);
 
-// From an event callback: sets the job's message once PAPPL lets go of the
-// job, unless it has one by then.
-void SetJobMessageLater(pappl_system_t* system, pappl_job_t* job, std::string message);
-
 // From the system's event callback: a job PAPPL aborts because no filter
 // takes its format (its reason was in the log alone) gets the reason.
 void ExplainFormatAbort(pappl_system_t* system, pappl_job_t* job, pappl_event_t event);

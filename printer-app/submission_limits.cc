@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "callback_guard.h"
 #include "image_documents.h"
 #include "raw_filter.h"
 #include "request_checks.h"
@@ -117,7 +118,7 @@ bool AddJobLimits(pappl_system_t* system, int num_options, cups_option_t* option
   // would take (a state file of an earlier run may set it again).
   papplSystemSetMaxImageSize(system, static_cast<size_t>(image_memory), kMaxImageSide,
                              kMaxImageSide);
-  papplSystemAddTimerCallback(system, 0, 1, ApplyMaxJobsToAll, nullptr);
+  papplSystemAddTimerCallback(system, 0, 1, GuardedTimer<ApplyMaxJobsToAll>, nullptr);
   AddRawFilter(system);
   return true;
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app_system.h"
+#include "callback_guard.h"
 #include "testpage/alignment_page.h"
 #include "vendor_options.h"
 
@@ -57,9 +58,7 @@ bool WriteGreyPng(FILE* file, const std::vector<uint8_t>& pixels, unsigned width
   return true;
 }
 
-}  // namespace
-
-const char* WriteTestPage(pappl_printer_t* printer, char* buffer, size_t bufsize) {
+const char* WritePageFile(pappl_printer_t* printer, char* buffer, size_t bufsize) {
   pappl_pr_driver_data_t data;
   papplPrinterGetDriverData(printer, &data);
   const pappl_media_col_t& media = data.media_default;
@@ -93,9 +92,15 @@ const char* WriteTestPage(pappl_printer_t* printer, char* buffer, size_t bufsize
   snprintf(buffer, bufsize, "%s%sXXXXXX.png", Server().pageSpool.c_str(), kPrefix);
   const int fd = mkstemps(buffer, 4);
   FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+  // Closed and removed however the writing ends.
   const bool written =
       file != nullptr && !page.empty() &&
-      WriteGreyPng(file, page, header.cupsWidth, header.cupsHeight, data.x_default);
+      GuardWith(
+          false,
+          [&] {
+            return WriteGreyPng(file, page, header.cupsWidth, header.cupsHeight, data.x_default);
+          },
+          [](const std::string&) {});
   const bool closed = file != nullptr ? fclose(file) == 0 : (fd >= 0 && close(fd) == 0);
   if (!written || !closed) {
     papplLogPrinter(printer, PAPPL_LOGLEVEL_ERROR, "Unable to write the test page: %s",
@@ -104,6 +109,15 @@ const char* WriteTestPage(pappl_printer_t* printer, char* buffer, size_t bufsize
     return nullptr;
   }
   return buffer;
+}
+
+}  // namespace
+
+// The page is a whole page in memory: no test page rather than no server.
+const char* WriteTestPage(pappl_printer_t* printer, char* buffer, size_t bufsize) {
+  return GuardedCall(papplPrinterGetSystem(printer), "The test page",
+                     static_cast<const char*>(nullptr),
+                     [&] { return WritePageFile(printer, buffer, bufsize); });
 }
 
 bool IsTestPage(pappl_job_t* job) {

@@ -242,7 +242,8 @@ ChildStatus ChildProcess::Wait(const CancelToken& cancel,
     if (got == pid_) {
       status_ = StatusOf(wait_status, usage);
     } else if (got < 0 && errno != EINTR) {
-      status_ = ChildStatus{ChildStatus::kExited, 0, ChildStatus::kNotStopped};
+      // How it ended is unknown: a failure, never "exited 0".
+      status_ = ChildStatus{ChildStatus::kLost, errno, ChildStatus::kNotStopped};
     }
   }
   // What it wrote last, without waiting on anyone who still holds the pipe.
@@ -277,12 +278,13 @@ void ChildProcess::Terminate(ChildStatus::Stop why) {
   }
   if (got == 0) {
     kill(target, SIGKILL);
-    while (wait4(pid_, &wait_status, 0, &usage) < 0 && errno == EINTR) {
+    while ((got = wait4(pid_, &wait_status, 0, &usage)) < 0 && errno == EINTR) {
     }
   }
+  const int wait_error = errno;
   // Whatever the group's leader started goes with it.
   if (group_) kill(target, SIGKILL);
-  status_ = StatusOf(wait_status, usage);
+  status_ = got < 0 ? ChildStatus{ChildStatus::kLost, wait_error} : StatusOf(wait_status, usage);
   status_->stoppedBy = why;
 }
 

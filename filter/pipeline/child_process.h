@@ -48,9 +48,10 @@ struct ChildOptions {
 // How a child ended, and whether we ended it.
 struct ChildStatus {
   enum Kind {
-    kExited,     // with status `code`
-    kSignaled,   // by signal `code`
-    kNotStarted  // it could not be run: `code` is the error number
+    kExited,      // with status `code`
+    kSignaled,    // by signal `code`
+    kNotStarted,  // it could not be run: `code` is the error number
+    kLost         // it could not be waited for: `code` is the error number
   };
   enum Stop {
     kNotStopped,

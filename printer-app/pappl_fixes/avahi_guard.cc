@@ -3,7 +3,8 @@
 // cannot be reached, and avahi aborts the whole program on a null client.
 // These two definitions stand before avahi's own, which PAPPL calls: a null
 // client finds nothing, any other is avahi's. USB and typed device URIs are
-// not affected.
+// not affected. Linked into the program itself (printer-app/CMakeLists.txt).
+// Tested by AppRobustTest.AddPrinterPageWorksWithoutAvahi.
 #include <dlfcn.h>
 
 extern "C" {
