@@ -155,7 +155,7 @@ bool AppJob::Start(bool raw) {
     papplPrinterSetReasons(printer, PAPPL_PREASON_NONE, PAPPL_PREASON_OFFLINE);
   }
   // A file device of our own is not PAPPL's, but a file all the same.
-  stream_.emplace(device_, own_device_ ? "" : (uri != nullptr ? uri : ""), cancel_);
+  stream_.emplace(device_, own_device_ ? "" : (uri != nullptr ? uri : ""), cancel_, job_);
   if (stream_->stream() == nullptr) {
     papplLogJob(job_, PAPPL_LOGLEVEL_ERROR, "Unable to make an output stream: %s", strerror(errno));
     failed_ = true;

@@ -17,6 +17,7 @@
 #include "admin_password.h"
 #include "callback_guard.h"
 #include "device_change.h"
+#include "device_id.h"
 #include "drivers.h"
 #include "ghostscript_filter.h"
 #include "image_documents.h"
@@ -28,6 +29,7 @@
 #include "server_lock.h"
 #include "state_check.h"
 #include "submission_limits.h"
+#include "test_device.h"
 #include "vendor_options.h"
 
 namespace zova::app {
@@ -194,6 +196,7 @@ std::string LocalSocket(uid_t uid) {
 bool Stopping() { return stopping != 0; }
 
 pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*data*/) {
+  AddTestDeviceScheme();
   const auto option = [&](const char* name) { return cupsGetOption(name, num_options, options); };
   // Job files, state and journal are the application's alone.
   umask(077);
@@ -270,8 +273,8 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
   }
 
   const std::span<pappl_pr_driver_t> drivers = Drivers();
-  papplSystemSetPrinterDrivers(system, static_cast<int>(drivers.size()), drivers.data(), nullptr,
-                               GuardPrinterHome, DriverCallback, nullptr);
+  papplSystemSetPrinterDrivers(system, static_cast<int>(drivers.size()), drivers.data(),
+                               AutoAddDriver, GuardPrinterHome, DriverCallback, nullptr);
   InstallAccessPolicy(system, PasswordFile(state_dir));
   ServeStateDirectory(system, state_dir);
   InstallDeviceChange(system);

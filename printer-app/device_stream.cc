@@ -41,9 +41,13 @@ bool Connected(int fd) {
 
 }  // namespace
 
-DeviceStream::DeviceStream(pappl_device_t* device, std::string uri, const CancelToken& cancel)
+DeviceStream::DeviceStream(pappl_device_t* device, std::string uri, const CancelToken& cancel,
+                           pappl_job_t* job)
     : device_(device), uri_(std::move(uri)), cancel_(cancel) {
   if (uri_.rfind("socket:", 0) == 0) socket_ = pappl_fixes::DeviceSocket(device_);
+  if (job != nullptr && AsksDevice(uri_)) {
+    watch_ = std::make_unique<DeviceWatch>(device_, job, cancel_);
+  }
   cookie_io_functions_t io = {};
   io.write = &DeviceStream::Write;
   stream_ = fopencookie(this, "w", io);
@@ -59,12 +63,21 @@ ssize_t DeviceStream::Write(void* cookie, const char* data, size_t size) {
   // After one failure nothing more goes out: a stream with a hole in it
   // would print garbage. A network printer gets small pieces, each once it
   // can take them, so that a cancel is never stuck behind a full connection.
-  const size_t piece = self->socket_ >= 0 ? kPiece : size;
+  // So is a printer that says why it stops: a piece at a time, each once it
+  // can print.
+  DeviceWatch* watch = self->watch_.get();
+  const size_t piece = self->socket_ >= 0 || watch != nullptr ? kPiece : size;
   for (size_t done = 0; done < size && !self->failed_; done += piece) {
     const size_t length = std::min(piece, size - done);
     if (self->socket_ >= 0 && !self->Writable()) self->failed_ = true;
+    if (watch != nullptr && !watch->Ready()) self->failed_ = true;
+    if (watch != nullptr) watch->WriteStarted();
     if (!self->failed_ && papplDeviceWrite(self->device_, data + done, length) < 0) {
       self->failed_ = true;
+    }
+    if (watch != nullptr) {
+      if (!self->failed_) papplDeviceFlush(self->device_);
+      watch->WriteEnded();
     }
     // PAPPL keeps up to 8 KiB before it writes, and drops the errors of its
     // flush: the connection itself says whether it still stands.

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "device_status.h"
 #include "pipeline/cancel.h"
 
 namespace zova::app {
@@ -17,7 +18,10 @@ class DeviceStream {
   // Null stream() when the stream cannot be made (out of memory). `uri`
   // is the device's. On a network printer that stops taking data, a write
   // gives up once `cancel` says so, where it would wait for good.
-  DeviceStream(pappl_device_t* device, std::string uri, const CancelToken& cancel);
+  // With `job`, a device that can say why it stops (device_status.h) is
+  // asked, and the job waits while it cannot print.
+  DeviceStream(pappl_device_t* device, std::string uri, const CancelToken& cancel,
+               pappl_job_t* job = nullptr);
   ~DeviceStream();
   DeviceStream(const DeviceStream&) = delete;
   DeviceStream& operator=(const DeviceStream&) = delete;
@@ -45,6 +49,7 @@ class DeviceStream {
   std::string uri_;
   const CancelToken& cancel_;
   int socket_ = -1;  // the connection of a network printer
+  std::unique_ptr<DeviceWatch> watch_;
   FILE* stream_ = nullptr;
   bool failed_ = false;
 };

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "device_id.h"
+#include "device_status.h"
 #include "dotmatrix/printer_models.h"
 #include "pipeline/page_offsets.h"
 #include "raster_callbacks.h"
@@ -43,7 +45,8 @@ std::vector<pappl_pr_driver_t> MakeDrivers() {
   std::vector<pappl_pr_driver_t> drivers;
   for (const PrinterModel& model : kPrinterModels) {
     // The table's names are string literals, so their data ends in a NUL.
-    drivers.push_back({model.driverName.data(), model.name.data(), nullptr, nullptr});
+    drivers.push_back(
+        {model.driverName.data(), model.name.data(), AssumedDeviceId(model.driverName), nullptr});
   }
   return drivers;
 }
@@ -97,6 +100,7 @@ bool DriverCallback(pappl_system_t* system, const char* driver_name, const char*
   }
   SetRasterCallbacks(data);
   data->testpage_cb = WriteTestPage;
+  data->status_cb = PrinterStatus;
   data->extension = const_cast<PrinterModel*>(model);
   // "MAKE MODEL", as CUPS splits it for a queue's PPD.
   snprintf(data->make_and_model, sizeof data->make_and_model, "ZOVA %.*s",

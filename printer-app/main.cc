@@ -19,6 +19,7 @@
 #include "cli_commands.h"
 #include "copies_option.h"
 #include "device_change.h"
+#include "device_id.h"
 #include "drivers.h"
 #include "offset_options.h"
 #include "server_lock.h"
@@ -78,8 +79,9 @@ int main(int argc, char* argv[]) {
   const std::span<pappl_pr_driver_t> drivers = Drivers();
   const auto pappl = [&] {
     return papplMainloop(argc, args.data(), ZOVA_APP_VERSION, kFooterHtml,
-                         static_cast<int>(drivers.size()), drivers.data(), nullptr, DriverCallback,
-                         "admin-password", AdminPasswordCommand, CreateSystem, PrintUsage, nullptr);
+                         static_cast<int>(drivers.size()), drivers.data(), AutoAddDriver,
+                         DriverCallback, "admin-password", AdminPasswordCommand, CreateSystem,
+                         PrintUsage, nullptr);
   };
   if (argc >= 2 && strcmp(argv[1], "options") == 0) return ShowOptions(kAppName, argc, argv, pappl);
   return pappl();

@@ -9,14 +9,21 @@
 #include <cstdint>
 #include <cstdio>
 #include <initializer_list>
+#include <memory>
 
 #include "messages/messages.h"
 
 namespace zova {
 
+// Says on standard error, as CUPS's backends do, when a pipe or socket has
+// taken nothing for a while, and when it takes data again.
+class StallReport;
+
 class OutputSink {
  public:
-  OutputSink(FILE* file, Messages& messages) : file_(file), messages_(&messages) {}
+  OutputSink(FILE* file, Messages& messages);
+  ~OutputSink();
+  OutputSink(OutputSink&&) noexcept;
 
   void Put(uint8_t byte) {
     if (error_ == 0 && putc_unlocked(byte, file_) == EOF) Fail();
@@ -37,6 +44,7 @@ class OutputSink {
   FILE* file_;
   Messages* messages_;
   int error_ = 0;  // errno of the first failed write
+  std::unique_ptr<StallReport> stall_;
 };
 
 }  // namespace zova
