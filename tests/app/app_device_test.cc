@@ -157,14 +157,15 @@ TEST_P(AppStopTest, JobsWaitingPrintEachOnceInOrder) {
   }
   ASSERT_TRUE(WaitFor([&] { return app_->JobState("crash", jobs[0]) == 5; }, 30s));
   // The application saves its jobs within a second: all three, the first
-  // at the printer.
+  // at the printer (Job ... id="N" ... state="5").
   const auto saved = [&] {
     std::istringstream state(ReadFile(app_->dir() / "state" / "zova-printer-app.state"));
     int listed = 0;
     for (std::string line; std::getline(state, line);) {
       for (int job : jobs) {
-        if (line.rfind("Job id=" + std::to_string(job) + " ", 0) == 0 &&
-            (job != jobs[0] || line.find(" state=5") != std::string::npos)) {
+        if (line.rfind("Job ", 0) == 0 &&
+            line.find(" id=\"" + std::to_string(job) + "\"") != std::string::npos &&
+            (job != jobs[0] || line.find(" state=\"5\"") != std::string::npos)) {
           ++listed;
         }
       }
