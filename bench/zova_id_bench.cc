@@ -7,8 +7,6 @@
 // resident memory, which must not grow with the page height.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "job/child_process.h"
 #include "testpage/synthetic_photo.h"
 #include "zova_ID/halftone.h"
 #include "zova_ID/screen.h"
@@ -150,21 +149,14 @@ void BM_ToolPeakMemory(benchmark::State& state) {
   if (!page.ok()) return state.SkipWithError("cannot spool the page");
   long peak_kb = 0;
   for (auto _ : state) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-      const int null = open("/dev/null", O_WRONLY);
-      dup2(null, 2);
-      const std::string m = std::to_string(mode);
-      execl(ZOVA_ID_PATH, "zova_ID", page.base().c_str(), "360", m.c_str(), "360", nullptr);
-      _exit(127);
-    }
-    int status = 0;
-    struct rusage usage = {};
-    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0) {
-      return state.SkipWithError("zova_ID failed");
-    }
-    peak_kb = usage.ru_maxrss;
+    ChildProcess tool;
+    ChildOptions options;
+    options.argv = {ZOVA_ID_PATH, page.base(), "360", std::to_string(mode), "360"};
+    options.stdoutFd = kDiscardOutput;
+    options.stderrFd = -1;  // its DEBUG lines, dropped
+    const ChildStatus status = tool.Start(options) == 0 ? tool.Wait() : ChildStatus{};
+    if (!status.succeeded()) return state.SkipWithError("zova_ID failed");
+    peak_kb = status.peakKb;
   }
   state.counters["peak_rss_kB"] = static_cast<double>(peak_kb);
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kA4Width360 * height);

@@ -203,8 +203,9 @@ Recovery RecoverState(const std::string& state_file, const std::string& journal_
   }
   in.close();
   if (changed && !WriteAtomically(state_file, text)) return {};
-  // What the journal said is in the state file now.
-  truncate(journal_path.c_str(), 0);
+  // What the journal said is in the state file now. Should emptying it fail,
+  // the next start reads the same lines again into the same state.
+  (void)!truncate(journal_path.c_str(), 0);
   return recovery;
 }
 

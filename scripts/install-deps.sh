@@ -1,6 +1,23 @@
 #!/bin/sh
-# Installs everything the driver needs to build and test on Debian 12. Run as root.
+# Installs what the driver needs on Debian 12. Run as root.
+#
+#   scripts/install-deps.sh           to build, install and print (CUPS,
+#                                     cups-filters, Ghostscript, the PPD
+#                                     compiler, PAPPL, the build tools)
+#   scripts/install-deps.sh --tests   that, and what the tests and the style
+#                                     check run: GoogleTest, Google Benchmark,
+#                                     clang and clang-format (the fuzzers),
+#                                     ipptool, Chromium (the web page test)
+#                                     and systemd (systemd-analyze)
 set -eu
+case "${1:-}" in
+  "") tests=false ;;
+  --tests) tests=true ;;
+  *)
+    echo "ERROR: unknown option $1 (use --tests, or nothing)" >&2
+    exit 2
+    ;;
+esac
 if [ "$(id -u)" != 0 ]; then
   if command -v sudo > /dev/null 2>&1 && sudo -n true 2> /dev/null; then
     exec sudo -n "$0" "$@"
@@ -8,11 +25,14 @@ if [ "$(id -u)" != 0 ]; then
   echo "ERROR: installing packages needs root (run as root, or with sudo)" >&2
   exit 1
 fi
+packages="build-essential cmake pkg-config
+  libcups2-dev libpng-dev libpappl-dev libjpeg-dev
+  cups cups-client cups-filters cups-ppdc ghostscript fonts-dejavu-core python3"
+if $tests; then
+  packages="$packages libgtest-dev libbenchmark-dev clang-format clang libclang-rt-14-dev
+    cups-ipp-utils chromium systemd"
+fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update
-apt-get install -y --no-install-recommends \
-  build-essential cmake pkg-config \
-  libcups2-dev libgtest-dev libbenchmark-dev libpng-dev libpappl-dev libjpeg-dev \
-  clang-format clang libclang-rt-14-dev \
-  cups cups-client cups-filters cups-ppdc cups-ipp-utils ghostscript fonts-dejavu-core \
-  chromium systemd
+# shellcheck disable=SC2086
+apt-get install -y --no-install-recommends $packages

@@ -4,7 +4,8 @@
 #   scripts/print-sample.sh [OPTION=VALUE ...]
 #
 # installs what the driver needs (CUPS, cups-filters, Ghostscript, the PPD
-# compiler, the build tools), builds and installs the driver, and prints the
+# compiler, PAPPL, the build tools; not what only the tests need), builds the
+# driver without its tests and benchmarks, installs it, and prints the
 # sample document (a page of text and a picture page, drawn by
 # samples/sample.ps) through the real CUPS filter chain into the printer
 # stream out/sample.prn, then shows what came out and draws each page as the
@@ -18,7 +19,8 @@ if [ "$(id -u)" != 0 ]; then
   exit 1
 fi
 scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZOVA_BUILD_TESTS=OFF \
+  -DZOVA_BUILD_BENCHMARKS=OFF
 cmake --build build -j "$(nproc 2>/dev/null || echo 2)"
 cmake --install build
 

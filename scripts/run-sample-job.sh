@@ -11,7 +11,8 @@ cd "$(dirname "$0")/.."
 # Packages need root (or sudo without a password); a developer without
 # either keeps the packages already installed.
 scripts/install-deps.sh || [ "$(id -u)" != 0 ] || exit 1
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZOVA_BUILD_TESTS=OFF \
+  -DZOVA_BUILD_BENCHMARKS=OFF
 cmake --build build -j "$(nproc 2>/dev/null || echo 2)"
 
 mkdir -p out

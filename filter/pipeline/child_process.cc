@@ -20,11 +20,9 @@ namespace {
 
 // How often a wait looks at the cancel token and the clock.
 constexpr int kTickMs = 100;
-// A child that ignores SIGTERM gets this long before SIGKILL.
-constexpr auto kTermGrace = std::chrono::seconds(2);
-
-// The parent's environment with `extra` set over it.
-std::vector<std::string> Environment(const std::vector<std::string>& extra) {
+// The parent's environment without `unset`, with `extra` set over it.
+std::vector<std::string> Environment(const std::vector<std::string>& extra,
+                                     const std::vector<std::string>& unset) {
   std::vector<std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string_view entry = *e;
@@ -32,6 +30,7 @@ std::vector<std::string> Environment(const std::vector<std::string>& extra) {
     bool replaced = false;
     for (const std::string& x : extra)
       replaced |= x.compare(0, name.size() + 1, std::string(name) + "=") == 0;
+    for (const std::string& x : unset) replaced |= x == name;
     if (!replaced) env.emplace_back(entry);
   }
   env.insert(env.end(), extra.begin(), extra.end());
@@ -94,7 +93,7 @@ int ChildProcess::Start(const ChildOptions& options) {
   // Everything the child needs is made before the fork: after it, in a
   // process that may have other threads, the child only makes system calls.
   const std::string program = FindProgram(options.argv.at(0));
-  std::vector<std::string> env = Environment(options.env);
+  std::vector<std::string> env = Environment(options.env, options.unsetEnv);
   std::vector<char*> args, envp;
   for (const std::string& a : options.argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -102,6 +101,8 @@ int ChildProcess::Start(const ChildOptions& options) {
   envp.push_back(nullptr);
   const int out_fd = output_write.valid() ? output_write.get() : options.stdoutFd;
   const int err_fd = errors_write.valid() ? errors_write.get() : options.stderrFd;
+  const char* const cwd =
+      options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str();
   const pid_t parent = getpid();
 
   pid_ = fork();
@@ -112,23 +113,21 @@ int ChildProcess::Start(const ChildOptions& options) {
       prctl(PR_SET_PDEATHSIG, SIGKILL);
       if (getppid() != parent) _exit(127);
     }
-    if (options.memoryLimit > 0) {
-      const rlimit limit{options.memoryLimit, options.memoryLimit};
-      if (setrlimit(RLIMIT_AS, &limit) != 0) {
-        const int error = errno;
-        (void)!write(exec_status_write.get(), &error, sizeof error);
-        _exit(127);
-      }
-    }
-    const int in = open("/dev/null", O_RDONLY);
-    const int out = out_fd == kDiscardOutput ? open("/dev/null", O_WRONLY) : out_fd;
-    if (in < 0 || out < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err_fd, 2) < 0) {
+    const auto fail = [&exec_status_write] {
       const int error = errno;
       (void)!write(exec_status_write.get(), &error, sizeof error);
       _exit(127);
-    }
+    };
+    const rlimit address_space{options.memoryLimit, options.memoryLimit};
+    if (options.memoryLimit > 0 && setrlimit(RLIMIT_AS, &address_space) != 0) fail();
+    const rlimit file_size{options.fileSizeLimit, options.fileSizeLimit};
+    if (options.fileSizeLimit > 0 && setrlimit(RLIMIT_FSIZE, &file_size) != 0) fail();
+    if (cwd != nullptr && chdir(cwd) != 0) fail();
+    const int in = options.stdinFd >= 0 ? options.stdinFd : open("/dev/null", O_RDONLY);
+    const int out = out_fd == kDiscardOutput ? open("/dev/null", O_WRONLY) : out_fd;
+    if (in < 0 || out < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err_fd, 2) < 0) fail();
     // Only the standard descriptors stay open on /dev/null.
-    if (in > 2) close(in);
+    if (options.stdinFd < 0 && in > 2) close(in);
     if (out_fd == kDiscardOutput && out > 2) close(out);
     // The caller may ignore SIGPIPE or block signals in its threads; the
     // child starts with the defaults.
@@ -139,9 +138,7 @@ int ChildProcess::Start(const ChildOptions& options) {
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
     execve(program.c_str(), args.data(), envp.data());
-    const int error = errno;
-    (void)!write(exec_status_write.get(), &error, sizeof error);
-    _exit(127);
+    fail();
   }
   if (pid_ < 0) return not_started(errno);
   // Set from both sides, so that a stop right after the fork reaches the group.
@@ -260,11 +257,20 @@ ChildStatus ChildProcess::Wait(const CancelToken& cancel,
   return *status_;
 }
 
-void ChildProcess::Terminate(ChildStatus::Stop why) {
+std::optional<ChildStatus> ChildProcess::Poll() {
+  if (pid_ < 0 || status_) return status_;
+  int wait_status = 0;
+  rusage usage{};
+  if (wait4(pid_, &wait_status, WNOHANG, &usage) != pid_) return std::nullopt;
+  status_ = StatusOf(wait_status, usage);
+  return status_;
+}
+
+void ChildProcess::Terminate(ChildStatus::Stop why, std::chrono::milliseconds grace) {
   if (pid_ < 0 || status_) return;
   const pid_t target = group_ ? -pid_ : pid_;
   kill(target, SIGTERM);
-  const auto give_up = Clock::now() + kTermGrace;
+  const auto give_up = Clock::now() + grace;
   int wait_status = 0;
   rusage usage{};
   pid_t got = 0;
@@ -288,11 +294,11 @@ void ChildProcess::Terminate(ChildStatus::Stop why) {
   status_->stoppedBy = why;
 }
 
-ChildStatus ChildProcess::Stop() {
+ChildStatus ChildProcess::Stop(std::chrono::milliseconds grace) {
   if (pid_ < 0) return status_.value_or(ChildStatus{});
   // Closing our end first: a child blocked on a full pipe sees EPIPE.
   output_ = FileDescriptor();
-  Terminate(ChildStatus::kCanceled);
+  Terminate(ChildStatus::kCanceled, grace);
   return Wait();
 }
 

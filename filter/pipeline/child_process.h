@@ -24,11 +24,15 @@ inline constexpr int kDiscardOutput = -2;
 struct ChildOptions {
   // argv[0] is a path, or a name looked up on PATH.
   std::vector<std::string> argv;
-  // Added to the environment, "NAME=VALUE".
+  // Added to the environment, "NAME=VALUE"; `unsetEnv` names are left out.
   std::vector<std::string> env;
+  std::vector<std::string> unsetEnv;
+  // The child's working directory; the caller's when empty.
+  std::string workingDirectory;
+  // The child's standard input: this descriptor, or /dev/null when it is -1.
+  int stdinFd = -1;
   // The child's standard output: this descriptor, /dev/null for
   // kDiscardOutput, or a pipe the parent reads with ReadOutput when it is -1.
-  // Standard input is /dev/null.
   int stdoutFd = -1;
   // The child's standard error: this descriptor, or, when it is -1, a pipe
   // whose lines go to `errorLine` as they come.
@@ -43,6 +47,9 @@ struct ChildOptions {
   // The most address space the child may map, in bytes (RLIMIT_AS); 0 for
   // no limit. An allocation beyond it fails in the child.
   uint64_t memoryLimit = 0;
+  // The largest file the child may write, in bytes (RLIMIT_FSIZE); 0 for no
+  // limit. A larger write ends it with SIGXFSZ.
+  uint64_t fileSizeLimit = 0;
 };
 
 // How a child ended, and whether we ended it.
@@ -92,14 +99,18 @@ class ChildProcess {
   ChildStatus Wait(const CancelToken& cancel = {},
                    std::optional<Clock::time_point> deadline = std::nullopt);
 
-  // Ends the child now (SIGTERM, then SIGKILL) and reaps it; how it ended.
-  ChildStatus Stop();
+  // How the child ended, reaping it, once it has; nothing while it runs.
+  std::optional<ChildStatus> Poll();
+
+  // Ends the child now (SIGTERM, then SIGKILL after `grace`) and reaps it;
+  // how it ended.
+  ChildStatus Stop(std::chrono::milliseconds grace = std::chrono::seconds(2));
 
  private:
   // Waits up to `ms` for output, error lines or the child's end; passes
   // error lines on. Returns whether the output has data or has ended.
   bool Pump(int ms, bool want_output);
-  void Terminate(ChildStatus::Stop why);
+  void Terminate(ChildStatus::Stop why, std::chrono::milliseconds grace = std::chrono::seconds(2));
   void FlushErrorLines(bool all);
 
   pid_t pid_ = -1;

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "app/app_test_fixture.h"
+#include "support/poll.h"
 
 namespace zova::testing {
 namespace {
@@ -77,7 +78,6 @@ TEST_F(AppAccessTest, WhatTheApplicationKeepsIsItsOwn) {
   ASSERT_TRUE(
       app_->SetPrinterAttributes("guarded", {"zova-command-set-default=lq-simulation"}, &error))
       << error;
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   const struct {
     fs::path path;
     unsigned mode;
@@ -91,6 +91,14 @@ TEST_F(AppAccessTest, WhatTheApplicationKeepsIsItsOwn) {
       {state / "spool/pages", 0700},
       {state / "spool/scratch", 0700},
   };
+  ASSERT_TRUE(PollUntil(
+      [&] {
+        for (const auto& f : files) {
+          if (!fs::exists(f.path)) return false;
+        }
+        return true;
+      },
+      std::chrono::seconds(10)));
   for (const auto& f : files) EXPECT_EQ(mode(f.path), f.mode) << f.path;
 }
 

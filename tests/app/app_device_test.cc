@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 
 #include "app/app_test_fixture.h"
 #include "app/socket_printer.h"
@@ -122,7 +123,7 @@ TEST_F(AppDeviceTest, CancelEndsAJobThePrinterTakesNoMoreOf) {
   ASSERT_TRUE(app_->AddPrinter("stall", "zova-qrt", &error, printer.Uri())) << error;
   const int job = Submit("stall", Document(app_->dir(), "stalled.ps", 3, 40));
   ASSERT_TRUE(WaitFor([&] { return app_->JobState("stall", job) == 5; }, 30s));
-  std::this_thread::sleep_for(2s);  // the connection is full
+  ASSERT_TRUE(WaitFor([&] { return printer.SenderBlocked(); }, 30s));  // the connection is full
   const auto cancel = std::chrono::steady_clock::now();
   ASSERT_TRUE(app_->CancelJob("stall", job));
   EXPECT_EQ(app_->WaitForJobEnd("stall", job, 60s), kJobCanceled);
@@ -155,8 +156,23 @@ TEST_P(AppStopTest, JobsWaitingPrintEachOnceInOrder) {
     jobs.push_back(Submit("crash", Document(app_->dir(), std::to_string(pages) + ".ps", pages)));
   }
   ASSERT_TRUE(WaitFor([&] { return app_->JobState("crash", jobs[0]) == 5; }, 30s));
-  // The application saves its jobs within a second.
-  std::this_thread::sleep_for(2s);
+  // The application saves its jobs within a second: all three, the first
+  // at the printer (Job ... id="N" ... state="5").
+  const auto saved = [&] {
+    std::istringstream state(ReadFile(app_->dir() / "state" / "zova-printer-app.state"));
+    int listed = 0;
+    for (std::string line; std::getline(state, line);) {
+      for (int job : jobs) {
+        if (line.rfind("Job ", 0) == 0 &&
+            line.find(" id=\"" + std::to_string(job) + "\"") != std::string::npos &&
+            (job != jobs[0] || line.find(" state=\"5\"") != std::string::npos)) {
+          ++listed;
+        }
+      }
+    }
+    return listed == 3;
+  };
+  ASSERT_TRUE(WaitFor(saved, 30s));
   Stop();
   ASSERT_TRUE(app_->Restart(&error)) << error;
   printer.Listen();

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/app_test_fixture.h"
+#include "support/poll.h"
 
 namespace zova::testing {
 namespace {
@@ -91,7 +92,12 @@ TEST_F(ConformanceTest, IpptoolFilesPassButForPapplsOwnGaps) {
   fs::create_directories(dir);
   MakeDocuments(dir);
   // printer-up-time must be above 0.
-  std::this_thread::sleep_for(1100ms);
+  ASSERT_TRUE(PollUntil(
+      [&] {
+        const std::vector<std::string> up = app_->PrinterAttributes("ipptool")["printer-up-time"];
+        return !up.empty() && std::stoi(up[0]) > 0;
+      },
+      5s));
   for (const char* test : {"ipp-1.1.test", "ipp-2.0.test", "ipp-everywhere.test"}) {
     SCOPED_TRACE(test);
     const CommandResult run =

@@ -28,23 +28,6 @@ struct HttpCloser {
   void operator()(http_t* http) const { httpClose(http); }
 };
 
-// A port on 127.0.0.1 that nothing listens on now.
-int FreePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return 0;
-  sockaddr_in addr = {};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  int port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-    port = ntohs(addr.sin_port);
-  }
-  close(fd);
-  return port;
-}
-
 // NAME=VALUE as an IPP attribute of the group: a resolution, an integer or
 // a keyword, by the look of the value.
 void AddAttribute(ipp_t* ipp, ipp_tag_t group, const std::string& text) {
@@ -126,35 +109,27 @@ bool PrivateApp::Launch(std::string* error) {
                  {"SNAP_COMMON", d},
                  {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent"},
                  kLsanOptions};
-  options.stdoutFile = d + "/server.out";
-  options.stderrToStdout = true;
-  server_ = std::make_unique<Process>(options);
-  for (auto waited = 0ms; waited < 30s; waited += 100ms) {
-    if (!server_->Running()) {
+  const auto answers = [this] {
+    const auto response =
+        Request(NewRequest(IPP_OP_GET_SYSTEM_ATTRIBUTES, SystemUri()), "/ipp/system");
+    return response && ippGetStatusCode(response.get()) == IPP_STATUS_OK;
+  };
+  switch (server_.Launch(options, dir_ / "server.out", answers, 30s)) {
+    case PrivateServer::kAnswering:
+      return true;
+    case PrivateServer::kExited:
       *error = "zova-printer-app exited at start:\n" + ReadFile(dir_ / "server.out") + Log();
       return false;
-    }
-    ipp_t* request = NewRequest(IPP_OP_GET_SYSTEM_ATTRIBUTES, SystemUri());
-    if (const auto response = Request(request, "/ipp/system");
-        response && ippGetStatusCode(response.get()) == IPP_STATUS_OK) {
-      return true;
-    }
-    std::this_thread::sleep_for(100ms);
+    case PrivateServer::kSilent:
+      break;
   }
   *error = "zova-printer-app did not answer on port " + std::to_string(port_);
   return false;
 }
 
-void PrivateApp::Stop() {
-  if (server_) server_->Stop(20s);
-}
+void PrivateApp::Stop() { server_.Stop(20s); }
 
-void PrivateApp::Kill(int sig) {
-  if (!server_) return;
-  server_->Signal(sig);
-  server_->Wait();
-  server_.reset();
-}
+void PrivateApp::Kill(int sig) { server_.Kill(sig); }
 
 PrivateApp::~PrivateApp() { Stop(); }
 

@@ -15,8 +15,7 @@
 #include <vector>
 
 #include "integration/private_cupsd.h"
-#include "support/process.h"
-#include "support/temp_dir.h"
+#include "support/private_server.h"
 
 namespace zova::testing {
 
@@ -42,7 +41,7 @@ class PrivateApp {
 
   const std::filesystem::path& dir() const { return dir_; }
   int port() const { return port_; }
-  pid_t pid() const { return server_ ? server_->pid() : -1; }
+  pid_t pid() const { return server_.pid(); }
   std::string SystemUri() const;
   // The server's local socket: the owner's way in.
   std::string LocalSocket() const;
@@ -93,18 +92,17 @@ class PrivateApp {
                                                                 int job) const;
 
  private:
-  explicit PrivateApp(int port) : dir_(scratch_.path()), port_(port) {}
+  explicit PrivateApp(int port) : dir_(server_.dir()), port_(port) {}
   bool Launch(std::string* error);
   void Stop();
   std::unique_ptr<ipp_t, IppDeleter> Request(ipp_t* request, const std::string& resource,
                                              const std::string& file = "",
                                              bool owner = false) const;
 
-  TempDir scratch_;  // removed with everything in it once the server is gone
+  PrivateServer server_;
   std::vector<std::string> server_options_;
   std::filesystem::path dir_;
   int port_;
-  std::unique_ptr<Process> server_;
 };
 
 }  // namespace zova::testing

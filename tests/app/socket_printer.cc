@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 namespace zova::testing {
 namespace {
@@ -59,6 +61,26 @@ void SocketPrinter::Start(size_t cut_first_after, bool stall) {
 void SocketPrinter::Refuse() {
   stop_ = true;
   if (server_.joinable()) server_.join();
+}
+
+bool SocketPrinter::SenderBlocked() const {
+  // /proc/net/tcp: "sl local rem st tx_queue:rx_queue ...", addresses as
+  // HEX_IP:HEX_PORT. The sender's end is the one whose remote port is ours;
+  // on loopback its send queue holds bytes only while our window is shut.
+  std::ifstream tcp("/proc/net/tcp");
+  std::string line;
+  std::getline(tcp, line);
+  while (std::getline(tcp, line)) {
+    std::istringstream fields(line);
+    std::string slot, local, remote, state, queues;
+    fields >> slot >> local >> remote >> state >> queues;
+    const size_t colon = remote.find(':');
+    if (colon == std::string::npos || std::stoi(remote.substr(colon + 1), nullptr, 16) != port_) {
+      continue;
+    }
+    if (std::stoul(queues.substr(0, queues.find(':')), nullptr, 16) > 0) return true;
+  }
+  return false;
 }
 
 std::vector<std::string> SocketPrinter::Connections() {

@@ -29,6 +29,9 @@ class SocketPrinter {
   void Stall();
   // Stops listening: connections are refused.
   void Refuse();
+  // Whether the sender's end of a connection holds bytes this printer does
+  // not take: a stalled connection is full.
+  bool SenderBlocked() const;
   // The bytes of every connection so far, in order.
   std::vector<std::string> Connections();
 

@@ -150,26 +150,24 @@ bool PrivateCupsd::Launch(const CupsdConfig& config, std::string* error) {
   // the language of the PPDs it makes for driverless queues "C", which its
   // own cupstestppd rejects.
   options.env = {{"LANG", "en"}};
-  options.stdoutFile = (dir_ / "log" / "cupsd.out").string();
-  options.stderrToStdout = true;
-  server_ = std::make_unique<Process>(options);
-  for (auto waited = 0ms; waited < 15s; waited += 100ms) {
-    if (!server_->Running()) {
+  const auto answers = [this] {
+    return Client({"lpstat", "-r"}).output.find("is running") != std::string::npos;
+  };
+  switch (server_.Launch(options, dir_ / "log" / "cupsd.out", answers, 15s)) {
+    case PrivateServer::kAnswering:
+      return true;
+    case PrivateServer::kExited:
       *error = "cupsd exited at start (run scripts/install-deps.sh if it is missing):\n" +
                ReadFile(dir_ / "log" / "cupsd.out") + ReadFile(dir_ / "log" / "error_log");
       return false;
-    }
-    if (Client({"lpstat", "-r"}).output.find("is running") != std::string::npos) return true;
-    std::this_thread::sleep_for(100ms);
+    case PrivateServer::kSilent:
+      break;
   }
   *error = "cupsd did not answer on " + socket();
   return false;
 }
 
-void PrivateCupsd::Stop() {
-  if (server_) server_->Stop(10s);
-  server_.reset();
-}
+void PrivateCupsd::Stop() { server_.Stop(10s); }
 
 PrivateCupsd::~PrivateCupsd() { Stop(); }
 

@@ -16,8 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/process.h"
-#include "support/temp_dir.h"
+#include "support/private_server.h"
 
 namespace zova::testing {
 
@@ -94,16 +93,15 @@ class PrivateCupsd {
   std::vector<std::string> JobLog(int id) const;
 
  private:
-  explicit PrivateCupsd(int first_job_id) : dir_(scratch_.path()), firstJobId_(first_job_id) {}
+  explicit PrivateCupsd(int first_job_id) : dir_(server_.dir()), firstJobId_(first_job_id) {}
   bool Launch(const CupsdConfig& config, std::string* error);
   // Sends an IPP request (taking it over) and returns the response.
   std::unique_ptr<ipp_t, IppDeleter> Request(ipp_t* request) const;
   void Stop();
 
-  TempDir scratch_;  // removed with everything in it once the server is gone
+  PrivateServer server_;
   std::filesystem::path dir_;
   int firstJobId_;
-  std::unique_ptr<Process> server_;
 };
 
 }  // namespace zova::testing

@@ -2,9 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,8 +9,6 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
-
-extern char** environ;
 
 namespace zova::testing {
 namespace {
@@ -49,94 +44,61 @@ std::string ReadText(const std::string& path) {
   return s.str();
 }
 
-std::vector<char*> Pointers(std::vector<std::string>& strings) {
-  std::vector<char*> pointers;
-  for (std::string& s : strings) pointers.push_back(s.data());
-  pointers.push_back(nullptr);
-  return pointers;
-}
-
 }  // namespace
 
-Process::Process(const ProcessOptions& options) {
-  // Everything the child needs is made before the fork: after it, the child
-  // only calls what is safe in a copy of a threaded process.
-  std::map<std::string, std::string> env;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const char* eq = strchr(*e, '=');
-    if (eq != nullptr) env[std::string(*e, static_cast<size_t>(eq - *e))] = eq + 1;
-  }
-  for (const std::string& name : options.unsetEnv) env.erase(name);
-  for (const auto& [k, v] : options.env) env[k] = v;
-  std::vector<std::string> env_strings;
-  for (const auto& [k, v] : env) env_strings.push_back(k + "=" + v);
-  std::vector<std::string> args = options.args;
-  std::vector<char*> argv = Pointers(args);
-  std::vector<char*> envp = Pointers(env_strings);
-  const std::string stdin_path = options.stdinFile.empty() ? "/dev/null" : options.stdinFile;
+Process::Process(const ProcessOptions& options) { Start(options); }
 
+void Process::Start(const ProcessOptions& options) {
+  ChildOptions child;
+  child.argv = options.args;
+  for (const auto& [k, v] : options.env) child.env.push_back(k + "=" + v);
+  child.unsetEnv = options.unsetEnv;
+  child.workingDirectory = options.cwd;
+  // A sanitized child reserves terabytes for its shadow memory.
+  if (!kAddressSanitizer) child.memoryLimit = options.addressSpaceLimit;
+  child.fileSizeLimit = options.fileSizeLimit;
+
+  // The parent's ends are ours; the child's ends close once it has them.
   int out_pipe[2], err_pipe[2], in_pipe[2] = {-1, -1};
-  if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0 ||
-      (options.stdinPipe && pipe2(in_pipe, O_CLOEXEC) != 0)) {
-    result_.err = std::string("pipe: ") + strerror(errno);
-    return;
+  if (pipe2(out_pipe, O_CLOEXEC) != 0) return Fail(std::string("pipe: ") + strerror(errno));
+  FileDescriptor out_read(out_pipe[0]), out_write(out_pipe[1]);
+  if (pipe2(err_pipe, O_CLOEXEC) != 0) return Fail(std::string("pipe: ") + strerror(errno));
+  FileDescriptor err_read(err_pipe[0]), err_write(err_pipe[1]);
+  if (options.stdinPipe && pipe2(in_pipe, O_CLOEXEC) != 0) {
+    return Fail(std::string("pipe: ") + strerror(errno));
   }
-  const int out_file =
-      options.stdoutFile.empty()
-          ? -1
-          : open(options.stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  const pid_t parent = getpid();
-  pid_ = fork();
-  if (pid_ == 0) {
-    // A child outlives no test: it dies with the test process.
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != parent) _exit(127);
-    const int in_fd = options.stdinPipe ? in_pipe[0] : open(stdin_path.c_str(), O_RDONLY);
-    const int out_fd = options.stdoutFile.empty() ? out_pipe[1] : out_file;
-    const int err_fd = options.stderrToStdout ? out_fd : err_pipe[1];
-    if (in_fd < 0 || out_fd < 0 || dup2(in_fd, 0) < 0 || dup2(out_fd, 1) < 0 ||
-        dup2(err_fd, 2) < 0) {
-      _exit(127);
-    }
-    if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(127);
-    if (options.addressSpaceLimit > 0 && !kAddressSanitizer) {
-      const rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
-      if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);
-    }
-    if (options.fileSizeLimit > 0) {
-      const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
-      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
-    }
-    execvpe(argv[0], argv.data(), envp.data());
-    const char kCannotRun[] = ": cannot be run\n";
-    (void)!write(2, argv[0], strlen(argv[0]));
-    (void)!write(2, kCannotRun, sizeof kCannotRun - 1);
-    _exit(127);
+  FileDescriptor in_read(in_pipe[0]), in_file, out_file;
+  stdin_fd_ = in_pipe[1];
+  if (!options.stdinFile.empty()) {
+    in_file = FileDescriptor(open(options.stdinFile.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in_file.valid()) return Fail(options.stdinFile + ": " + strerror(errno));
   }
-  if (out_file >= 0) close(out_file);
-  close(out_pipe[1]);
-  close(err_pipe[1]);
-  if (options.stdinPipe) {
-    close(in_pipe[0]);
-    stdin_fd_ = in_pipe[1];
+  if (!options.stdoutFile.empty()) {
+    out_file = FileDescriptor(
+        open(options.stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!out_file.valid()) return Fail(options.stdoutFile + ": " + strerror(errno));
   }
-  if (pid_ < 0) {
-    result_.err = std::string("fork: ") + strerror(errno);
-    close(out_pipe[0]);
-    close(err_pipe[0]);
-    CloseStdin();
-    return;
+  child.stdinFd = options.stdinPipe ? in_read.get() : in_file.valid() ? in_file.get() : -1;
+  child.stdoutFd = out_file.valid() ? out_file.get() : out_write.get();
+  child.stderrFd = options.stderrToStdout ? child.stdoutFd : err_write.get();
+  stdin_fd_ = in_pipe[1];
+  if (options.stdoutClosed || out_file.valid()) out_read = FileDescriptor();
+  if (const int error = child_.Start(child); error != 0) {
+    return Fail(options.args.at(0) + ": cannot be run: " + strerror(error));
   }
-  int out_fd = out_pipe[0];
-  if (options.stdoutClosed || !options.stdoutFile.empty()) {
-    close(out_fd);
-    out_fd = -1;
-  }
-  reader_ = std::thread(Drain, out_fd, err_pipe[0], &result_.out, &result_.err);
+  pid_ = child_.pid();
+  // The reader closes the pipes' read ends when they end.
+  reader_ = std::thread(Drain, out_read.Release(), err_read.Release(), &result_.out, &result_.err);
+}
+
+void Process::Fail(const std::string& why) {
+  result_.err = why + "\n";
+  result_.status = 127;
+  reaped_ = true;
 }
 
 Process::~Process() {
-  if (pid_ > 0 && !reaped_) kill(pid_, SIGKILL);
+  Signal(SIGKILL);
   Wait();
 }
 
@@ -146,25 +108,21 @@ void Process::CloseStdin() {
 }
 
 void Process::Signal(int sig) {
-  if (pid_ > 0 && !reaped_) kill(pid_, sig);
+  if (Running()) kill(pid_, sig);
 }
 
-void Process::Reap(int options) {
-  if (pid_ <= 0 || reaped_) return;
-  int status = 0;
-  rusage usage{};
-  pid_t got;
-  while ((got = wait4(pid_, &status, options, &usage)) < 0 && errno == EINTR) {
-  }
-  if (got != pid_) return;
+void Process::Record(const ChildStatus& status) {
   reaped_ = true;
-  result_.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result_.peakKiB = usage.ru_maxrss;
+  result_.status = status.kind == ChildStatus::kExited     ? status.code
+                   : status.kind == ChildStatus::kSignaled ? 128 + status.code
+                                                           : 127;
+  result_.peakKiB = status.peakKb;
 }
 
 bool Process::Running() {
-  Reap(WNOHANG);
-  return pid_ > 0 && !reaped_;
+  if (reaped_) return false;
+  if (const std::optional<ChildStatus> ended = child_.Poll()) Record(*ended);
+  return !reaped_;
 }
 
 bool Process::WaitUntilBlockedOnStdin() {
@@ -184,16 +142,13 @@ bool Process::WaitUntilBlockedOnStdin() {
 }
 
 ProcessResult Process::Stop(std::chrono::milliseconds grace) {
-  Signal(SIGTERM);
-  const auto deadline = std::chrono::steady_clock::now() + grace;
-  while (Running() && std::chrono::steady_clock::now() < deadline) usleep(20 * 1000);
-  Signal(SIGKILL);
+  if (!reaped_) Record(child_.Stop(grace));
   return Wait();
 }
 
 ProcessResult Process::Wait() {
   CloseStdin();
-  Reap(0);
+  if (!reaped_) Record(child_.Wait());
   if (reader_.joinable()) reader_.join();
   return result_;
 }

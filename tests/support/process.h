@@ -1,7 +1,8 @@
-// Runs a program as a child process of the test: its arguments, environment,
-// standard streams, working directory and memory limit, and what it wrote,
-// how it ended and how much memory it took. Every child the tests start goes
-// through here; a child still running when its Process goes is killed.
+// Runs a program as a child process of the test through the driver's own
+// child-process runner (job/child_process.h), adding what a test wants of
+// it: standard output and error collected, input from a file or a pipe.
+// Every child the tests start goes through here; a child still running when
+// its Process goes is killed.
 #pragma once
 
 #include <sys/types.h>
@@ -11,6 +12,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "job/child_process.h"
 
 namespace zova::testing {
 
@@ -46,7 +49,7 @@ inline constexpr bool kAddressSanitizer = false;
 #endif
 
 struct ProcessResult {
-  int status = -1;   // exit status, 128 + the signal that ended it, -1 if it never ran
+  int status = -1;   // exit status, 128 + the signal that ended it, 127 if it never ran
   std::string out;   // standard output, when collected
   std::string err;   // standard error
   long peakKiB = 0;  // the child's peak resident memory
@@ -74,8 +77,12 @@ class Process {
   ProcessResult Wait();
 
  private:
-  void Reap(int options);
+  void Start(const ProcessOptions& options);
+  void Record(const ChildStatus& status);
+  // The child could not be started: why, as its error output.
+  void Fail(const std::string& why);
 
+  ChildProcess child_;
   pid_t pid_ = -1;
   int stdin_fd_ = -1;
   bool reaped_ = false;
