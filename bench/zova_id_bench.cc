@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "job/child_process.h"
+#include "pipeline/child_process.h"
 #include "testpage/synthetic_photo.h"
 #include "zova_ID/halftone.h"
 #include "zova_ID/screen.h"

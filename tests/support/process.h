@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "job/child_process.h"
+#include "pipeline/child_process.h"
 
 namespace zova::testing {
 
