@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -76,7 +77,12 @@ OutputSink::OutputSink(FILE* file, Messages& messages) : file_(file), messages_(
   struct stat info;
   if (file_ == stdout && fstat(STDOUT_FILENO, &info) == 0 &&
       (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) || S_ISCHR(info.st_mode))) {
-    stall_ = std::make_unique<StallReport>();
+    // Without memory for its watcher the job prints all the same, unwatched.
+    try {
+      stall_ = std::make_unique<StallReport>();
+    } catch (const std::exception&) {
+      stall_.reset();
+    }
   }
 }
 

@@ -156,8 +156,10 @@ TEST_P(AppStopTest, JobsWaitingPrintEachOnceInOrder) {
     jobs.push_back(Submit("crash", Document(app_->dir(), std::to_string(pages) + ".ps", pages)));
   }
   ASSERT_TRUE(WaitFor([&] { return app_->JobState("crash", jobs[0]) == 5; }, 30s));
-  // The application saves its jobs within a second: all three, the first
-  // at the printer (Job ... id="N" ... state="5").
+  // The application saves its jobs within a second: all three with their
+  // documents, the first at the printer (Job ... id="N" ... filename=...
+  // state="5"). A job saved before its document came has none after the
+  // restart.
   const auto saved = [&] {
     std::istringstream state(ReadFile(app_->dir() / "state" / "zova-printer-app.state"));
     int listed = 0;
@@ -165,6 +167,7 @@ TEST_P(AppStopTest, JobsWaitingPrintEachOnceInOrder) {
       for (int job : jobs) {
         if (line.rfind("Job ", 0) == 0 &&
             line.find(" id=\"" + std::to_string(job) + "\"") != std::string::npos &&
+            line.find(" filename=") != std::string::npos &&
             (job != jobs[0] || line.find(" state=\"5\"") != std::string::npos)) {
           ++listed;
         }
