@@ -1,0 +1,91 @@
+#include "text/text_writer.h"
+
+#include "text/text_commands.h"
+
+namespace zova::text {
+namespace {
+
+uint8_t Low(unsigned v) { return static_cast<uint8_t>(v & 0xFF); }
+uint8_t High(unsigned v) { return static_cast<uint8_t>((v >> 8) & 0xFF); }
+
+}  // namespace
+
+std::vector<uint8_t> LqTextJobStart(const LqTextSetup& s) {
+  using namespace lq_text;
+  std::vector<uint8_t> b;
+  auto put = [&b](std::initializer_list<uint8_t> bytes) { b.insert(b.end(), bytes); };
+  if (s.okidataPrefix) put({kEsc, lq::kEnterLq, lq::kEnterLqArgument});
+  put({kEsc, lq::kReset});
+  put({kEsc, kQuality, static_cast<uint8_t>(s.quality == Quality::kLetter ? 1 : 0)});
+  // The page length in 1/360 inch, exact rather than whole lines, so that
+  // every form feed ends at the next form's top.
+  put({kEsc, lq::kExtended, lq::kUnit, 1, 0, kUnit360});
+  put({kEsc, lq::kExtended, kPageLength, 2, 0, Low(s.geometry.length), High(s.geometry.length)});
+  put({kEsc, kCancelSkip});
+  switch (s.geometry.pitch) {
+    case Pitch::k10:
+      put({kEsc, kPica});
+      break;
+    case Pitch::k12:
+      put({kEsc, kElite});
+      break;
+    case Pitch::k15:
+      put({kEsc, kFifteen});
+      break;
+    case Pitch::k17:
+      put({kEsc, kPica, kCondensed});
+      break;
+    case Pitch::k20:
+      put({kEsc, kElite, kCondensed});
+      break;
+  }
+  put({kEsc, s.geometry.spacing == LineSpacing::k8 ? kEighthInchLines : lq::kSixthInchLines});
+  // Margins count columns of the pitch just chosen, so they come after it.
+  put({kEsc, kLeftMargin, static_cast<uint8_t>(s.frame.leftColumn)});
+  put({kEsc, kRightMargin, static_cast<uint8_t>(s.frame.leftColumn + s.frame.columns)});
+  put({kEsc, lq::kExtended, kTable, 3, 0, kTableSlot, s.table->d2, s.table->d3});
+  put({kEsc, kTable, kTableSlot});
+  put({kEsc, kInternational, kUsa});
+  put({kEsc, lq::kUpperCodes});
+  return b;
+}
+
+std::vector<uint8_t> LqTextJobEnd() { return {kEsc, lq::kReset}; }
+
+std::string NativeTextWarning() {
+  return "The native command set prints plain text only: the pitch, line spacing, page length "
+         "and character table are the printer's panel settings";
+}
+
+TextPageWriter::TextPageWriter(TextCommands commands, unsigned top_margin, TextEncoder& encoder,
+                               OutputSink& sink)
+    : commands_(commands), top_(top_margin), encoder_(&encoder), sink_(&sink) {}
+
+void TextPageWriter::StartPage() {
+  pageStarted_ = true;
+  if (commands_ == TextCommands::kLq && top_ > 0) {
+    sink_->Put({kEsc, lq::kExtended, lq::kFeed, 2, 0, Low(top_), High(top_)});
+  }
+}
+
+void TextPageWriter::Line(std::u32string_view text) {
+  if (!pageStarted_) StartPage();
+  bytes_.clear();
+  if (lineOpen_) {
+    bytes_.push_back(kCarriageReturn);
+    bytes_.push_back(lq_text::kLineFeed);
+  }
+  encoder_->Encode(text, bytes_);
+  sink_->Put(bytes_.data(), bytes_.size());
+  lineOpen_ = true;
+}
+
+void TextPageWriter::PageEnd() {
+  if (lineOpen_) sink_->Put(kCarriageReturn);
+  sink_->Put(kFormFeed);
+  sink_->Flush();
+  lineOpen_ = false;
+  pageStarted_ = false;
+}
+
+}  // namespace zova::text
