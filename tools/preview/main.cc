@@ -1,7 +1,8 @@
 // zova-preview: draws what a ZOVA-QRT printer would print from a stream the
 // filter wrote, one PNG per page. It reads the stream as it decodes it and
 // writes each page as soon as the page ends, so it holds one page at a time
-// however long the stream is.
+// however long the stream is. With --time (or a time parameter) each page's
+// line and each job's total give the modelled printing time (print_time.h).
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,10 +12,14 @@
 #include "preview/output_dir.h"
 #include "preview/page_files.h"
 #include "preview/stream_decoder.h"
+#include "preview/time_settings.h"
 
 namespace {
 
-constexpr char kUsage[] = "ERROR: Usage: zova-preview STREAM [-o DIR]  (STREAM - reads stdin)\n";
+constexpr char kUsage[] =
+    "ERROR: Usage: zova-preview STREAM [-o DIR] [--time] [--time-model FILE] "
+    "[--time-set NAME=VALUE]...  (STREAM - reads stdin)\n"
+    "       zova-preview --time-defaults  (the time model's parameters)\n";
 
 struct Closer {
   void operator()(FILE* file) const {
@@ -27,9 +32,29 @@ struct Closer {
 int main(int argc, char** argv) {
   const char* stream = nullptr;
   std::string dir = ".";
+  zova::preview::TimeModel time_model;
+  bool timed = false;
+  std::string why;
   for (int i = 1; i < argc; ++i) {
     if (strcmp(argv[i], "-o") == 0 && i + 1 < argc) {
       dir = argv[++i];
+    } else if (strcmp(argv[i], "--time") == 0) {
+      timed = true;
+    } else if (strcmp(argv[i], "--time-defaults") == 0 && argc == 2) {
+      fputs(zova::preview::DescribeTimeModel(time_model).c_str(), stdout);
+      return 0;
+    } else if (strcmp(argv[i], "--time-model") == 0 && i + 1 < argc) {
+      timed = true;
+      if (!zova::preview::ReadTimeModelFile(argv[++i], &time_model, &why)) {
+        fprintf(stderr, "ERROR: %s\n", why.c_str());
+        return 1;
+      }
+    } else if (strcmp(argv[i], "--time-set") == 0 && i + 1 < argc) {
+      timed = true;
+      if (!zova::preview::SetTimeParameter(argv[++i], &time_model, &why)) {
+        fprintf(stderr, "ERROR: --time-set: %s\n", why.c_str());
+        return 1;
+      }
     } else if (stream == nullptr && (argv[i][0] != '-' || strcmp(argv[i], "-") == 0)) {
       stream = argv[i];
     } else {
@@ -41,6 +66,10 @@ int main(int argc, char** argv) {
     fputs(kUsage, stderr);
     return 1;
   }
+  if (timed && !zova::preview::CheckTimeModel(time_model, &why)) {
+    fprintf(stderr, "ERROR: %s\n", why.c_str());
+    return 1;
+  }
 
   const std::unique_ptr<FILE, Closer> file(strcmp(stream, "-") == 0 ? stdin : fopen(stream, "rbe"));
   if (!file) {
@@ -48,13 +77,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   zova::preview::OutputDirectory output;
-  std::string why;
   if (!output.Create(dir, &why)) {
     fprintf(stderr, "ERROR: cannot create directory %s: %s\n", dir.c_str(), why.c_str());
     return 1;
   }
   // Declared after the directory: on failure the pages go before it.
-  zova::preview::PageFiles pages(dir);
+  zova::preview::PageFiles pages(dir, timed ? &time_model : nullptr);
   if (!pages.Open()) return 1;
 
   int read_errno = 0;

@@ -33,15 +33,27 @@ std::string PageFiles::PageName(size_t number) const {
   return job_ == 1 ? page : "job-" + std::to_string(job_) + "-" + page;
 }
 
-bool PageFiles::StartJob(size_t job, size_t offset) {
-  job_ = job;
-  written_ = 0;
-  if (fprintf(summary_.get(), "job %zu starts at byte %zu\n", job, offset) < 0) {
+bool PageFiles::Note(const std::string& line) {
+  if (fprintf(summary_.get(), "%s\n", line.c_str()) < 0) {
     fprintf(stderr, "ERROR: cannot write the page summary to a temporary file: %s\n",
             strerror(errno));
     return false;
   }
   return true;
+}
+
+bool PageFiles::NoteJobTime() {
+  if (time_ == nullptr) return true;
+  return Note("job " + std::to_string(job_) + ": " + std::to_string(written_) +
+              (written_ == 1 ? " page" : " pages") + ", about " + FormatSeconds(job_seconds_));
+}
+
+bool PageFiles::StartJob(size_t job, size_t offset) {
+  if (!NoteJobTime()) return false;
+  job_ = job;
+  written_ = 0;
+  job_seconds_ = 0;
+  return Note("job " + std::to_string(job) + " starts at byte " + std::to_string(offset));
 }
 
 bool PageFiles::Open() {
@@ -66,15 +78,17 @@ bool PageFiles::Add(const DecodedPage& page) {
   }
   ++written_;
   files_.push_back(path);
-  if (fprintf(summary_.get(), "%s: %s\n", name.c_str(), DescribePage(page).c_str()) < 0) {
-    fprintf(stderr, "ERROR: cannot write the page summary to a temporary file: %s\n",
-            strerror(errno));
-    return false;
+  std::string line = name + ": " + DescribePage(page);
+  if (time_ != nullptr) {
+    const double seconds = EstimatePrintTime(page, *time_).Total();
+    job_seconds_ += seconds;
+    line += ", about " + FormatSeconds(seconds);
   }
-  return true;
+  return Note(line);
 }
 
 bool PageFiles::Commit() {
+  if (!NoteJobTime()) return false;
   FILE* summary = summary_.get();
   if (fflush(summary) != 0 || fseek(summary, 0, SEEK_SET) != 0) {
     fprintf(stderr, "ERROR: cannot read back the page summary: %s\n", strerror(errno));

@@ -4,6 +4,9 @@
 // where each job starts. Each PNG is written as soon
 // as its page is decoded; the summary lines wait in an anonymous temporary
 // file, so that a stream refused on a later page prints none of them.
+// With a time model, each page's line ends with its modelled printing time
+// (", about 54 s") and each job's pages are followed by its total
+// ("job 1: 4 pages, about 3 min 05 s").
 #pragma once
 
 #include <cstdio>
@@ -12,12 +15,14 @@
 #include <vector>
 
 #include "preview/page_model.h"
+#include "preview/print_time.h"
 
 namespace zova::preview {
 
 class PageFiles {
  public:
-  explicit PageFiles(std::string dir) : dir_(std::move(dir)) {}
+  explicit PageFiles(std::string dir, const TimeModel* time = nullptr)
+      : dir_(std::move(dir)), time_(time) {}
   PageFiles(const PageFiles&) = delete;
   PageFiles& operator=(const PageFiles&) = delete;
   // Unless committed, the PNGs written so far are removed.
@@ -35,6 +40,8 @@ class PageFiles {
 
  private:
   std::string PageName(size_t number) const;
+  bool Note(const std::string& line);
+  bool NoteJobTime();
 
   struct Closer {
     void operator()(FILE* file) const { fclose(file); }
@@ -43,6 +50,8 @@ class PageFiles {
   std::unique_ptr<FILE, Closer> summary_;
   size_t job_ = 1;
   size_t written_ = 0;  // pages of the job
+  const TimeModel* time_;
+  double job_seconds_ = 0;
   std::vector<std::string> files_;
   bool committed_ = false;
 };

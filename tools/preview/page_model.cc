@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdio>
+#include <cstdlib>
 
 namespace zova::preview {
 
@@ -41,17 +42,41 @@ std::string PageModel::PrintBand(BandGeometry geometry, const uint8_t* data, siz
 
   const size_t left = static_cast<size_t>(head_x_ / x_pitch);
   const size_t top = static_cast<size_t>(paper_y_ / y_pitch);
+  size_t first = columns, last = 0;
   for (size_t c = 0; c < columns; ++c) {
     const uint8_t* column = data + c * kBytesPerColumn;
     for (size_t pin = 0; pin < kPinsPerColumn; ++pin) {
-      if (column[pin / 8] & (0x80 >> (pin % 8))) SetDot(left + c, top + pin);
+      if (column[pin / 8] & (0x80 >> (pin % 8))) {
+        SetDot(left + c, top + pin);
+        first = std::min(first, c);
+        last = c;
+      }
     }
+  }
+  if (first < columns) {
+    Pass(geometry.HorizontalDpi, head_x_ + static_cast<long>(first) * x_pitch,
+         head_x_ + static_cast<long>(last + 1) * x_pitch);
   }
   width_ = std::max(width_, left + columns);
   height_ = std::max(height_, top + kPinsPerColumn);
   head_x_ = right;
   lines_.insert(paper_y_);
   return {};
+}
+
+void PageModel::Pass(unsigned dpi, long from, long to) {
+  if (motion_.pending_feed != 0) {
+    ++motion_.paper_moves;
+    motion_.paper_travel += motion_.pending_feed;
+    motion_.pending_feed = 0;
+  }
+  // Bidirectionally the head prints from whichever end it is nearer.
+  const long to_left = std::abs(head_at_ - from), to_right = std::abs(head_at_ - to);
+  const bool leftward = !unidirectional_ && to_right < to_left;
+  motion_.slew += leftward ? to_right : to_left;
+  head_at_ = leftward ? from : to;
+  motion_.printed[dpi] += to - from;
+  ++motion_.passes;
 }
 
 std::string PageModel::SetPageLength(long units) {
@@ -85,6 +110,9 @@ DecodedPage PageModel::Finish() {
     for (uint8_t byte : rows_[y]) page.dot_count += static_cast<size_t>(std::popcount(byte));
   }
   page.bands = lines_.size();
+  page.motion = motion_;
+  page.motion.paper_y = paper_y_;
+  page.motion.page_length = page_length_;
   rows_.clear();
   return page;
 }

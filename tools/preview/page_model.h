@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -37,6 +38,26 @@ struct BandGeometry {
 // is drawn on that grid.
 inline constexpr BandGeometry kHeadPitchGeometry{180, 180};
 
+// What the head and the paper did on a page, for the time model
+// (print_time.h). Summed as the page decodes, so a page of any length keeps a
+// few numbers. Lengths in 1/3600 inch.
+struct PageMotion {
+  // Head travel while printing, by the pass's columns per inch: each pass
+  // runs from its first dot to its last, a pass without dots not at all.
+  std::map<unsigned, long> printed;
+  long slew = 0;      // head travel without printing, to where each pass starts
+  size_t passes = 0;  // bit images that printed a dot
+  // Paper moves before a pass: feeds with no pass between them are one move,
+  // the paper going on without a stop.
+  size_t paper_moves = 0;
+  long paper_travel = 0;
+  // At the form feed: the feeds not yet made, and where the paper stands
+  // after them (from the first print line).
+  long pending_feed = 0;
+  long paper_y = 0;
+  long page_length = 0;  // 0: the stream did not set it
+};
+
 struct DecodedPage {
   Dialect dialect = Dialect::kLq;
   BandGeometry geometry = kHeadPitchGeometry;
@@ -45,6 +66,7 @@ struct DecodedPage {
   PackedBitmap dots;
   size_t bands = 0;      // head lines on which a bit image printed
   size_t dot_count = 0;  // dots printed, overprinted dots counted once
+  PageMotion motion;
 };
 
 // "LQ, 180x180 dpi, 1488x2100 dots, 87 bands, 123456 dots printed".
@@ -60,7 +82,12 @@ class PageModel {
   // CR: the head goes back to the left margin.
   void CarriageReturn() { head_x_ = 0; }
   // Moves the paper up by `units` (1/3600 inch): the head lands lower on the page.
-  void Feed(long units) { paper_y_ += units; }
+  void Feed(long units) {
+    paper_y_ += units;
+    motion_.pending_feed += units;
+  }
+  // ESC U: each pass starts at the left end (true), or at the end nearer the head.
+  void SetUnidirectional(bool on) { unidirectional_ = on; }
   bool AtLeftMargin() const { return head_x_ == 0; }
   long head_x() const { return head_x_; }
 
@@ -74,6 +101,8 @@ class PageModel {
 
  private:
   void SetDot(size_t x, size_t y);
+  // A pass of the head printing from `from` to `to` (1/3600 inch).
+  void Pass(unsigned dpi, long from, long to);
 
   Dialect dialect_;
   BandGeometry geometry_{};                 // set by the first bit image of the page
@@ -84,6 +113,9 @@ class PageModel {
   size_t height_ = 0;                       // dots, as far down as a band reached
   std::vector<std::vector<uint8_t>> rows_;  // packed rows, grown as bands reach them
   std::set<long> lines_;                    // paper positions that printed
+  PageMotion motion_;
+  long head_at_ = 0;             // where the head stands, 1/3600 inch from the left margin
+  bool unidirectional_ = false;  // the printer's default after ESC @
 };
 
 }  // namespace zova::preview

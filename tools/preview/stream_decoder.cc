@@ -209,6 +209,7 @@ class Decoder {
       case lq::kUnidirectional:
         if (!Need(start, 3, "ESC U")) return false;
         if (!IsSwitch(stream_[start + 2])) return BadOperand(start, "ESC U", 2);
+        page.SetUnidirectional(stream_[start + 2] == 1 || stream_[start + 2] == '1');
         pos_ += 3;
         return true;
       case lq::kPageLength:
