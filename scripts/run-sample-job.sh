@@ -35,5 +35,5 @@ echo "rastertozova exit status: $status"
 echo "printer stream: out/sample-job.prn, $(wc -c < out/sample-job.prn) bytes"
 echo "pages printed: $(grep -c '^PAGE:' out/sample-job.log)"
 grep -E '^DEBUG: (V1.0 PAGE|pic number)|^DEBUG:pic' out/sample-job.log
-build/tools/preview/zova-preview out/sample-job.prn -o out || status=1
+build/tools/preview/zova-preview out/sample-job.prn -o out --time || status=1
 exit "$status"
