@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -76,7 +77,13 @@ OutputSink::OutputSink(FILE* file, Messages& messages) : file_(file), messages_(
   struct stat info;
   if (file_ == stdout && fstat(STDOUT_FILENO, &info) == 0 &&
       (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) || S_ISCHR(info.st_mode))) {
-    stall_ = std::make_unique<StallReport>();
+    // Where no thread can be started (its stack does not fit in memory), the
+    // job prints without stall reports rather than dying.
+    try {
+      stall_ = std::make_unique<StallReport>();
+    } catch (const std::exception&) {
+      stall_.reset();
+    }
   }
 }
 
