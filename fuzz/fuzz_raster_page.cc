@@ -18,7 +18,7 @@
 #include <string>
 
 #include "cups/cups_raster_source.h"
-#include "pipeline/page_driver.h"
+#include "pipeline/job_scope.h"
 #include "pipeline/page_request.h"
 #include "zova_ID/halftone.h"
 
@@ -127,9 +127,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                               done ? 0 : zova::kExitFailed};
     };
     zova::OutputState out(sink, messages);
-    zova::PageDriver driver(std::move(settings), out, messages, zova::CancelToken());
-    driver.StartJob();
-    if (!zova::PrintPages(raster, driver).failed) driver.EndJob();
+    zova::JobScope job(std::move(settings), out, messages, zova::CancelToken());
+    zova::RunJob(job, raster);
   }
   fclose(sink);
   close(fd);

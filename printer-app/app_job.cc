@@ -107,7 +107,7 @@ void AppJob::Abandon() noexcept {
   finished_ = true;
   failed_ = true;
   try {
-    driver_.reset();
+    scope_.reset();
     out_.reset();
     tee_.reset();
     stream_.reset();
@@ -192,10 +192,10 @@ bool AppJob::Start(bool raw) {
   tool.stdoutFd = kDiscardOutput;
   tool.sharesStderr = false;
   settings.halftone = ToolHalftoner(std::move(tool), cancel_, log_);
-  driver_.emplace(std::move(settings), *out_, log_, cancel_);
+  scope_.emplace(std::move(settings), *out_, log_, cancel_);
   // A page counts once the printer has taken it whole.
   log_.SetDelivery([this] { return stream_->Delivered(); });
-  if (!raw_) driver_->StartJob();
+  if (!raw_) scope_->Begin();
   return !StreamFailed();
 }
 
@@ -211,12 +211,12 @@ bool AppJob::StartPage(const cups_page_header2_t& header) {
   format_ = header.cupsBitsPerPixel != 8             ? RowFormat::kRgb
             : header.cupsColorSpace == CUPS_CSPACE_K ? RowFormat::kBlack
                                                      : RowFormat::kGrey;
-  return driver_->BeginPage(RgbHeader(header, output_type_)) != PageDriver::PageStart::kFail;
+  return driver().BeginPage(RgbHeader(header, output_type_)) != PageDriver::PageStart::kFail;
 }
 
 bool AppJob::WriteRow(const uint8_t* row) {
   if (repeat_) return true;
-  const std::span<uint8_t> rgb = driver_->Row();
+  const std::span<uint8_t> rgb = driver().Row();
   if (rgb.empty()) return true;
   switch (format_) {
     case RowFormat::kRgb:
@@ -231,12 +231,12 @@ bool AppJob::WriteRow(const uint8_t* row) {
       }
       break;
   }
-  return driver_->AddRow();
+  return driver().AddRow();
 }
 
 bool AppJob::EndPage() {
   if (repeat_) return true;
-  const PageResult result = driver_->EndPage();
+  const PageResult result = driver().EndPage();
   const bool failed = result == PageResult::kFailed ||
                       (result == PageResult::kPrinted && !stream_->Delivered()) || StreamFailed();
   // PAPPL counts a raster stream's page when it begins: one that never got
@@ -249,11 +249,13 @@ bool AppJob::EndPage() {
 }
 
 bool AppJob::SendRecordedPage(size_t page) {
-  if (repeat_ || failed_ || !tee_) return false;
+  if (repeat_ || failed_ || !tee_ || scope_->failed()) return false;
+  // A record that cannot be read fails the job, not the printer: the job
+  // end still goes out.
   if (!record_->Send(page, tee_.get())) {
     if (!StreamFailed()) {
       log_.Error("Unable to read the pages kept for the next copy: %s", strerror(errno));
-      failed_ = true;
+      scope_->Fail();
     }
     return false;
   }
@@ -269,12 +271,12 @@ bool AppJob::SendRecordedPage(size_t page) {
 bool AppJob::Finish() {
   if (finished_) return !failed_;
   finished_ = true;
-  bool printed = true;
-  if (!repeat_ && driver_ && !failed_) {
-    if (!raw_) printed = driver_->EndJob().pages > 0;
+  JobResult result;  // a raw job's, which the printer takes as it is
+  if (!repeat_ && scope_ && !failed_) {
+    if (!raw_) result = scope_->End();
     if (!stream_->Flush()) StreamFailed();
   }
-  driver_.reset();
+  scope_.reset();
   out_.reset();
   tee_.reset();
   stream_.reset();
@@ -285,7 +287,8 @@ bool AppJob::Finish() {
   own_device_.reset();
   JobOrder::For(papplJobGetPrinter(job_)).Leave(job_);
   if (repeat_) return true;
-  const bool ok = !failed_ && (printed || canceled());
+  // A job with a failed page did not print whole, whatever went before it.
+  const bool ok = !failed_ && !result.failed;
   JobJournal::Ended(job_, ok && !canceled());
   return ok;
 }

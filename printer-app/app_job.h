@@ -1,8 +1,8 @@
 // One job of the printer application on its way to the printer: its turn at
-// the printer, the stream over the device, and the driver's page driver,
-// which prints each page exactly as the CUPS filter prints it. The job's
-// routes feed it: PAPPL's raster callbacks, the Ghostscript pages, a raw
-// file.
+// the printer, the stream over the device, and the pipeline's JobScope,
+// which starts, prints and ends the job exactly as the CUPS filter does. The
+// job's routes feed it: PAPPL's raster callbacks, the Ghostscript pages, a
+// raw file.
 #pragma once
 
 #include <pappl/pappl.h>
@@ -17,7 +17,7 @@
 #include "job_log.h"
 #include "job_order.h"
 #include "page_record.h"
-#include "pipeline/page_driver.h"
+#include "pipeline/job_scope.h"
 
 namespace zova::app {
 
@@ -63,7 +63,8 @@ class AppJob {
   pappl_job_t* job() const { return job_; }
   // The job's command set, as the page header's OutputType names it.
   const std::string& outputType() const { return output_type_; }
-  PageDriver& driver() { return *driver_; }
+  JobScope& scope() { return *scope_; }
+  PageDriver& driver() { return scope_->pages(); }
   Messages& messages() { return log_; }
   bool canceled() const { return papplJobIsCanceled(job_); }
   // Another thread has printed this job already: this one prints nothing.
@@ -97,7 +98,7 @@ class AppJob {
   // The stream into the record and on to stream_, while there is a record.
   std::unique_ptr<FILE, StreamCloser> tee_;
   std::optional<OutputState> out_;
-  std::optional<PageDriver> driver_;
+  std::optional<JobScope> scope_;
 
   // Exceptions on their way when the job began: more at its end is a throw
   // that leaves it.
@@ -106,6 +107,8 @@ class AppJob {
   bool repeat_ = false;  // another thread printed this job
   bool raw_ = false;
   bool finished_ = false;
+  // The job could not start, or its printer stream broke: nothing more goes
+  // to the printer. How the pages went is the scope's.
   bool failed_ = false;
 
   RowFormat format_ = RowFormat::kRgb;

@@ -237,14 +237,14 @@ Run RunGhostscript(AppJob& app, const std::vector<std::string>& argv, const std:
   }
   const CancelToken& cancel = app.driver().cancel();
   GhostscriptPages pages(gs, header, cancel, app.messages(), record);
-  const JobResult printed = PrintPages(pages, app.driver());
+  const bool printed = app.scope().Print(pages);
   if (cancel.canceled()) {
     (void)gs.Stop();
     return Run::kCanceled;
   }
   // After a failure Ghostscript may be blocked writing pages that nobody
   // reads any more: it is stopped, not waited for.
-  const bool stop = printed.failed || pages.failed();
+  const bool stop = !printed || pages.failed();
   const ChildStatus status =
       stop ? gs.Stop() : gs.Wait(cancel, ChildProcess::Clock::now() + pages.timeLeft());
   papplLogJob(app.job(), PAPPL_LOGLEVEL_DEBUG, "Ghostscript took %ld MB at most.",
@@ -269,9 +269,8 @@ Run RunGhostscript(AppJob& app, const std::vector<std::string>& argv, const std:
     app.messages().Error("Ghostscript could not read the document%s%s",
                          complaint.empty() ? "." : ": ", complaint.c_str());
   }
-  return !printed.failed && !pages.failed() && status.succeeded() && pages.pages() > 0
-             ? Run::kPrinted
-             : Run::kFailed;
+  return printed && !pages.failed() && status.succeeded() && pages.pages() > 0 ? Run::kPrinted
+                                                                               : Run::kFailed;
 }
 
 bool PrintWithGhostscript(pappl_job_t* job, pappl_device_t* device) {

@@ -12,6 +12,7 @@
 #include "cups/ppd_file.h"
 #include "cups/stderr_messages.h"
 #include "pipeline/file_descriptor.h"
+#include "pipeline/job_scope.h"
 
 namespace zova {
 namespace {
@@ -88,25 +89,23 @@ int RunFilterJob(int argc, char* argv[], const char* program, const FilterInput&
   static char stdout_buffer[kStdoutBufferSize];
   setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
   OutputState out(stdout, messages);
-  PageDriver driver(std::move(settings), out, messages, cancel);
+  JobScope job(std::move(settings), out, messages, cancel);
   // The preamble goes out before the identity check: a printer that gets a
-  // refused job still sees a clean start.
-  driver.StartJob();
-
-  switch (CheckPpdIdentity(ppd.get())) {
-    case PpdIdentity::kWrongProduct:
-      messages.Error("Brand Error");
-      return 1;
-    case PpdIdentity::kWrongManufacturer:
-      messages.Error("Manufac Error");
-      return 1;
-    case PpdIdentity::kZova:
-      break;
-  }
-
-  if (PrintPages(*source, driver).failed) return 1;
-  const JobResult job = driver.EndJob();
-  return job.pages > 0 && out.ok() ? 0 : 1;
+  // refused job still sees a clean start, and nothing more.
+  const JobResult result = RunJob(job, *source, [&] {
+    switch (CheckPpdIdentity(ppd.get())) {
+      case PpdIdentity::kWrongProduct:
+        messages.Error("Brand Error");
+        return false;
+      case PpdIdentity::kWrongManufacturer:
+        messages.Error("Manufac Error");
+        return false;
+      case PpdIdentity::kZova:
+        break;
+    }
+    return true;
+  });
+  return !result.failed && result.pages > 0 && out.ok() ? 0 : 1;
 }
 
 }  // namespace zova

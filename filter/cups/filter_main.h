@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "messages/messages.h"
-#include "pipeline/page_driver.h"
+#include "pipeline/job_scope.h"
 
 namespace zova {
 

@@ -22,13 +22,15 @@ auto PageDriver::Guarded(Step step, decltype(step()) failed) {
   } catch (const std::exception& e) {
     job_.messages.Error("Page %d failed: %s", page_, e.what());
   }
-  spool_.reset();
-  request_.reset();
-  failed_ = true;
+  Fail();
   return failed;
 }
 
-void PageDriver::StartJob() { job_.out.Setup(); }
+void PageDriver::Fail() {
+  spool_.reset();
+  request_.reset();
+  failed_ = true;
+}
 
 PageDriver::PageStart PageDriver::BeginPage(const cups_page_header2_t& h) {
   return Guarded(
@@ -50,7 +52,10 @@ PageDriver::PageStart PageDriver::BeginPage(const cups_page_header2_t& h) {
         }
         auto spool = std::make_unique<PageSpool>(job_.settings.spoolDirectory, job_.settings.jobId,
                                                  page_, job_.messages);
-        if (!spool->Begin(*request, SpoolNeedsFor(*request))) return PageStart::kFail;
+        if (!spool->Begin(*request, SpoolNeedsFor(*request))) {
+          failed_ = true;
+          return PageStart::kFail;
+        }
         request_ = request;
         spool_ = std::move(spool);
         return PageStart::kRows;
@@ -68,7 +73,9 @@ bool PageDriver::AddRow() {
   return Guarded(
       [&] {
         ++rows_;
-        return spool_->AppendRow();
+        if (spool_->AppendRow()) return true;
+        Fail();
+        return false;
       },
       false);
 }
@@ -86,21 +93,6 @@ PageResult PageDriver::FinishPage() {
   if (!spool_->Finish()) return PageResult::kFailed;
   const PageResult result = PrintSpooledPage(job_, *request_, *spool_);
   if (result == PageResult::kPrinted) job_.messages.PagePrinted(++printed_);
-  return result;
-}
-
-JobResult PageDriver::EndJob() {
-  JobResult result{printed_, failed_, canceled()};
-  if (!job_.out.Shutdown()) {
-    result.failed = true;
-    return result;
-  }
-  if (printed_ == 0 && !result.canceled && !result.failed) {
-    job_.messages.Error("No page was printed");
-    result.failed = true;
-  } else if (!result.failed && !result.canceled) {
-    job_.messages.Info("Printed %d page%s", printed_, printed_ == 1 ? "" : "s");
-  }
   return result;
 }
 
@@ -127,20 +119,14 @@ PageResult ProcessPage(PageSource& source, PageDriver& driver, const cups_page_h
 
 }  // namespace
 
-JobResult PrintPages(PageSource& source, PageDriver& driver) {
-  JobResult result;
+bool PrintPages(PageSource& source, PageDriver& driver) {
   cups_page_header2_t header;
   while (source.NextPage(header)) {
     if (driver.canceled()) break;
-    if (ProcessPage(source, driver, header) == PageResult::kFailed) {
-      result.failed = true;
-      break;
-    }
+    if (ProcessPage(source, driver, header) == PageResult::kFailed) return false;
     if (driver.canceled()) break;
   }
-  result.pages = driver.pagesPrinted();
-  result.canceled = driver.canceled();
-  return result;
+  return true;
 }
 
 }  // namespace zova

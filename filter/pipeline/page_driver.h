@@ -5,7 +5,8 @@
 // against the printer, spools the rows, then plans and prints the page.
 //
 // No exception leaves the driver: running out of memory, or anything else
-// thrown on the way, ends the job with a reason.
+// thrown on the way, ends the job with a reason. The job around the pages,
+// its preamble and its end, is JobScope's.
 #pragma once
 
 #include <cups/raster.h>
@@ -21,21 +22,12 @@
 
 namespace zova {
 
-struct JobResult {
-  int pages = 0;          // pages that went to the printer whole
-  bool failed = false;    // the job could not go on; an error says why
-  bool canceled = false;  // the job was cancelled
-};
-
 class PageDriver {
  public:
   PageDriver(JobSettings settings, OutputState& out, Messages& messages, CancelToken cancel);
   ~PageDriver();
   PageDriver(const PageDriver&) = delete;
   PageDriver& operator=(const PageDriver&) = delete;
-
-  // Writes the job preamble.
-  void StartJob();
 
   enum class PageStart {
     kRows,  // the page is spooling: its rows are wanted
@@ -54,11 +46,13 @@ class PageDriver {
   bool AddRow();
   // Prints the page that has begun, from what it has spooled.
   PageResult EndPage();
-  // Writes the job end and says how the job went.
-  JobResult EndJob();
+  // Drops the page in hand, its spool files removed: the job cannot go on.
+  void Fail();
 
+  bool failed() const { return failed_; }
   bool canceled() const { return job_.cancel.canceled(); }
   const CancelToken& cancel() const { return job_.cancel; }
+  int pagesBegun() const { return page_; }
   int pagesPrinted() const { return printed_; }
 
  private:
@@ -88,8 +82,8 @@ class PageSource {
 };
 
 // Prints the source's pages, one after another, until it ends, a page fails
-// or the job is cancelled (the page in hand is still ended). The job end is
-// the caller's: EndJob.
-JobResult PrintPages(PageSource& source, PageDriver& driver);
+// or the job is cancelled (the page in hand is still ended). False when a
+// page failed.
+bool PrintPages(PageSource& source, PageDriver& driver);
 
 }  // namespace zova

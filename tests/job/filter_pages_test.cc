@@ -54,6 +54,15 @@ RowFill SumsFill(std::vector<int> sums) {
   };
 }
 
+// A job that failed before its first page printed: the preamble's NULs,
+// then ESC @ (1B 40), the LQ job end.
+std::vector<uint8_t> PreambleThenReset() {
+  std::vector<uint8_t> bytes(kPreambleLength, kNul);
+  bytes.push_back(0x1B);
+  bytes.push_back(0x40);
+  return bytes;
+}
+
 class FilterPages : public testing::FilterJobTest {};
 
 TEST_F(FilterPages, SmallBlackPageByteForByte) {
@@ -291,6 +300,8 @@ TEST_F(FilterPages, BrokenToolImageEndsTheJob) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("PAGE: 1 1\n"), std::string::npos);
+    // The printer still takes bytes: the job ends with ESC @ all the same.
+    EXPECT_EQ(Hex(r.out), Hex(PreambleThenReset()));
     EXPECT_EQ(testing::SpoolFilesOf(job_id), std::vector<std::string>{});
   }
 }
@@ -324,6 +335,7 @@ TEST_F(FilterPages, StaleToolImageIsNeverPrinted) {
   const FilterResult r = Run({page}, {{"ZOVA_FIXTURE", "none"}});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("ERROR: open " + pbm + " error:2\n"), std::string::npos) << r.err;
+  EXPECT_EQ(Hex(r.out), Hex(PreambleThenReset()));
 }
 
 TEST_F(FilterPages, SpoolFileNeverFollowsAPlantedLink) {
@@ -345,14 +357,23 @@ TEST_F(FilterPages, SpoolFileNeverFollowsAPlantedLink) {
 }
 
 TEST_F(FilterPages, SpoolFileThatCannotBeCreatedEndsTheJob) {
-  const std::string ppm = SpoolBase(1) + ".ppm";
-  ASSERT_EQ(mkdir(ppm.c_str(), 0700), 0);
-  const FilterResult r = Run({TextPage("LQ", 180, 180, 40, 30)});
-  rmdir(ppm.c_str());
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("ERROR: Unable to create spool file " + ppm + ": File exists\n"),
-            std::string::npos)
-      << r.err;
+  // The first page's spool, or the second's after the first has printed:
+  // what went out stays, and the job end follows it.
+  const PageDescription first = TextPage("LQ", 180, 180, 40, 30);
+  for (const int page : {1, 2}) {
+    SCOPED_TRACE(page);
+    const std::string ppm = SpoolBase(page) + ".ppm";
+    ASSERT_EQ(mkdir(ppm.c_str(), 0700), 0);
+    const FilterResult r = Run({first, TextPage("LQ", 180, 180, 40, 30, 2)});
+    rmdir(ppm.c_str());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("ERROR: Unable to create spool file " + ppm + ": File exists\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(Hex(r.out),
+              Hex(page == 1 ? PreambleThenReset()
+                            : ExpectedStream().TextPage(first, BlackPixels(first)).End()));
+  }
 }
 
 }  // namespace
