@@ -33,7 +33,7 @@ class AppAdminTest : public AppTest {
     run.args.insert(run.args.end(), options.begin(), options.end());
     run.stdinFile = input;
     run.stderrToStdout = true;
-    run.env = {{"TMPDIR", tmpdir}, {"SNAP_COMMON", tmpdir}, {"HOME", tmpdir}};
+    run.env = {{"TMPDIR", tmpdir}, {"SNAP_COMMON", tmpdir}, {"HOME", tmpdir}, kLsanOptions};
     return RunProcess(run);
   }
 };

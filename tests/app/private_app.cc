@@ -20,10 +20,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// In the sanitizer build: what PAPPL itself leaks is not the driver's.
-const std::pair<const std::string, std::string> kLsanOptions = {
-    "LSAN_OPTIONS", "suppressions=" ZOVA_LSAN_SUPPRESSIONS};
-
 struct HttpCloser {
   void operator()(http_t* http) const { httpClose(http); }
 };

@@ -19,6 +19,11 @@
 
 namespace zova::testing {
 
+// For the program's commands in the sanitizer build: what PAPPL itself
+// leaks is not the driver's.
+inline const std::pair<const std::string, std::string> kLsanOptions = {
+    "LSAN_OPTIONS", "suppressions=" ZOVA_LSAN_SUPPRESSIONS};
+
 struct IppJob {
   int id = 0;         // 0 when the job was refused
   std::string error;  // why, when it was
