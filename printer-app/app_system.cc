@@ -25,6 +25,7 @@
 #include "job_journal.h"
 #include "job_order.h"
 #include "media_offsets.h"
+#include "pappl_fixes/pappl_fixes.h"
 #include "raster_abort.h"
 #include "server_lock.h"
 #include "state_check.h"
@@ -112,26 +113,10 @@ void OnEvent(pappl_system_t* system, pappl_printer_t*, pappl_job_t* job, pappl_e
 
 volatile sig_atomic_t stopping = 0;
 
-void CountActiveJobs(pappl_printer_t* printer, void* count) {
-  *static_cast<int*>(count) += papplPrinterGetNumberOfActiveJobs(printer);
-}
-
-// At SIGTERM PAPPL 1.3.1 waits up to 60 s for every job, waiting ones too,
-// to end, and aborts what is left. Jobs are kept instead: with any in hand
-// the state is saved and the server ends as after a crash, which the next
-// start recovers (the job at the printer comes back held, the others print
-// in order). Without jobs PAPPL stops on its own.
+// Jobs in hand are kept at a stop rather than waited for and aborted
+// (pappl_fixes/server_stop.cc).
 bool SaveChangedJobs(pappl_system_t* system, void* path) {
-  if (stopping) {
-    int active = 0;
-    papplSystemIteratePrinters(system, CountActiveJobs, &active);
-    if (active > 0) {
-      papplLog(system, PAPPL_LOGLEVEL_INFO, "Stopping: %d jobs are kept for the next start.",
-               active);
-      SaveState(system, path);
-      _exit(0);
-    }
-  }
+  if (stopping) pappl_fixes::EndKeepingJobs(system, [&] { SaveState(system, path); });
   if (jobs_changed.exchange(false)) SaveState(system, path);
   return true;  // keep the timer
 }
@@ -154,10 +139,10 @@ bool WatchSigterm(pappl_system_t* /*system*/, void* /*data*/) {
   return false;
 }
 
-// PAPPL 1.3.1 makes its local socket, the owner's way in, writable by
-// everyone: once the server runs it is made the application's user's alone.
+// Once the server runs, its local socket is there to close
+// (pappl_fixes/local_socket.cc).
 bool CloseLocalSocket(pappl_system_t* /*system*/, void* /*data*/) {
-  chmod(LocalSocket(getuid()).c_str(), 0600);
+  pappl_fixes::MakeLocalSocketPrivate(LocalSocket(getuid()));
   return false;  // once
 }
 
@@ -280,13 +265,10 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
   InstallDeviceChange(system);
   papplSystemAddTimerCallback(system, 0, 0, GuardedTimer<CloseLocalSocket, false>, nullptr);
   // The web pages' labels for the driver's options, in each language PAPPL
-  // has. The resource goes again once its strings are loaded: while it is
-  // there, PAPPL 1.3.1 adds printer-strings-languages-supported to the
-  // printer's own attributes at every Get-Printer-Attributes, so they grow.
+  // has.
   for (const char* language : {"de", "en", "es", "fr", "it", "ja", "nb-NO", "pl", "tr"}) {
     const std::string path = std::string("/zova-labels-") + language + ".strings";
-    papplSystemAddStringsData(system, path.c_str(), language, VendorLabels().c_str());
-    papplSystemRemoveResource(system, path.c_str());
+    pappl_fixes::AddStrings(system, path.c_str(), language, VendorLabels().c_str());
   }
   AddGhostscriptFilters(system);
   AddImageFilters(system);

@@ -17,6 +17,7 @@
 
 #include "callback_guard.h"
 #include "image_documents.h"
+#include "pappl_fixes/pappl_fixes.h"
 #include "raw_filter.h"
 #include "request_checks.h"
 #include "server_options.h"
@@ -115,9 +116,10 @@ bool AddJobLimits(pappl_system_t* system, int num_options, cups_option_t* option
   limits.spool = spool_directory;
   SetImageMemory(static_cast<size_t>(image_memory));
   // PAPPL's own limit only says what its image filters, replaced by ours,
-  // would take (a state file of an earlier run may set it again).
-  papplSystemSetMaxImageSize(system, static_cast<size_t>(image_memory), kMaxImageSide,
-                             kMaxImageSide);
+  // would take (a state file of an earlier run may set it again). At start,
+  // never from a timer (pappl_fixes/max_image_size.cc).
+  pappl_fixes::SetMaxImageSizeAtStart(system, static_cast<size_t>(image_memory), kMaxImageSide,
+                                      kMaxImageSide);
   papplSystemAddTimerCallback(system, 0, 1, GuardedTimer<ApplyMaxJobsToAll>, nullptr);
   AddRawFilter(system);
   return true;

@@ -16,6 +16,8 @@
 #include <string>
 #include <thread>
 
+#include "pappl_fixes/pappl_fixes.h"
+
 namespace zova::app {
 namespace {
 
@@ -153,18 +155,13 @@ char* Id(pappl_device_t* device, char* buffer, size_t size) {
   return buffer;
 }
 
-bool NoDevice(const char*, const char*, const char*, void*) { return false; }
-
 }  // namespace
 
 void AddTestDeviceScheme() {
   if (Directory().empty()) return;
-  // PAPPL 1.3.1 adds its own schemes only when it finds none: a scheme added
-  // before would leave it without usb, socket and file. A listing of files
-  // (which lists nothing) makes it add them first.
-  papplDeviceList(PAPPL_DEVTYPE_FILE, NoDevice, nullptr, nullptr, nullptr);
-  papplDeviceAddScheme(kScheme, PAPPL_DEVTYPE_CUSTOM_LOCAL, List, Open, Close, nullptr, Write,
-                       Status, Id);
+  // After PAPPL's own schemes (pappl_fixes/device_schemes.cc).
+  pappl_fixes::AddDeviceScheme(kScheme, PAPPL_DEVTYPE_CUSTOM_LOCAL, List, Open, Close, nullptr,
+                               Write, Status, Id);
 }
 
 }  // namespace zova::app

@@ -5,15 +5,29 @@
 #include <memory>
 #include <vector>
 
+#include "dotmatrix/page_plan.h"
+#include "pipeline/print_as.h"
+
 namespace zova::app {
 namespace {
 
-constexpr VendorChoice kCommandSets[] = {{"lq-simulation", "LQ", "LQ simulation"},
-                                         {"native-commands", "Native", "Native commands"}};
-constexpr VendorChoice kPrintAsChoices[] = {{"auto", "Auto", "Auto"},
-                                            {"text", "Text", "Text"},
-                                            {"picture", "Picture", "Picture"},
-                                            {"mixed", "Mixed", "Mixed"}};
+// The IPP keywords are the application's; the PPD's choices and the labels
+// are the filter's (string literals, so their data() ends in a NUL).
+constexpr VendorChoice CommandSetEntry(const char* keyword, CommandSetId id) {
+  for (const CommandSetChoice& choice : kCommandSetChoices) {
+    if (choice.id == id) return {keyword, choice.name, choice.label.data()};
+  }
+  return {};
+}
+constexpr VendorChoice PrintAsEntry(const char* keyword, PrintAs value) {
+  return {keyword, PrintAsName(value), PrintAsName(value).data()};
+}
+
+constexpr VendorChoice kCommandSets[] = {CommandSetEntry("lq-simulation", CommandSetId::kLq),
+                                         CommandSetEntry("native-commands", CommandSetId::kNative)};
+constexpr VendorChoice kPrintAsChoices[] = {
+    PrintAsEntry("auto", PrintAs::kAuto), PrintAsEntry("text", PrintAs::kText),
+    PrintAsEntry("picture", PrintAs::kPicture), PrintAsEntry("mixed", PrintAs::kMixed)};
 
 struct IppDeleter {
   void operator()(ipp_t* ipp) const { ippDelete(ipp); }
@@ -53,25 +67,26 @@ const VendorChoice& DefaultChoice(pappl_job_t* job, const VendorOption& option) 
 }
 
 // The standard attribute's values: graphics print as on a mixed page.
-const char* PrintAsForContent(pappl_content_t content) {
+PrintAs PrintAsForContent(pappl_content_t content) {
   switch (content) {
     case PAPPL_CONTENT_TEXT:
-      return "Text";
+      return PrintAs::kText;
     case PAPPL_CONTENT_PHOTO:
-      return "Picture";
+      return PrintAs::kPicture;
     case PAPPL_CONTENT_GRAPHIC:
     case PAPPL_CONTENT_TEXT_AND_GRAPHIC:
-      return "Mixed";
+      return PrintAs::kMixed;
     default:
-      return "Auto";
+      return PrintAs::kAuto;
   }
 }
 
 }  // namespace
 
-const VendorOption kCommandSetOption = {"zova-command-set", "ZovaCommandSet", "Command set",
+const VendorOption kCommandSetOption = {"zova-command-set", kCommandSetPpdOption, "Command set",
                                         kCommandSets};
-const VendorOption kPrintAsOption = {"zova-print-as", "ZovaPrintAs", "Print as", kPrintAsChoices};
+const VendorOption kPrintAsOption = {"zova-print-as", kPrintAsPpdOption, "Print as",
+                                     kPrintAsChoices};
 
 std::span<const VendorOption* const> VendorOptions() {
   static const VendorOption* const kAll[] = {&kCommandSetOption, &kPrintAsOption};
@@ -110,25 +125,27 @@ const std::string& VendorLabels() {
 
 std::string VendorChoiceOf(pappl_job_t* job, const pappl_pr_options_t* options,
                            const VendorOption& option) {
-  if (const VendorChoice* choice = JobChoice(job, options, option)) return choice->ppdChoice;
-  return DefaultChoice(job, option).ppdChoice;
+  if (const VendorChoice* choice = JobChoice(job, options, option)) {
+    return std::string(choice->ppdChoice);
+  }
+  return std::string(DefaultChoice(job, option).ppdChoice);
 }
 
 std::string PrintAsOf(pappl_job_t* job, const pappl_pr_options_t* options) {
   if (const VendorChoice* choice = JobChoice(job, options, kPrintAsOption)) {
-    return choice->ppdChoice;
+    return std::string(choice->ppdChoice);
   }
   // A job's print-content-optimize "auto", which many clients send whatever
   // the document, leaves the choice to the printer.
   if (papplJobGetAttribute(job, "print-content-optimize") != nullptr &&
       options->print_content_optimize != PAPPL_CONTENT_AUTO) {
-    return PrintAsForContent(options->print_content_optimize);
+    return std::string(PrintAsName(PrintAsForContent(options->print_content_optimize)));
   }
   const VendorChoice& preset = DefaultChoice(job, kPrintAsOption);
-  if (&preset != &kPrintAsOption.choices.front()) return preset.ppdChoice;
+  if (&preset != &kPrintAsOption.choices.front()) return std::string(preset.ppdChoice);
   pappl_pr_driver_data_t data;
   papplPrinterGetDriverData(papplJobGetPrinter(job), &data);
-  return PrintAsForContent(data.content_default);
+  return std::string(PrintAsName(PrintAsForContent(data.content_default)));
 }
 
 }  // namespace zova::app

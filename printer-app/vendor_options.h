@@ -7,19 +7,20 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace zova::app {
 
 struct VendorChoice {
-  const char* keyword;    // the IPP keyword
-  const char* ppdChoice;  // the PPD option's choice it stands for
-  const char* label;      // as the web page shows it
+  const char* keyword;         // the IPP keyword
+  std::string_view ppdChoice;  // the PPD option's choice it stands for
+  const char* label;           // as the web page shows it
 };
 
 struct VendorOption {
-  const char* name;       // the IPP attribute; "-default" and "-supported" follow it
-  const char* ppdOption;  // the PPD's option
-  const char* label;      // as the web page shows it
+  const char* name;            // the IPP attribute; "-default" and "-supported" follow it
+  std::string_view ppdOption;  // the PPD's option
+  const char* label;           // as the web page shows it
   std::span<const VendorChoice> choices;  // the first is the default
 };
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "dotmatrix/page_plan.h"
 #include "testpage/alignment_page.h"
 
 // libcups 2.4 marks its PPD API deprecated, yet a CUPS driver still reads
@@ -31,8 +32,8 @@ std::optional<SelfTestPage> SelfTestPageSetup(ppd_file_t* ppd, const char* job_o
                    interpreted != 0 ? cupsRasterErrorString() : "no 24-bit RGB raster");
     return std::nullopt;
   }
-  // The filter reads the command set the same way: "LQ", or native.
-  page.commandSet = strcmp(h.OutputType, "LQ") == 0 ? "LQ simulation" : "Native commands";
+  // The filter reads the command set the same way.
+  page.commandSet = CommandSetOf(h.OutputType).label;
   const ppd_choice_t* size = ppdFindMarkedChoice(ppd, "PageSize");
   char text[128];
   snprintf(text, sizeof text, "%s, %.1f x %.1f mm", size != nullptr ? size->choice : "Custom",

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "dotmatrix/dither_mode.h"
 
@@ -13,6 +14,24 @@ namespace zova {
 // The command set a page is written in: the printer's LQ simulation (ESC/P
 // style) or its native commands.
 enum class CommandSetId : uint8_t { kLq, kNative };
+
+struct CommandSetChoice {
+  CommandSetId id;
+  std::string_view name;   // the PPD's choice, which reaches the filter as OutputType
+  std::string_view label;  // as the test pages and the web page show it
+};
+
+// The PPD option that picks the command set, and its choices.
+inline constexpr std::string_view kCommandSetPpdOption = "ZovaCommandSet";
+inline constexpr CommandSetChoice kCommandSetChoices[] = {
+    {CommandSetId::kLq, "LQ", "LQ simulation"},
+    {CommandSetId::kNative, "Native", "Native commands"},
+};
+
+// The set a page header's OutputType names: "LQ", any other the native set.
+constexpr const CommandSetChoice& CommandSetOf(std::string_view output_type) {
+  return output_type == kCommandSetChoices[0].name ? kCommandSetChoices[0] : kCommandSetChoices[1];
+}
 
 struct Resolution {
   unsigned x = 0;  // dots per inch across

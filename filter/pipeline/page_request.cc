@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 
 #include "dotmatrix/command_set.h"
+#include "dotmatrix/page_plan.h"
 #include "dotmatrix/printer_limits.h"
 
 namespace zova {
@@ -31,7 +31,7 @@ std::optional<PageRequest> RequestFromHeader(const cups_page_header2_t& h, Print
     return std::nullopt;
   }
   PageRequest request;
-  request.commandSet = strcmp(h.OutputType, "LQ") == 0 ? CommandSetId::kLq : CommandSetId::kNative;
+  request.commandSet = CommandSetOf(h.OutputType).id;
   request.resolution = {h.HWResolution[0], h.HWResolution[1]};
   request.pageLength = h.PageSize[1];
   request.width = h.cupsWidth;

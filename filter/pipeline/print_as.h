@@ -30,6 +30,14 @@ inline constexpr PrintAsChoice kPrintAsChoices[] = {
     {PrintAs::kMixed, "Mixed"},
 };
 
+// The PPD choice of a value.
+constexpr std::string_view PrintAsName(PrintAs value) {
+  for (const PrintAsChoice& choice : kPrintAsChoices) {
+    if (choice.value == value) return choice.name;
+  }
+  return {};
+}
+
 constexpr std::optional<PrintAs> ParsePrintAs(std::string_view name) {
   for (const PrintAsChoice& choice : kPrintAsChoices) {
     if (choice.name == name) return choice.value;

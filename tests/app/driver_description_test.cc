@@ -77,7 +77,7 @@ TEST(DriverDescriptionTest, AppOffersThePpdsSizesResolutionsAndChoices) {
   // order, the PPD's default first; a command set's choice is its OutputType.
   for (const app::VendorOption* option : app::VendorOptions()) {
     SCOPED_TRACE(option->name);
-    const ppd_option_t* ppd_option = ppdFindOption(ppd, option->ppdOption);
+    const ppd_option_t* ppd_option = ppdFindOption(ppd, std::string(option->ppdOption).c_str());
     ASSERT_NE(ppd_option, nullptr);
     ASSERT_EQ(static_cast<size_t>(ppd_option->num_choices), option->choices.size());
     EXPECT_EQ(std::string(ppd_option->defchoice), option->choices.front().ppdChoice);

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "dotmatrix/page_plan.h"
 #include "testpage/alignment_page.h"
 #include "testpage/testpage.h"
 
@@ -38,7 +39,7 @@ bool AlignmentPage(const std::string& content, bool a4, PageDescription* page) {
       return false;
     }
   }
-  settings.commandSet = page->outputType == "LQ" ? "LQ simulation" : "Native commands";
+  settings.commandSet = zova::CommandSetOf(page->outputType).label;
   settings.printAs = "Mixed";
   settings.dpiX = page->hwResolution[0];
   settings.dpiY = page->hwResolution[1];

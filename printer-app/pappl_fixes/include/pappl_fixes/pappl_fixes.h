@@ -48,6 +48,31 @@ bool CanRemoveFinishedJobs(pappl_printer_t* printer);
 int RemoveFinishedJobs(pappl_printer_t* printer,
                        const std::function<bool(pappl_job_t* job, int kept)>& remove);
 
+// server_stop.cc: at SIGTERM, when any printer holds active jobs, saves
+// the state with `save_state` and ends the process at once (the next start
+// recovers the jobs); returns when there are none.
+void EndKeepingJobs(pappl_system_t* system, const std::function<void()>& save_state);
+
+// local_socket.cc: the local socket at `path` made the user's alone (0600),
+// once the server listens on it.
+void MakeLocalSocketPrivate(const std::string& path);
+
+// strings_resource.cc: the web pages' strings for `language`, without
+// leaving a resource behind that makes the printer's attributes grow.
+void AddStrings(pappl_system_t* system, const char* path, const char* language,
+                const char* strings);
+
+// max_image_size.cc: PAPPL's image limits, set before the server runs, never
+// from a timer.
+void SetMaxImageSizeAtStart(pappl_system_t* system, size_t bytes, int width, int height);
+
+// device_schemes.cc: papplDeviceAddScheme, with PAPPL's own schemes added
+// first.
+void AddDeviceScheme(const char* scheme, pappl_devtype_t type, pappl_devlist_cb_t list_cb,
+                     pappl_devopen_cb_t open_cb, pappl_devclose_cb_t close_cb,
+                     pappl_devread_cb_t read_cb, pappl_devwrite_cb_t write_cb,
+                     pappl_devstatus_cb_t status_cb, pappl_devid_cb_t id_cb);
+
 // The job-state-reasons bit PAPPL writes as a number in its state file for
 // a job held until a time (PAPPL_JREASON_JOB_HOLD_UNTIL_SPECIFIED): read
 // back by the journal's recovery, which edits the file before PAPPL loads
