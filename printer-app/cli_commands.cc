@@ -41,6 +41,15 @@ void PrinterArguments(int argc, char* argv[], std::string* name, std::string* ur
   }
 }
 
+using HttpPtr = std::unique_ptr<http_t, HttpCloser>;
+
+// The server a command names with -u, or the local one.
+HttpPtr Connect(const char* base_name, const std::string& uri, char* resource, size_t size) {
+  return HttpPtr(uri.empty()
+                     ? pappl_fixes::ConnectToServer(base_name)
+                     : pappl_fixes::ConnectToPrinter(base_name, uri.c_str(), resource, size));
+}
+
 constexpr const char* kSystemUri = "ipp://localhost/ipp/system";
 
 }  // namespace
@@ -71,10 +80,7 @@ int ShowOptions(const char* base_name, int argc, char* argv[],
   std::string name, uri;
   PrinterArguments(argc, argv, &name, &uri);
   char resource[1024] = "";
-  const std::unique_ptr<http_t, HttpCloser> http(
-      uri.empty()
-          ? pappl_fixes::ConnectToServer(base_name)
-          : pappl_fixes::ConnectToPrinter(base_name, uri.c_str(), resource, sizeof resource));
+  const HttpPtr http = Connect(base_name, uri, resource, sizeof resource);
   if (!http) return 1;
   if (uri.empty()) {
     char found[256];
@@ -154,7 +160,7 @@ int SetDefaultOrDeletePrinter(const char* base_name, int argc, char* argv[]) {
   std::string name, uri;
   PrinterArguments(argc, argv, &name, &uri);
   if (name.empty() || !uri.empty()) return -1;
-  const std::unique_ptr<http_t, HttpCloser> http(pappl_fixes::ConnectToServer(base_name));
+  const HttpPtr http(pappl_fixes::ConnectToServer(base_name));
   if (!http) return 1;
 
   ipp_t* request = ippNewRequest(IPP_OP_GET_SYSTEM_ATTRIBUTES);
@@ -201,10 +207,7 @@ int ShowStatus(const char* base_name, int argc, char* argv[]) {
   std::string name, uri;
   PrinterArguments(argc, argv, &name, &uri);
   char resource[1024] = "/ipp/system";
-  const std::unique_ptr<http_t, HttpCloser> http(
-      uri.empty()
-          ? pappl_fixes::ConnectToServer(base_name)
-          : pappl_fixes::ConnectToPrinter(base_name, uri.c_str(), resource, sizeof resource));
+  const HttpPtr http = Connect(base_name, uri, resource, sizeof resource);
   if (!http) return 1;
   const bool printer = !uri.empty() || !name.empty();
   if (uri.empty() && printer) {
