@@ -209,7 +209,9 @@ int ShowStatus(const char* base_name, int argc, char* argv[]) {
   char resource[1024] = "/ipp/system";
   const HttpPtr http = Connect(base_name, uri, resource, sizeof resource);
   if (!http) return 1;
-  const bool printer = !uri.empty() || !name.empty();
+  // A URI names a printer, or the system itself (.../ipp/system).
+  const bool system_uri = !uri.empty() && strcmp(resource, "/ipp/system") == 0;
+  const bool printer = !name.empty() || (!uri.empty() && !system_uri);
   if (uri.empty() && printer) {
     char buffer[1024];
     httpAssembleURIf(HTTP_URI_CODING_ALL, buffer, sizeof buffer, "ipp", nullptr, "localhost", 0,
@@ -221,7 +223,7 @@ int ShowStatus(const char* base_name, int argc, char* argv[]) {
   ipp_t* request =
       ippNewRequest(printer ? IPP_OP_GET_PRINTER_ATTRIBUTES : IPP_OP_GET_SYSTEM_ATTRIBUTES);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, printer ? "printer-uri" : "system-uri",
-               nullptr, printer ? uri.c_str() : kSystemUri);
+               nullptr, printer || system_uri ? uri.c_str() : kSystemUri);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                cupsUser());
   const std::string names[] = {prefix + "-state", prefix + "-state-change-date-time",

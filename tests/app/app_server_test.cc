@@ -165,6 +165,10 @@ TEST_F(AppServerTest, PwgGarbageSaysWhyAndCommandsReadCleanly) {
                                std::regex("Running, stopped since \\w{3}, \\d\\d \\w{3} \\d{4} "
                                           "\\d\\d:\\d\\d:\\d\\d GMT \\(paused\\)\\.\n")))
       << status.output;
+  // The server's own state, by its URI, as scripts ask whether it runs.
+  const CommandResult system = app_->Command({"status", "-u", app_->SystemUri()});
+  EXPECT_EQ(system.status, 0) << system.output;
+  EXPECT_EQ(system.output.rfind("Running, ", 0), 0u) << system.output;
 
   // Without avahi-daemon: what can be listed is, and the rest is said.
   const CommandResult devices = app_->Command({"devices"});
