@@ -64,7 +64,7 @@ int RunFilterJob(int argc, char* argv[], const char* program, const FilterInput&
     }
     fd = file.get();
   }
-  const std::unique_ptr<PageSource> source = input.open(fd, messages);
+  const std::unique_ptr<PageSource> source = input.open ? input.open(fd, messages) : nullptr;
 
   Canceled = 0;
   InstallCancelHandler();
@@ -85,6 +85,7 @@ int RunFilterJob(int argc, char* argv[], const char* program, const FilterInput&
   if (input.prepare && !input.prepare(*source, ppd.get(), argv[5], settings, status)) {
     return status;
   }
+  const JobSettings job_settings = settings;
 
   static char stdout_buffer[kStdoutBufferSize];
   setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
@@ -92,7 +93,14 @@ int RunFilterJob(int argc, char* argv[], const char* program, const FilterInput&
   JobScope job(std::move(settings), out, messages, cancel);
   // The preamble goes out before the identity check: a printer that gets a
   // refused job still sees a clean start, and nothing more.
-  const JobResult result = RunJob(job, *source, [&] {
+  const std::function<void()> print = [&] {
+    if (!input.print) {
+      job.Print(*source);
+      return;
+    }
+    input.print(job, {fd, ppd.get(), argv[5], atoi(argv[4]), job_settings, messages});
+  };
+  const JobResult result = RunJob(job, print, [&] {
     switch (CheckPpdIdentity(ppd.get())) {
       case PpdIdentity::kWrongProduct:
         messages.Error("Brand Error");

@@ -14,6 +14,16 @@
 
 namespace zova {
 
+// What a route that writes its own pages is given.
+struct FilterJob {
+  int fd;                  // the job's input
+  ppd_file_t* ppd;         // the queue's options marked, the job's over them
+  const char* jobOptions;  // argv[5]
+  int copies;              // argv[4]
+  const JobSettings& settings;
+  Messages& messages;
+};
+
 struct FilterInput {
   // Names the input in the message when its file cannot be opened.
   const char* what = "input file";
@@ -25,6 +35,9 @@ struct FilterInput {
   std::function<bool(PageSource& source, ppd_file_t* ppd, const char* job_options,
                      JobSettings& settings, int& status)>
       prepare;
+  // Instead of `open`: a route that prints the job's input through the job
+  // itself (text), once it has begun and the PPD's identity is checked.
+  std::function<void(JobScope& job, const FilterJob& filter)> print;
 };
 
 // The filter's main: argv as CUPS passes it (job-id user title copies

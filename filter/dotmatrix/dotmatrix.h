@@ -50,6 +50,13 @@ class OutputState {
   // false once the printer stream has failed.
   [[nodiscard]] bool Shutdown();
 
+  // The printer stream of a route that writes its own page commands (text):
+  // the job then ends in `commands`.
+  OutputSink& OwnPages(CommandSetId commands) {
+    SimulationType = commands;
+    return Sink;
+  }
+
   // Whether every byte so far has gone out.
   bool ok() const { return Sink.ok(); }
 

@@ -25,10 +25,23 @@ bool JobScope::Print(PageSource& source) {
   return !failed();
 }
 
+bool JobScope::Write(CommandSetId commands, const std::function<bool(OutputSink&)>& pages) {
+  try {
+    if (!pages(out_.OwnPages(commands))) failed_ = true;
+  } catch (const std::bad_alloc&) {
+    messages_.Error("Out of memory on page %d", ownPages_ + 1);
+    failed_ = true;
+  } catch (const std::exception& e) {
+    messages_.Error("Page %d failed: %s", ownPages_ + 1, e.what());
+    failed_ = true;
+  }
+  return !failed();
+}
+
 JobResult JobScope::End() {
   if (ended_) return result_;
   ended_ = true;
-  result_ = {driver_.pagesPrinted(), failed(), canceled()};
+  result_ = {driver_.pagesPrinted() + ownPages_, failed(), canceled()};
   if (!out_.ok() || !out_.Shutdown()) {
     result_.failed = true;
   } else if (result_.pages == 0 && !result_.canceled && !result_.failed) {
@@ -43,14 +56,20 @@ JobResult JobScope::End() {
 JobResult JobScope::Refuse() {
   if (ended_) return result_;
   ended_ = true;
-  result_ = {driver_.pagesPrinted(), true, canceled()};
+  result_ = {driver_.pagesPrinted() + ownPages_, true, canceled()};
   return result_;
 }
 
 JobResult RunJob(JobScope& job, PageSource& source, const std::function<bool()>& admit) {
+  return RunJob(
+      job, [&] { job.Print(source); }, admit);
+}
+
+JobResult RunJob(JobScope& job, const std::function<void()>& print,
+                 const std::function<bool()>& admit) {
   job.Begin();
   if (admit && !admit()) return job.Refuse();
-  job.Print(source);
+  print();
   return job.End();
 }
 

@@ -37,6 +37,12 @@ class JobScope {
   // cancelled. Whatever the source throws fails the job with a reason. False
   // when the job cannot go on.
   bool Print(PageSource& source);
+  // A route that writes its own pages (text) instead of handing the driver
+  // rasters: `pages` writes them to the printer stream in `commands`, says
+  // each page it printed whole (PagePrinted) and returns false when the job
+  // cannot go on. Whatever it throws fails the job with a reason.
+  bool Write(CommandSetId commands, const std::function<bool(OutputSink&)>& pages);
+  void PagePrinted() { ++ownPages_; }
   // A failure of the route's own, its reason said already.
   void Fail() { failed_ = true; }
   // Writes the job end, unless the printer stream has failed, and says how
@@ -53,6 +59,7 @@ class JobScope {
   OutputState& out_;
   Messages& messages_;
   PageDriver driver_;
+  int ownPages_ = 0;  // printed by Write's route
   bool failed_ = false;
   bool ended_ = false;
   JobResult result_;
@@ -61,5 +68,8 @@ class JobScope {
 // The whole job of a pull-style route: the preamble, then `admit` (when
 // given; false refuses the job, its reason said), the pages and the job end.
 JobResult RunJob(JobScope& job, PageSource& source, const std::function<bool()>& admit = {});
+// The same with the pages of `print`, which prints them through the job.
+JobResult RunJob(JobScope& job, const std::function<void()>& print,
+                 const std::function<bool()>& admit = {});
 
 }  // namespace zova

@@ -53,14 +53,15 @@ std::optional<TextFrame> FrameOf(const PageGeometry& g, std::string* error) {
   if (g.length > kMaxLength) return fail("The page is longer than the printer's 22 inches");
   const unsigned cw = PitchWidth(g.pitch);
   TextFrame frame;
-  frame.leftColumn = (g.left + cw - 1) / cw;
-  const unsigned taken = frame.leftColumn * cw + g.right;
+  frame.leftColumn = g.left / cw;
+  frame.leftShift = g.left % cw;
+  const unsigned taken = g.left + g.right;
   frame.columns = g.width > taken ? (g.width - taken) / cw : 0;
   const unsigned height = g.top + g.bottom < g.length ? g.length - g.top - g.bottom : 0;
   frame.lines = height / LineHeight(g.spacing);
   if (frame.columns == 0) return fail("Not one character fits between the left and right margins");
   if (frame.lines == 0) return fail("Not one line fits between the top and bottom margins");
-  if (frame.leftColumn + frame.columns > kMaxColumn) {
+  if (frame.leftColumn + frame.columns + (frame.leftShift > 0 ? 1 : 0) > kMaxColumn) {
     return fail("The line is wider than the printer's 255 columns");
   }
   return frame;

@@ -37,10 +37,12 @@ struct PageGeometry {
   LineSpacing spacing = LineSpacing::k6;
 };
 
-// What the geometry gives: whole columns and lines, the left margin in
-// columns of the pitch (rounded up, so that no text enters the margin).
+// What the geometry gives: whole columns and lines. The left margin is
+// whole columns of the pitch (ESC l) and the rest in units (ESC $), so that
+// text starts exactly where the margin ends.
 struct TextFrame {
   unsigned leftColumn = 0;
+  unsigned leftShift = 0;  // units, less than a column
   unsigned columns = 0;
   unsigned lines = 0;
 };

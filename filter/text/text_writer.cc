@@ -1,5 +1,7 @@
 #include "text/text_writer.h"
 
+#include <algorithm>
+
 #include "text/text_commands.h"
 
 namespace zova::text {
@@ -42,7 +44,10 @@ std::vector<uint8_t> LqTextJobStart(const LqTextSetup& s) {
   put({kEsc, s.geometry.spacing == LineSpacing::k8 ? kEighthInchLines : lq::kSixthInchLines});
   // Margins count columns of the pitch just chosen, so they come after it.
   put({kEsc, kLeftMargin, static_cast<uint8_t>(s.frame.leftColumn)});
-  put({kEsc, kRightMargin, static_cast<uint8_t>(s.frame.leftColumn + s.frame.columns)});
+  // A shifted line reaches into one more column.
+  put({kEsc, kRightMargin,
+       static_cast<uint8_t>(s.frame.leftColumn + s.frame.columns +
+                            (s.frame.leftShift > 0 ? 1 : 0))});
   put({kEsc, lq::kExtended, kTable, 3, 0, kTableSlot, s.table->d2, s.table->d3});
   put({kEsc, kTable, kTableSlot});
   put({kEsc, kInternational, kUsa});
@@ -50,21 +55,32 @@ std::vector<uint8_t> LqTextJobStart(const LqTextSetup& s) {
   return b;
 }
 
-std::vector<uint8_t> LqTextJobEnd() { return {kEsc, lq::kReset}; }
+std::vector<uint8_t> NativeTextJobStart() {
+  return {kEsc, native::kEnterNative, kEsc, native::kUpperCodes};
+}
 
 std::string NativeTextWarning() {
   return "The native command set prints plain text only: the pitch, line spacing, page length "
          "and character table are the printer's panel settings";
 }
 
-TextPageWriter::TextPageWriter(TextCommands commands, unsigned top_margin, TextEncoder& encoder,
+TextPageWriter::TextPageWriter(TextCommands commands, TextPlacement placement, TextEncoder& encoder,
                                OutputSink& sink)
-    : commands_(commands), top_(top_margin), encoder_(&encoder), sink_(&sink) {}
+    : commands_(commands), placement_(placement), encoder_(&encoder), sink_(&sink) {}
 
 void TextPageWriter::StartPage() {
   pageStarted_ = true;
-  if (commands_ == TextCommands::kLq && top_ > 0) {
-    sink_->Put({kEsc, lq::kExtended, lq::kFeed, 2, 0, Low(top_), High(top_)});
+  const unsigned top = placement_.top;
+  if (top == 0) return;
+  if (commands_ == TextCommands::kLq) {
+    sink_->Put({kEsc, lq::kExtended, lq::kFeed, 2, 0, Low(top), High(top)});
+    return;
+  }
+  // 1/360 inch to the nearest 1/120, at most 255 a command.
+  for (unsigned left = (top + 1) / 3; left > 0;) {
+    const unsigned step = std::min(left, native::kMaxFeed);
+    sink_->Put({kEsc, native::kPercent, native::kFeed, static_cast<uint8_t>(step)});
+    left -= step;
   }
 }
 
@@ -74,6 +90,10 @@ void TextPageWriter::Line(std::u32string_view text) {
   if (lineOpen_) {
     bytes_.push_back(kCarriageReturn);
     bytes_.push_back(lq_text::kLineFeed);
+  }
+  if (commands_ == TextCommands::kLq && placement_.leftShift > 0) {
+    const unsigned shift = placement_.leftShift;
+    bytes_.insert(bytes_.end(), {kEsc, lq_text::kAbsoluteX, Low(shift), High(shift)});
   }
   encoder_->Encode(text, bytes_);
   sink_->Put(bytes_.data(), bytes_.size());

@@ -24,22 +24,31 @@ struct LqTextSetup {
 
 // Reset, quality, the exact page length, no perforation skip, pitch, line
 // spacing, margins, the character table, plain ASCII and printable 128-159.
+// The job ends with the LQ set's own job end, ESC @.
 std::vector<uint8_t> LqTextJobStart(const LqTextSetup& setup);
-// ESC @: the printer's own settings again for the next job.
-std::vector<uint8_t> LqTextJobEnd();
 
+// The native set, and codes 128-159 printable.
+std::vector<uint8_t> NativeTextJobStart();
 // The native set knows text, CR, LF and FF only; this is said once a job.
 std::string NativeTextWarning();
 
 enum class TextCommands { kLq, kNative };
 
+// Where a page's text starts, in units: below the top of form, and right of
+// the left margin's whole columns.
+struct TextPlacement {
+  unsigned top = 0;
+  unsigned leftShift = 0;
+};
+
 // The paginator's lines and pages as bytes: lines end CR LF, a page CR FF
 // (a page that fills the form exactly must not feed an extra line onto the
-// next). In the LQ set each page starts below its top margin (ESC ( v); the
-// native set has no such move, and prints from the form's top.
+// next). Each page starts below its top (LQ: ESC ( v in units; native:
+// ESC % 5 in 1/120 inch), each LQ line at its shift (ESC $); the native set
+// has no horizontal move.
 class TextPageWriter final : public LineReceiver {
  public:
-  TextPageWriter(TextCommands commands, unsigned top_margin, TextEncoder& encoder,
+  TextPageWriter(TextCommands commands, TextPlacement placement, TextEncoder& encoder,
                  OutputSink& sink);
 
   void Line(std::u32string_view text) override;
@@ -49,7 +58,7 @@ class TextPageWriter final : public LineReceiver {
   void StartPage();
 
   TextCommands commands_;
-  unsigned top_;
+  TextPlacement placement_;
   TextEncoder* encoder_;
   OutputSink* sink_;
   bool pageStarted_ = false;

@@ -146,7 +146,7 @@ std::vector<uint8_t> Print(TextCommands commands, unsigned top, const std::u32st
   NoMessages messages;
   OutputSink sink(memory.file(), messages);
   TextEncoder encoder(DefaultCharacterTable());
-  TextPageWriter writer(commands, top, encoder, sink);
+  TextPageWriter writer(commands, {.top = top}, encoder, sink);
   Paginator paginator(9, 2, true, writer);
   paginator.Put(text);
   paginator.Finish();
@@ -156,9 +156,10 @@ std::vector<uint8_t> Print(TextCommands commands, unsigned top, const std::u32st
 
 TEST(TextPageWriterTest, LinesEndCrLfPagesCrFf) {
   // No line feed after a page's last line: a full form would feed onto the
-  // next one.
+  // next one. Native: each page starts 60/360 = 20/120 inch down (ESC % 5).
   EXPECT_EQ(Hex(Print(TextCommands::kNative, 60, U"ab\ncü\n\fe")),
-            Hex({'a', 'b', 0x0D, 0x0A, 'c', 0x81, 0x0D, 0x0C, 'e', 0x0D, 0x0C}));
+            Hex({0x1B, '%', '5', 20, 'a', 'b', 0x0D, 0x0A, 'c', 0x81, 0x0D, 0x0C, 0x1B, '%', '5',
+                 20, 'e', 0x0D, 0x0C}));
   // LQ: each page starts 60/360 inch down.
   EXPECT_EQ(Hex(Print(TextCommands::kLq, 60, U"ab\f\fc")),
             Hex({0x1B, '(',  'v', 2,   0, 60, 0,  'a', 'b', 0x0D, 0x0C,

@@ -1,0 +1,393 @@
+#include "text/text_job.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "text/charset_decoder.h"
+
+namespace zova::text {
+namespace {
+
+// A bad job value falls back to the queue's default when that one is good,
+// else to ours; the warning names what is printed with.
+template <typename Parse>
+auto ReadOption(const OptionLookup& job, const OptionLookup& queue, std::string_view name,
+                std::string_view ours, const char* allowed, Parse parse, Messages& messages) {
+  const std::optional<std::string> given = job ? job(name) : std::nullopt;
+  if (given && !given->empty()) {
+    if (auto value = parse(*given)) return *value;
+  }
+  std::string fallback(ours);
+  if (const std::optional<std::string> dflt = queue ? queue(name) : std::nullopt;
+      dflt && !dflt->empty() && parse(*dflt)) {
+    fallback = *dflt;
+  }
+  if (given && !given->empty()) {
+    messages.Warning("Unknown %.*s value \"%s\" (%s); printing with %s",
+                     static_cast<int>(name.size()), name.data(), given->c_str(), allowed,
+                     fallback.c_str());
+  }
+  return *parse(fallback);
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return tolower(static_cast<unsigned char>(x)) == tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::optional<double> Points(std::string_view text) {
+  double value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  // Up to the printer's longest form, 22 inches.
+  if (ec != std::errc() || end != text.data() + text.size() || !(value >= 0 && value <= 1584)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<int> Number(std::string_view text) {
+  int value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value < 1) return std::nullopt;
+  return value;
+}
+
+// Units of an offset in hundredths of a millimetre, to the nearest.
+int OffsetUnits(int hundredths) {
+  return static_cast<int>(std::lround(hundredths * double{kUnitsPerInch} / 2540));
+}
+
+unsigned Shifted(unsigned margin, int by) {
+  return static_cast<unsigned>(std::max(0, static_cast<int>(margin) + by));
+}
+
+// The pages in the job's ranges go on to the printer, each announced and
+// counted once the printer stream has taken it; the others are dropped.
+class PageSelector final : public LineReceiver {
+ public:
+  PageSelector(const std::vector<PageRange>& ranges, LineReceiver& writer, OutputSink& sink,
+               JobScope& job, Messages& messages, int& announced)
+      : ranges_(ranges),
+        writer_(writer),
+        sink_(sink),
+        job_(job),
+        messages_(messages),
+        announced_(announced) {}
+
+  void Line(std::u32string_view text) override {
+    if (!Selected()) return;
+    Begin();
+    writer_.Line(text);
+  }
+  void PageEnd() override {
+    if (Selected()) {
+      Begin();
+      writer_.PageEnd();
+      if (sink_.ok()) job_.PagePrinted();
+    }
+    ++page_;
+    begun_ = false;
+  }
+  // No page after this one is wanted.
+  bool Done() const {
+    return !ranges_.empty() && std::all_of(ranges_.begin(), ranges_.end(),
+                                           [&](const PageRange& r) { return r.last < page_; });
+  }
+  bool pageOpen() const { return begun_; }
+
+ private:
+  bool Selected() const {
+    return ranges_.empty() || std::any_of(ranges_.begin(), ranges_.end(), [&](const PageRange& r) {
+             return r.first <= page_ && page_ <= r.last;
+           });
+  }
+  void Begin() {
+    if (begun_) return;
+    begun_ = true;
+    messages_.Info("Printing page %d", ++announced_);
+  }
+
+  const std::vector<PageRange>& ranges_;
+  LineReceiver& writer_;
+  OutputSink& sink_;
+  JobScope& job_;
+  Messages& messages_;
+  int& announced_;
+  int page_ = 1;
+  bool begun_ = false;
+};
+
+enum class Copy { kPrinted, kFailed, kCanceled };
+
+// One copy: the file from its start, decoded, paged and written.
+Copy PrintCopy(int fd, const TextJob& text, unsigned top, const TextFrame& frame,
+               TextEncoder& encoder, JobScope& job, OutputSink& sink, Messages& messages,
+               int& announced, size_t& invalid, unsigned& cut) {
+  if (lseek(fd, 0, SEEK_SET) < 0) {
+    messages.Error("Unable to read the text again for the next copy: %s", strerror(errno));
+    return Copy::kFailed;
+  }
+  std::string error;
+  const std::unique_ptr<CharsetDecoder> decoder =
+      CharsetDecoder::Create(text.options.charset, &error);
+  const TextCommands commands =
+      text.commands == CommandSetId::kLq ? TextCommands::kLq : TextCommands::kNative;
+  TextPageWriter writer(commands, {top, frame.leftShift}, encoder, sink);
+  PageSelector selector(text.ranges, writer, sink, job, messages, announced);
+  Paginator paginator(frame.columns, frame.lines, text.options.wrap, selector);
+
+  std::vector<uint8_t> buffer(64 * 1024);
+  std::vector<char32_t> points;
+  Copy result = Copy::kPrinted;
+  for (;;) {
+    if (job.cancel().canceled()) {
+      result = Copy::kCanceled;
+      break;
+    }
+    const ssize_t n = read(fd, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      messages.Error("Unable to read the text: %s", strerror(errno));
+      result = Copy::kFailed;
+      break;
+    }
+    points.clear();
+    if (n == 0) {
+      decoder->Finish(points);
+    } else {
+      decoder->Feed(buffer.data(), static_cast<size_t>(n), points);
+    }
+    for (char32_t c : points) {
+      paginator.Put(c);
+      if (selector.Done()) break;
+    }
+    if (!sink.ok()) return Copy::kFailed;
+    if (n == 0 || selector.Done()) break;
+  }
+  // The page in hand is ended, cancelled or not, so that the paper leaves
+  // the printer; a failed read prints nothing more.
+  if (result != Copy::kFailed || selector.pageOpen()) paginator.Finish();
+  invalid = decoder->invalid();
+  cut = paginator.cutLines();
+  return sink.ok() ? result : Copy::kFailed;
+}
+
+}  // namespace
+
+TextOptions ReadTextOptions(const OptionLookup& job, const OptionLookup& queue,
+                            Messages& messages) {
+  TextOptions o;
+  o.pitch = ReadOption(job, queue, kCpiOption, "10", "10, 12, 15, 17 or 20", ParsePitch, messages);
+  o.spacing = ReadOption(
+      job, queue, kLpiOption, "6", "6 or 8",
+      [](std::string_view v) -> std::optional<LineSpacing> {
+        if (v == "6") return LineSpacing::k6;
+        if (v == "8") return LineSpacing::k8;
+        return std::nullopt;
+      },
+      messages);
+  o.wrap = ReadOption(
+      job, queue, kWrapOption, "true", "true or false",
+      [](std::string_view v) -> std::optional<bool> {
+        for (const char* yes : {"true", "yes", "on"}) {
+          if (EqualsIgnoringCase(v, yes)) return true;
+        }
+        for (const char* no : {"false", "no", "off"}) {
+          if (EqualsIgnoringCase(v, no)) return false;
+        }
+        return std::nullopt;
+      },
+      messages);
+  const char* points = "points from 0 to 1584";
+  o.left = ReadOption(job, queue, kPageLeftOption, "18", points, Points, messages);
+  o.right = ReadOption(job, queue, kPageRightOption, "18", points, Points, messages);
+  o.top = ReadOption(job, queue, kPageTopOption, "36", points, Points, messages);
+  o.bottom = ReadOption(job, queue, kPageBottomOption, "36", points, Points, messages);
+  o.quality = ReadOption(
+      job, queue, kQualityOption, "Draft", "Draft or LQ",
+      [](std::string_view v) -> std::optional<Quality> {
+        if (EqualsIgnoringCase(v, "Draft")) return Quality::kDraft;
+        if (EqualsIgnoringCase(v, "LQ")) return Quality::kLetter;
+        return std::nullopt;
+      },
+      messages);
+  o.table = ReadOption(
+      job, queue, kTableOption, "PC437",
+      "PC437, PC850, PC858, PC852, PC866, ISO8859-1 or ISO8859-15",
+      [](std::string_view v) -> std::optional<const CharacterTable*> {
+        if (const CharacterTable* table = FindCharacterTable(v)) return table;
+        return std::nullopt;
+      },
+      messages);
+  o.as = ReadOption(
+      job, queue, kTextAsOption, "Text", "Text or Graphics",
+      [](std::string_view v) -> std::optional<TextAs> {
+        if (EqualsIgnoringCase(v, "Text")) return TextAs::kText;
+        if (EqualsIgnoringCase(v, "Graphics")) return TextAs::kGraphics;
+        return std::nullopt;
+      },
+      messages);
+  o.charset = ReadOption(
+      job, queue, kCharsetOption, "UTF-8", "a character set iconv knows",
+      [](std::string_view v) -> std::optional<std::string> {
+        std::string error;
+        if (CharsetDecoder::Create(v, &error)) return std::string(v);
+        return std::nullopt;
+      },
+      messages);
+  return o;
+}
+
+std::optional<std::vector<PageRange>> ParsePageRanges(std::string_view text) {
+  std::vector<PageRange> ranges;
+  while (!text.empty()) {
+    const size_t comma = text.find(',');
+    const std::string_view item = text.substr(0, comma);
+    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+    if (comma != std::string_view::npos && text.empty()) return std::nullopt;
+    PageRange range;
+    const size_t dash = item.find('-');
+    const std::string_view first = item.substr(0, dash);
+    const std::string_view last = dash == std::string_view::npos ? first : item.substr(dash + 1);
+    if (first.empty() && last.empty()) return std::nullopt;
+    if (!first.empty()) {
+      const std::optional<int> n = Number(first);
+      if (!n) return std::nullopt;
+      range.first = *n;
+    }
+    if (!last.empty()) {
+      const std::optional<int> n = Number(last);
+      if (!n) return std::nullopt;
+      range.last = *n;
+    }
+    if (range.last < range.first) return std::nullopt;
+    ranges.push_back(range);
+  }
+  return ranges;
+}
+
+unsigned UnitsFromPoints(double points) {
+  return static_cast<unsigned>(std::lround(points * kUnitsPerInch / 72));
+}
+
+unsigned UnitsFromHundredthsMm(int hundredths) {
+  return static_cast<unsigned>(
+      std::max(0L, std::lround(hundredths * double{kUnitsPerInch} / 2540)));
+}
+
+void PrintText(JobScope& job, int fd, const TextJob& text, Messages& messages) {
+  // The offsets move the frame within the page: what one margin gains the
+  // other gives up, down to nothing.
+  PageGeometry geometry;
+  geometry.width = text.pageWidth;
+  geometry.length = text.pageLength;
+  geometry.pitch = text.options.pitch;
+  geometry.spacing = text.options.spacing;
+  const int down = OffsetUnits(text.offsets.top);
+  const int right = OffsetUnits(text.offsets.left);
+  geometry.left = Shifted(UnitsFromPoints(text.options.left), right);
+  geometry.right = Shifted(UnitsFromPoints(text.options.right), -right);
+  geometry.top = Shifted(UnitsFromPoints(text.options.top), down);
+  geometry.bottom = Shifted(UnitsFromPoints(text.options.bottom), -down);
+  std::string error;
+  const std::optional<TextFrame> frame = FrameOf(geometry, &error);
+  if (!frame) {
+    messages.Error("The text cannot be printed on this page: %s.", error.c_str());
+    job.Fail();
+    return;
+  }
+  const bool lq = text.commands == CommandSetId::kLq;
+  if (!lq) messages.Warning("%s.", NativeTextWarning().c_str());
+
+  // What the first copy found is said once.
+  int announced = 0;
+  size_t invalid = 0;
+  unsigned cut = 0;
+  std::string unprintable;
+  job.Write(text.commands, [&](OutputSink& sink) {
+    std::vector<uint8_t> start;
+    if (lq) {
+      LqTextSetup setup;
+      setup.geometry = geometry;
+      setup.frame = *frame;
+      setup.quality = text.options.quality;
+      setup.table = text.options.table;
+      setup.okidataPrefix = text.okidataPrefix;
+      start = LqTextJobStart(setup);
+    } else {
+      start = NativeTextJobStart();
+    }
+    sink.Put(start.data(), start.size());
+    for (int copy = 1; copy <= std::max(text.copies, 1); ++copy) {
+      TextEncoder encoder(*text.options.table);
+      size_t copy_invalid = 0;
+      unsigned copy_cut = 0;
+      const Copy printed = PrintCopy(fd, text, geometry.top, *frame, encoder, job, sink, messages,
+                                     announced, copy_invalid, copy_cut);
+      if (copy == 1) {
+        invalid = copy_invalid;
+        cut = copy_cut;
+        unprintable = encoder.Warning();
+      }
+      switch (printed) {
+        case Copy::kPrinted:
+          break;
+        case Copy::kCanceled:
+          return true;
+        case Copy::kFailed:
+          return false;
+      }
+    }
+    return true;
+  });
+  if (invalid > 0) {
+    messages.Warning("%zu byte sequence%s of the text %s not valid %s and print%s as ?", invalid,
+                     invalid == 1 ? "" : "s", invalid == 1 ? "is" : "are",
+                     text.options.charset.c_str(), invalid == 1 ? "s" : "");
+  }
+  if (cut > 0) {
+    messages.Warning("%u line%s longer than %u columns %s cut (wrap=false)", cut,
+                     cut == 1 ? "" : "s", frame->columns, cut == 1 ? "was" : "were");
+  }
+  if (!unprintable.empty()) messages.Warning("%s", unprintable.c_str());
+}
+
+int SeekableInput(int fd, const std::string& directory, FileDescriptor& kept, Messages& messages) {
+  if (lseek(fd, 0, SEEK_CUR) >= 0) return fd;
+  kept = FileDescriptor(open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+  if (!kept.valid()) {
+    messages.Error("Unable to keep the text for its copies in %s: %s", directory.c_str(),
+                   strerror(errno));
+    return -1;
+  }
+  std::vector<uint8_t> buffer(64 * 1024);
+  for (;;) {
+    const ssize_t n = read(fd, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      messages.Error("Unable to read the text: %s", strerror(errno));
+      return -1;
+    }
+    if (n == 0) return kept.get();
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = write(kept.get(), buffer.data() + done, static_cast<size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w < 0) {
+        messages.Error("Unable to keep the text for its copies in %s: %s", directory.c_str(),
+                       strerror(errno));
+        return -1;
+      }
+      done += w;
+    }
+  }
+}
+
+}  // namespace zova::text
