@@ -1,6 +1,7 @@
 # Where the driver's files go, so that CUPS finds them:
 #   rastertozova  <serverbin>/filter            (the PPDs' *cupsFilter)
 #   commandtozova <serverbin>/filter            (CUPS's maintenance commands)
+#   texttozova    <serverbin>/filter            (text/plain in the printer's fonts)
 #   zova_ID       <serverbin>/filter            (cupsd runs filters with
 #                 PATH=<serverbin>/filter:/usr/bin:/usr/sbin:/bin, whatever
 #                 the install prefix, and the filter finds the tool on PATH)
@@ -14,7 +15,7 @@
 # on the live system; with DESTDIR=DIR, what it put down under DIR.
 include(GNUInstallDirs)
 
-install(TARGETS rastertozova commandtozova zova_ID RUNTIME DESTINATION ${ZOVA_CUPS_FILTERDIR})
+install(TARGETS rastertozova commandtozova texttozova zova_ID RUNTIME DESTINATION ${ZOVA_CUPS_FILTERDIR})
 install(TARGETS zova-preview zova-testpage RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET zova-printer-app)
   install(TARGETS zova-printer-app RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -27,12 +27,7 @@ PpdPtr LoadPpd(const char* path, Messages& messages) {
 
 const PrinterModel& PpdModel(const ppd_file_t* ppd) { return ModelFromNickname(ppd->nickname); }
 
-namespace {
-
-// The option's value given with the job (argv[5], as CUPS passes job
-// options), else the choice the PPD marks as the queue's default; empty for
-// a PPD from before the option.
-std::string JobValue(ppd_file_t* ppd, const char* job_options, std::string_view name) {
+std::string JobOptionValue(ppd_file_t* ppd, const char* job_options, std::string_view name) {
   cups_option_t* options = nullptr;
   const int count = cupsParseOptions(job_options, 0, &options);
   const std::string option(name);
@@ -50,19 +45,19 @@ std::string JobValue(ppd_file_t* ppd, const char* job_options, std::string_view 
   return value;
 }
 
-// The queue's own default of the option, as lpadmin -o writes it into the
-// PPD; empty when the PPD has none.
 std::string QueueDefault(ppd_file_t* ppd, std::string_view name) {
   const std::string option(name);
   const ppd_option_t* found = ppdFindOption(ppd, option.c_str());
   return found != nullptr ? found->defchoice : "";
 }
 
+namespace {
+
 // A job's bad offset keeps the queue's calibrated one: the paper sits where
 // the queue was set up for, whatever the job mistyped.
 int ReadOffset(ppd_file_t* ppd, const char* job_options, std::string_view option,
                Messages& messages) {
-  const std::string value = JobValue(ppd, job_options, option);
+  const std::string value = JobOptionValue(ppd, job_options, option);
   if (value.empty()) return 0;
   if (const std::optional<int> offset = ParseOffsetMm(value)) return *offset;
   const std::string fallback = QueueDefault(ppd, option);
@@ -83,7 +78,7 @@ int ReadOffset(ppd_file_t* ppd, const char* job_options, std::string_view option
 }  // namespace
 
 PrintAs ReadPrintAs(ppd_file_t* ppd, const char* job_options, Messages& messages) {
-  const std::string value = JobValue(ppd, job_options, kPrintAsPpdOption);
+  const std::string value = JobOptionValue(ppd, job_options, kPrintAsPpdOption);
   if (value.empty()) return PrintAs::kAuto;
   if (const std::optional<PrintAs> print_as = ParsePrintAs(value)) return *print_as;
   messages.Warning("Unknown %.*s value \"%s\"; printing as Auto",

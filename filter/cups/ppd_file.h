@@ -7,6 +7,8 @@
 #include <cups/ppd.h>
 
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "dotmatrix/printer_models.h"
 #include "messages/messages.h"
@@ -28,6 +30,14 @@ enum class PpdIdentity { kZova, kWrongProduct, kWrongManufacturer };
 
 // The printer model the PPD's NickName names.
 const PrinterModel& PpdModel(const ppd_file_t* ppd);
+
+// The option's value given with the job (argv[5]), else the choice the PPD
+// marks as the queue's default; empty when neither has one. Marks the job's
+// choices in the PPD.
+std::string JobOptionValue(ppd_file_t* ppd, const char* job_options, std::string_view name);
+// The queue's own default of a PPD option, as lpadmin -o writes it; empty
+// when the PPD has no such option.
+std::string QueueDefault(ppd_file_t* ppd, std::string_view name);
 
 // The job's ZovaPrintAs: the value given with the job (argv[5], as CUPS
 // passes job options), else the choice the PPD marks as the queue's default,
