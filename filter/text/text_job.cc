@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 
 #include "text/charset_decoder.h"
@@ -41,6 +42,18 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return tolower(static_cast<unsigned char>(x)) == tolower(static_cast<unsigned char>(y));
          });
+}
+
+// A parser of keywords, case-insensitive.
+template <typename T>
+auto OneOf(std::initializer_list<std::pair<const char*, T>> keywords) {
+  return [values = std::vector<std::pair<const char*, T>>(keywords)](
+             std::string_view v) -> std::optional<T> {
+    for (const auto& [keyword, value] : values) {
+      if (EqualsIgnoringCase(v, keyword)) return value;
+    }
+    return std::nullopt;
+  };
 }
 
 std::optional<double> Points(std::string_view text) {
@@ -186,39 +199,25 @@ TextOptions ReadTextOptions(const OptionLookup& job, const OptionLookup& queue,
                             Messages& messages) {
   TextOptions o;
   o.pitch = ReadOption(job, queue, kCpiOption, "10", "10, 12, 15, 17 or 20", ParsePitch, messages);
-  o.spacing = ReadOption(
-      job, queue, kLpiOption, "6", "6 or 8",
-      [](std::string_view v) -> std::optional<LineSpacing> {
-        if (v == "6") return LineSpacing::k6;
-        if (v == "8") return LineSpacing::k8;
-        return std::nullopt;
-      },
-      messages);
-  o.wrap = ReadOption(
-      job, queue, kWrapOption, "true", "true or false",
-      [](std::string_view v) -> std::optional<bool> {
-        for (const char* yes : {"true", "yes", "on"}) {
-          if (EqualsIgnoringCase(v, yes)) return true;
-        }
-        for (const char* no : {"false", "no", "off"}) {
-          if (EqualsIgnoringCase(v, no)) return false;
-        }
-        return std::nullopt;
-      },
-      messages);
+  o.spacing =
+      ReadOption(job, queue, kLpiOption, "6", "6 or 8",
+                 OneOf<LineSpacing>({{"6", LineSpacing::k6}, {"8", LineSpacing::k8}}), messages);
+  o.wrap = ReadOption(job, queue, kWrapOption, "true", "true or false",
+                      OneOf<bool>({{"true", true},
+                                   {"yes", true},
+                                   {"on", true},
+                                   {"false", false},
+                                   {"no", false},
+                                   {"off", false}}),
+                      messages);
   const char* points = "points from 0 to 1584";
   o.left = ReadOption(job, queue, kPageLeftOption, "18", points, Points, messages);
   o.right = ReadOption(job, queue, kPageRightOption, "18", points, Points, messages);
   o.top = ReadOption(job, queue, kPageTopOption, "36", points, Points, messages);
   o.bottom = ReadOption(job, queue, kPageBottomOption, "36", points, Points, messages);
-  o.quality = ReadOption(
-      job, queue, kQualityOption, "Draft", "Draft or LQ",
-      [](std::string_view v) -> std::optional<Quality> {
-        if (EqualsIgnoringCase(v, "Draft")) return Quality::kDraft;
-        if (EqualsIgnoringCase(v, "LQ")) return Quality::kLetter;
-        return std::nullopt;
-      },
-      messages);
+  o.quality =
+      ReadOption(job, queue, kQualityOption, "Draft", "Draft or LQ",
+                 OneOf<Quality>({{"Draft", Quality::kDraft}, {"LQ", Quality::kLetter}}), messages);
   o.table = ReadOption(
       job, queue, kTableOption, "PC437",
       "PC437, PC850, PC858, PC852, PC866, ISO8859-1 or ISO8859-15",
@@ -227,14 +226,9 @@ TextOptions ReadTextOptions(const OptionLookup& job, const OptionLookup& queue,
         return std::nullopt;
       },
       messages);
-  o.as = ReadOption(
-      job, queue, kTextAsOption, "Text", "Text or Graphics",
-      [](std::string_view v) -> std::optional<TextAs> {
-        if (EqualsIgnoringCase(v, "Text")) return TextAs::kText;
-        if (EqualsIgnoringCase(v, "Graphics")) return TextAs::kGraphics;
-        return std::nullopt;
-      },
-      messages);
+  o.as = ReadOption(job, queue, kTextAsOption, "Text", "Text or Graphics",
+                    OneOf<TextAs>({{"Text", TextAs::kText}, {"Graphics", TextAs::kGraphics}}),
+                    messages);
   o.charset = ReadOption(
       job, queue, kCharsetOption, "UTF-8", "a character set iconv knows",
       [](std::string_view v) -> std::optional<std::string> {
