@@ -3,6 +3,7 @@
 // writes each page as soon as the page ends, so it holds one page at a time
 // however long the stream is. With --time (or a time parameter) each page's
 // line and each job's total give the modelled printing time (print_time.h).
+// With --text it prints the text of the pages instead (page_text.h).
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,12 +14,14 @@
 #include "preview/page_files.h"
 #include "preview/stream_decoder.h"
 #include "preview/time_settings.h"
+#include "text/character_tables.h"
 
 namespace {
 
 constexpr char kUsage[] =
     "ERROR: Usage: zova-preview STREAM [-o DIR] [--time] [--time-model FILE] "
-    "[--time-set NAME=VALUE]...  (STREAM - reads stdin)\n"
+    "[--time-set NAME=VALUE]... [--text-table TABLE]  (STREAM - reads stdin)\n"
+    "       zova-preview STREAM --text [--text-table TABLE]  (the pages' text, UTF-8)\n"
     "       zova-preview --time-defaults  (the time model's parameters)\n";
 
 struct Closer {
@@ -34,10 +37,28 @@ int main(int argc, char** argv) {
   std::string dir = ".";
   zova::preview::TimeModel time_model;
   bool timed = false;
+  bool as_text = false;
+  bool dir_given = false;
+  zova::preview::DecodeOptions options;
   std::string why;
   for (int i = 1; i < argc; ++i) {
     if (strcmp(argv[i], "-o") == 0 && i + 1 < argc) {
       dir = argv[++i];
+      dir_given = true;
+    } else if (strcmp(argv[i], "--text") == 0) {
+      as_text = true;
+    } else if (strcmp(argv[i], "--text-table") == 0 && i + 1 < argc) {
+      // The panel's table: what the native set and LQ pages without ESC ( t print in.
+      const zova::text::CharacterTable* table = zova::text::FindCharacterTable(argv[++i]);
+      if (table == nullptr) {
+        fprintf(stderr, "ERROR: Bad --text-table value \"%s\": the tables are", argv[i]);
+        for (const auto& t : zova::text::CharacterTables()) {
+          fprintf(stderr, " %.*s", static_cast<int>(t.name.size()), t.name.data());
+        }
+        fputs("\n", stderr);
+        return 1;
+      }
+      options.panel_table = static_cast<uint8_t>(table - zova::text::CharacterTables().data());
     } else if (strcmp(argv[i], "--time") == 0) {
       timed = true;
     } else if (strcmp(argv[i], "--time-defaults") == 0 && argc == 2) {
@@ -62,7 +83,7 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  if (stream == nullptr) {
+  if (stream == nullptr || (as_text && (timed || dir_given))) {
     fputs(kUsage, stderr);
     return 1;
   }
@@ -77,12 +98,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   zova::preview::OutputDirectory output;
-  if (!output.Create(dir, &why)) {
+  if (!as_text && !output.Create(dir, &why)) {
     fprintf(stderr, "ERROR: cannot create directory %s: %s\n", dir.c_str(), why.c_str());
     return 1;
   }
   // Declared after the directory: on failure the pages go before it.
-  zova::preview::PageFiles pages(dir, timed ? &time_model : nullptr);
+  zova::preview::PageFiles pages(dir, timed ? &time_model : nullptr, as_text);
   if (!pages.Open()) return 1;
 
   int read_errno = 0;
@@ -103,7 +124,7 @@ int main(int argc, char** argv) {
     job_noted = job_noted && (job == 1 || pages.StartJob(job, offset));
   };
   const zova::preview::DecodeResult result =
-      zova::preview::DecodeIncrementally(read, write, job_start);
+      zova::preview::DecodeIncrementally(read, write, job_start, options);
   if (result.read_failed) {
     fprintf(stderr, "ERROR: cannot read %s: %s\n", stream, strerror(read_errno));
     return 1;
@@ -114,6 +135,6 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (result.stopped || !job_noted || !pages.Commit()) return 1;
-  output.Keep();
+  if (!as_text) output.Keep();
   return 0;
 }

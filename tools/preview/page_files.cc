@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "preview/page_text.h"
 #include "preview/png_writer.h"
 
 namespace zova::preview {
@@ -33,8 +34,8 @@ std::string PageFiles::PageName(size_t number) const {
   return job_ == 1 ? page : "job-" + std::to_string(job_) + "-" + page;
 }
 
-bool PageFiles::Note(const std::string& line) {
-  if (fprintf(summary_.get(), "%s\n", line.c_str()) < 0) {
+bool PageFiles::Note(const std::string& line, const char* end) {
+  if (fprintf(summary_.get(), "%s%s", line.c_str(), end) < 0) {
     fprintf(stderr, "ERROR: cannot write the page summary to a temporary file: %s\n",
             strerror(errno));
     return false;
@@ -43,7 +44,7 @@ bool PageFiles::Note(const std::string& line) {
 }
 
 bool PageFiles::NoteJobTime() {
-  if (time_ == nullptr) return true;
+  if (time_ == nullptr || as_text_) return true;
   return Note("job " + std::to_string(job_) + ": " + std::to_string(written_) +
               (written_ == 1 ? " page" : " pages") + ", about " + FormatSeconds(job_seconds_));
 }
@@ -53,6 +54,7 @@ bool PageFiles::StartJob(size_t job, size_t offset) {
   job_ = job;
   written_ = 0;
   job_seconds_ = 0;
+  if (as_text_) return true;
   return Note("job " + std::to_string(job) + " starts at byte " + std::to_string(offset));
 }
 
@@ -69,6 +71,7 @@ bool PageFiles::Open() {
 }
 
 bool PageFiles::Add(const DecodedPage& page) {
+  if (as_text_) return Note(PageText(page), "");
   const std::string name = PageName(written_ + 1);
   const std::string path = dir_ + "/" + name;
   std::string error;

@@ -7,6 +7,8 @@
 // With a time model, each page's line ends with its modelled printing time
 // (", about 54 s") and each job's pages are followed by its total
 // ("job 1: 4 pages, about 3 min 05 s").
+// As text, no PNG is written: the pages' text (PageText) takes the place of
+// the summary lines, and nothing else is printed.
 #pragma once
 
 #include <cstdio>
@@ -21,8 +23,8 @@ namespace zova::preview {
 
 class PageFiles {
  public:
-  explicit PageFiles(std::string dir, const TimeModel* time = nullptr)
-      : dir_(std::move(dir)), time_(time) {}
+  explicit PageFiles(std::string dir, const TimeModel* time = nullptr, bool as_text = false)
+      : dir_(std::move(dir)), time_(time), as_text_(as_text) {}
   PageFiles(const PageFiles&) = delete;
   PageFiles& operator=(const PageFiles&) = delete;
   // Unless committed, the PNGs written so far are removed.
@@ -40,7 +42,7 @@ class PageFiles {
 
  private:
   std::string PageName(size_t number) const;
-  bool Note(const std::string& line);
+  bool Note(const std::string& line, const char* end = "\n");
   bool NoteJobTime();
 
   struct Closer {
@@ -51,6 +53,7 @@ class PageFiles {
   size_t job_ = 1;
   size_t written_ = 0;  // pages of the job
   const TimeModel* time_;
+  bool as_text_;
   double job_seconds_ = 0;
   std::vector<std::string> files_;
   bool committed_ = false;

@@ -6,7 +6,22 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "preview/page_text.h"
+
 namespace zova::preview {
+
+long PrinterState::Width() const {
+  // 1/3600 inch: 10 cpi 360, 12 cpi 300, 15 cpi 240, 17.14 cpi 210, 20 cpi 180.
+  if (pitch == 'g') return 240;
+  if (pitch == 'M') return condensed ? 180 : 300;
+  return condensed ? 210 : 360;
+}
+
+PrinterState ResetState(uint8_t panel_table) {
+  PrinterState state;
+  state.slots.fill(panel_table);
+  return state;
+}
 
 std::string PageModel::PrintBand(BandGeometry geometry, const uint8_t* data, size_t columns) {
   char why[160];
@@ -25,7 +40,9 @@ std::string PageModel::PrintBand(BandGeometry geometry, const uint8_t* data, siz
              paper_y_, geometry.VerticalDpi);
     return why;
   }
-  const long right = head_x_ + static_cast<long>(columns) * x_pitch;
+  EndTextPass();
+  const long start_x = state_.left + head_x_;
+  const long right = start_x + static_cast<long>(columns) * x_pitch;
   const long bottom = paper_y_ + static_cast<long>(kPinsPerColumn) * y_pitch;
   if (right > kMaxPageWidth) {
     snprintf(why, sizeof why,
@@ -40,7 +57,7 @@ std::string PageModel::PrintBand(BandGeometry geometry, const uint8_t* data, siz
     return why;
   }
 
-  const size_t left = static_cast<size_t>(head_x_ / x_pitch);
+  const size_t left = static_cast<size_t>(start_x / x_pitch);
   const size_t top = static_cast<size_t>(paper_y_ / y_pitch);
   size_t first = columns, last = 0;
   for (size_t c = 0; c < columns; ++c) {
@@ -54,17 +71,19 @@ std::string PageModel::PrintBand(BandGeometry geometry, const uint8_t* data, siz
     }
   }
   if (first < columns) {
-    Pass(geometry.HorizontalDpi, head_x_ + static_cast<long>(first) * x_pitch,
-         head_x_ + static_cast<long>(last + 1) * x_pitch);
+    const long from = start_x + static_cast<long>(first) * x_pitch;
+    const long to = start_x + static_cast<long>(last + 1) * x_pitch;
+    Pass(from, to);
+    motion_.printed[geometry.HorizontalDpi] += to - from;
   }
   width_ = std::max(width_, left + columns);
   height_ = std::max(height_, top + kPinsPerColumn);
-  head_x_ = right;
+  head_x_ = right - state_.left;
   lines_.insert(paper_y_);
   return {};
 }
 
-void PageModel::Pass(unsigned dpi, long from, long to) {
+void PageModel::Pass(long from, long to) {
   if (motion_.pending_feed != 0) {
     ++motion_.paper_moves;
     motion_.paper_travel += motion_.pending_feed;
@@ -72,11 +91,71 @@ void PageModel::Pass(unsigned dpi, long from, long to) {
   }
   // Bidirectionally the head prints from whichever end it is nearer.
   const long to_left = std::abs(head_at_ - from), to_right = std::abs(head_at_ - to);
-  const bool leftward = !unidirectional_ && to_right < to_left;
+  const bool leftward = !state_.unidirectional && to_right < to_left;
   motion_.slew += leftward ? to_right : to_left;
   head_at_ = leftward ? from : to;
-  motion_.printed[dpi] += to - from;
   ++motion_.passes;
+}
+
+void PageModel::EndTextPass() {
+  if (text_from_ < 0) return;
+  Pass(text_from_, text_to_);
+  (text_draft_ ? motion_.text_draft : motion_.text_lq) += text_to_ - text_from_;
+  text_from_ = -1;
+}
+
+std::string PageModel::LineFeed() {
+  if (line_feeds_ + 1 >= kMaxPageCharacters) {
+    return "more than " + std::to_string(kMaxPageCharacters) + " line feeds on one page";
+  }
+  MarkText();
+  Feed(state_.spacing);
+  ++line_feeds_;
+  return {};
+}
+
+std::string PageModel::PrintCharacter(uint8_t byte) {
+  char why[160];
+  const long width = state_.Width();
+  const long x = state_.left + head_x_;
+  if (x + width > state_.right) {
+    snprintf(why, sizeof why,
+             "a character %.2f inches across, beyond the right margin at %.2f inches: the "
+             "filter ends its lines within the margins",
+             static_cast<double>(x) / kUnitsPerInch,
+             static_cast<double>(state_.right) / kUnitsPerInch);
+    return why;
+  }
+  if (paper_y_ + state_.spacing > kMaxPageLength) {
+    snprintf(why, sizeof why, "a character %.2f inches down, below the longest form (%u inches)",
+             static_cast<double>(paper_y_) / kUnitsPerInch, kMaxFormInches);
+    return why;
+  }
+  if (characters_.size() >= kMaxPageCharacters) {
+    snprintf(why, sizeof why, "more than %zu characters on one page", kMaxPageCharacters);
+    return why;
+  }
+  if (characters_.empty()) first_text_state_ = state_;
+  MarkText();
+  if (text_from_ >= 0 && text_draft_ != state_.draft) EndTextPass();
+  if (text_from_ < 0) {
+    text_from_ = x;
+    text_draft_ = state_.draft;
+  }
+  text_to_ = x + width;
+  PlacedCharacter c;
+  c.y = static_cast<uint32_t>(paper_y_);
+  c.line = static_cast<uint32_t>(line_feeds_);
+  c.x = static_cast<uint16_t>(x);
+  c.left = static_cast<uint16_t>(state_.left);
+  c.width = static_cast<uint16_t>(width);
+  c.height = static_cast<uint16_t>(state_.spacing);
+  c.byte = byte;
+  c.table = state_.slots[state_.slot];
+  c.draft = state_.draft;
+  characters_.push_back(c);
+  head_x_ += width;
+  return {};
 }
 
 std::string PageModel::SetPageLength(long units) {
@@ -87,7 +166,7 @@ std::string PageModel::SetPageLength(long units) {
              units / kUnitsPerLine, static_cast<double>(units) / kUnitsPerInch, kMaxFormInches);
     return why;
   }
-  page_length_ = units;
+  state_.page_length = units;
   return {};
 }
 
@@ -99,12 +178,19 @@ void PageModel::SetDot(size_t x, size_t y) {
 }
 
 DecodedPage PageModel::Finish() {
+  EndTextPass();
   DecodedPage page;
   page.dialect = dialect_;
   if (!(geometry_ == BandGeometry{})) page.geometry = geometry_;
   const long y_pitch = kUnitsPerInch / page.geometry.VerticalDpi;
-  const size_t length_rows = static_cast<size_t>(page_length_ / y_pitch);
-  page.dots = PackedBitmap(width_, std::max(height_, length_rows));
+  const long x_pitch = kUnitsPerInch / page.geometry.HorizontalDpi;
+  const size_t length_rows = static_cast<size_t>(state_.page_length / y_pitch);
+  size_t width = width_, height = std::max(height_, length_rows);
+  for (const PlacedCharacter& c : characters_) {
+    width = std::max(width, static_cast<size_t>((c.x + c.width) / x_pitch));
+    height = std::max(height, static_cast<size_t>((c.y + c.height) / y_pitch));
+  }
+  page.dots = PackedBitmap(width, height);
   for (size_t y = 0; y < rows_.size(); ++y) {
     std::copy(rows_[y].begin(), rows_[y].end(), page.dots.Row(y));
     for (uint8_t byte : rows_[y]) page.dot_count += static_cast<size_t>(std::popcount(byte));
@@ -112,12 +198,28 @@ DecodedPage PageModel::Finish() {
   page.bands = lines_.size();
   page.motion = motion_;
   page.motion.paper_y = paper_y_;
-  page.motion.page_length = page_length_;
+  page.motion.page_length = state_.page_length;
   rows_.clear();
+  page.text = text_;
+  if (text_) {
+    page.text_lines = line_feeds_ + 1;
+    page.text_state = characters_.empty() ? state_ : first_text_state_;
+    DrawCharacters(characters_, page.geometry, page.dots);
+    page.characters = std::move(characters_);
+  }
   return page;
 }
 
 std::string DescribePage(const DecodedPage& page) {
+  if (page.text) {
+    std::string line = DescribeText(page);
+    if (page.bands > 0) line += "; bit images: " + DescribeGraphics(page);
+    return line;
+  }
+  return DescribeGraphics(page);
+}
+
+std::string DescribeGraphics(const DecodedPage& page) {
   char line[200];
   snprintf(line, sizeof line, "%s, %ux%u dpi%s, %zux%zu dots, %zu bands, %zu dots printed",
            page.dialect == Dialect::kLq ? "LQ" : "native", page.geometry.HorizontalDpi,

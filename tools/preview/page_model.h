@@ -1,7 +1,9 @@
 // What the printer does with one page: where the head and the paper stand,
-// and the dots that each 24-dot bit image leaves on the page.
+// the dots that each 24-dot bit image leaves on the page, and the characters
+// it prints in its resident fonts.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -56,7 +58,55 @@ struct PageMotion {
   long pending_feed = 0;
   long paper_y = 0;
   long page_length = 0;  // 0: the stream did not set it
+  // Head travel while printing text, by quality: each text pass runs from
+  // its first character's left edge to its last one's right edge.
+  long text_draft = 0;
+  long text_lq = 0;
 };
+
+// The printer's text settings: what ESC @ (or ESC N) resets and a form feed
+// keeps, so the pages of a text job go on with the job's setup. Lengths in
+// 1/3600 inch.
+struct PrinterState {
+  bool draft = false;            // ESC x 0; the native set prints in LQ (its panel setting)
+  uint8_t pitch = 'P';           // ESC P (10 cpi), ESC M (12), ESC g (15)
+  bool condensed = false;        // SI: 10 cpi becomes 17.14, 12 cpi 20
+  long spacing = kUnitsPerLine;  // a line feed's move: ESC 2, ESC 0, ESC 3 n, ESC + n
+  long left = 0;                 // margins from the carriage's left end
+  long right = kMaxPageWidth;
+  std::array<uint8_t, 4>
+      slots{};                  // ESC ( t: each slot's table, an index in text::CharacterTables()
+  uint8_t slot = 1;             // ESC t
+  bool upper_codes = false;     // ESC 6: bytes 0x80-0x9F print
+  bool unidirectional = false;  // ESC U
+  long page_length = 0;         // 0 while the stream has not set it
+  long unit = 0;                // ESC ( U, 1/3600 inch; 0 until set
+
+  // A character's width at the pitch in force.
+  long Width() const;
+};
+
+// The state after ESC @ or ESC N, with the panel's character table in
+// every slot (an index in text::CharacterTables()).
+PrinterState ResetState(uint8_t panel_table);
+
+// One printed character.
+struct PlacedCharacter {
+  uint32_t y = 0;       // paper position of its line's top, from the top print line
+  uint32_t line = 0;    // line feeds before it on the page
+  uint16_t x = 0;       // its left edge, from the carriage's left end
+  uint16_t left = 0;    // the left margin in force
+  uint16_t width = 0;   // pitch width
+  uint16_t height = 0;  // line spacing in force
+  uint8_t byte = 0;
+  uint8_t table = 0;  // index in text::CharacterTables()
+  bool draft = false;
+};
+
+// A page holds at most this many characters (a 64-inch form at 20 cpi and
+// 8 lines per inch, every character struck three times) and as many line
+// feeds: beyond, a hostile stream would grow the page without bound.
+inline constexpr size_t kMaxPageCharacters = size_t{1} << 19;
 
 struct DecodedPage {
   Dialect dialect = Dialect::kLq;
@@ -65,29 +115,52 @@ struct DecodedPage {
   // stream set, or further down if a band printed below it.
   PackedBitmap dots;
   size_t bands = 0;      // head lines on which a bit image printed
-  size_t dot_count = 0;  // dots printed, overprinted dots counted once
+  size_t dot_count = 0;  // dots printed by bit images, overprinted dots counted once
   PageMotion motion;
+  // Text: the characters in the order printed, drawn into `dots` too.
+  bool text = false;        // a page of a text job, or one that printed text
+  size_t text_lines = 0;    // line feeds + 1 on a text page
+  PrinterState text_state;  // at the first character, or the page's end without one
+  std::vector<PlacedCharacter> characters;
 };
 
-// "LQ, 180x180 dpi, 1488x2100 dots, 87 bands, 123456 dots printed".
+// "LQ, 180x180 dpi, 1488x2100 dots, 87 bands, 123456 dots printed"; a text
+// page "LQ text, draft, 10 cpi, 6 lpi, PC437, 60 lines, 4800 characters,
+// page length 4209/360 in", and "; bit images: ..." when it holds both.
 std::string DescribePage(const DecodedPage& page);
+// The bit-image part alone.
+std::string DescribeGraphics(const DecodedPage& page);
 
 class PageModel {
  public:
-  explicit PageModel(Dialect dialect) : dialect_(dialect) {}
+  PageModel(Dialect dialect, const PrinterState& state) : dialect_(dialect), state_(state) {}
 
   // Sets the page length. Returns why the printer cannot take it, or an
   // empty string.
   [[nodiscard]] std::string SetPageLength(long units);
   // CR: the head goes back to the left margin.
-  void CarriageReturn() { head_x_ = 0; }
+  void CarriageReturn() {
+    EndTextPass();
+    head_x_ = 0;
+  }
   // Moves the paper up by `units` (1/3600 inch): the head lands lower on the page.
   void Feed(long units) {
+    EndTextPass();
     paper_y_ += units;
     motion_.pending_feed += units;
   }
-  // ESC U: each pass starts at the left end (true), or at the end nearer the head.
-  void SetUnidirectional(bool on) { unidirectional_ = on; }
+  // LF: a line of the spacing in force. Returns why not, or an empty string.
+  [[nodiscard]] std::string LineFeed();
+  // Prints `byte` at the head, in the table in force, and moves the head one
+  // character on. Returns why it cannot, or an empty string.
+  [[nodiscard]] std::string PrintCharacter(uint8_t byte);
+  // The settings commands change; the caller checks their values.
+  PrinterState& state() {
+    EndTextPass();
+    return state_;
+  }
+  const PrinterState& settings() const { return state_; }
+  void MarkText() { text_ = true; }
   bool AtLeftMargin() const { return head_x_ == 0; }
   long head_x() const { return head_x_; }
 
@@ -101,21 +174,29 @@ class PageModel {
 
  private:
   void SetDot(size_t x, size_t y);
-  // A pass of the head printing from `from` to `to` (1/3600 inch).
-  void Pass(unsigned dpi, long from, long to);
+  // A pass of the head printing from `from` to `to` (1/3600 inch): where the
+  // head moved to start it.
+  void Pass(long from, long to);
+  // The characters printed since the head last moved otherwise are one pass.
+  void EndTextPass();
 
   Dialect dialect_;
+  PrinterState state_;
   BandGeometry geometry_{};                 // set by the first bit image of the page
   long head_x_ = 0;                         // 1/3600 inch from the left margin
   long paper_y_ = 0;                        // 1/3600 inch from the top print line
-  long page_length_ = 0;                    // 1/3600 inch; 0 while the stream has not set it
   size_t width_ = 0;                        // dots, as far right as a band reached
   size_t height_ = 0;                       // dots, as far down as a band reached
   std::vector<std::vector<uint8_t>> rows_;  // packed rows, grown as bands reach them
   std::set<long> lines_;                    // paper positions that printed
   PageMotion motion_;
-  long head_at_ = 0;             // where the head stands, 1/3600 inch from the left margin
-  bool unidirectional_ = false;  // the printer's default after ESC @
+  long head_at_ = 0;  // where the head stands, 1/3600 inch from the carriage's left end
+  std::vector<PlacedCharacter> characters_;
+  bool text_ = false;
+  size_t line_feeds_ = 0;
+  PrinterState first_text_state_;
+  long text_from_ = -1, text_to_ = 0;  // the text pass being printed; -1: none
+  bool text_draft_ = false;
 };
 
 }  // namespace zova::preview

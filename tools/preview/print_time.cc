@@ -47,6 +47,8 @@ PrintTime EstimatePrintTime(const DecodedPage& page, const TimeModel& model) {
   for (const auto& [dpi, units] : motion.printed) {
     time.printing += Inches(units) / GraphicsHeadSpeed(model, dpi);
   }
+  time.printing += Inches(motion.text_draft) / TextHeadSpeed(model, TextQuality::kDraft) +
+                   Inches(motion.text_lq) / TextHeadSpeed(model, TextQuality::kLq);
   time.slewing = Inches(motion.slew) / model.slew_ips +
                  static_cast<double>(motion.passes) * model.pass_ms / 1000;
 

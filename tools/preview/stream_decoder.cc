@@ -6,6 +6,8 @@
 #include <cstdio>
 
 #include "dotmatrix/commands.h"
+#include "text/character_tables.h"
+#include "text/text_commands.h"
 
 namespace zova::preview {
 namespace {
@@ -25,6 +27,24 @@ bool LqModeGeometry(uint8_t byte, BandGeometry* geometry) {
 // FS x and ESC U take 0/1 or the ASCII digits.
 bool IsSwitch(uint8_t n) { return n == 0 || n == 1 || n == '0' || n == '1'; }
 
+// A character: ASCII's printable bytes, and the upper half but 0x80-0x9F,
+// which print only after ESC 6.
+bool IsCharacter(uint8_t byte, bool upper_codes) {
+  return (byte >= 0x20 && byte < 0x7F) || byte >= 0xA0 || (byte >= 0x80 && upper_codes);
+}
+
+// The table ESC ( t names by d2 d3: an index in text::CharacterTables().
+std::optional<uint8_t> TableNumbered(uint8_t d2, uint8_t d3) {
+  const auto& tables = text::CharacterTables();
+  for (size_t i = 0; i < tables.size(); ++i) {
+    if (tables[i].d2 == d2 && tables[i].d3 == d3) return static_cast<uint8_t>(i);
+  }
+  return std::nullopt;
+}
+
+// A native text job prints on the panel's form: 66 lines of 1/6 inch.
+constexpr long kPanelPageLength = 66 * kUnitsPerLine;
+
 std::string Printf(const char* format, auto... args) {
   char text[256];
   snprintf(text, sizeof text, format, args...);
@@ -33,8 +53,9 @@ std::string Printf(const char* format, auto... args) {
 
 class Decoder {
  public:
-  Decoder(const StreamReader& read, const PageSink& sink, const JobStartSink& job_start)
-      : stream_(read), sink_(sink), job_start_(job_start) {}
+  Decoder(const StreamReader& read, const PageSink& sink, const JobStartSink& job_start,
+          const DecodeOptions& options)
+      : stream_(read), sink_(sink), job_start_(job_start), panel_table_(options.panel_table) {}
 
   DecodeResult Run() {
     if (job_start_) job_start_(1, 0);
@@ -89,6 +110,7 @@ class Decoder {
   bool StartNextJob() {
     job_start_(++jobs_, pos_);
     last_page_lq_ = true;
+    text_session_ = false;
     return ReadPreamble(pos_);
   }
 
@@ -105,6 +127,13 @@ class Decoder {
       // The native command set has no job end: its page's FF ends the job.
       if (!last_page_lq_ && result_.pages > 0 && NextJobStarts()) {
         if (!StartNextJob()) return;
+        continue;
+      }
+      // A text job's setup holds for all its pages: the next one goes on
+      // without a reset.
+      if (text_session_ && result_.pages > 0 && !At(pos_, kEsc, lq::kEnterLq) &&
+          !At(pos_, kEsc, lq::kReset) && !At(pos_, kEsc, native::kEnterNative)) {
+        if (!ReadPage(last_page_lq_ ? Dialect::kLq : Dialect::kNative, false)) return;
         continue;
       }
       bool okidata = false;
@@ -132,19 +161,19 @@ class Decoder {
           if (!StartNextJob()) return;
           continue;
         }
-        if (!At(pos_, kEsc, lq::kUpperCodes)) {
+        if (!At(pos_, kEsc, lq::kUpperCodes) && !At(pos_, kEsc, lq_text::kQuality)) {
           Fail(pos_, Printf("data after the job end (ESC @ at byte %zu): an LQ page goes on with "
-                            "ESC 6",
+                            "ESC 6, a text job with ESC x",
                             reset));
           return;
         }
-        if (!ReadPage(Dialect::kLq)) return;
+        if (!ReadPage(Dialect::kLq, true)) return;
       } else if (okidata) {
         Fail(pos_, "ESC { A is not followed by ESC @");
         return;
       } else if (At(pos_, kEsc, native::kEnterNative)) {
         pos_ += 2;
-        if (!ReadPage(Dialect::kNative)) return;
+        if (!ReadPage(Dialect::kNative, true)) return;
       } else {
         Fail(start,
              Printf("byte %02X between pages: a page starts with ESC @ or ESC N", stream_[start]));
@@ -153,9 +182,15 @@ class Decoder {
     }
   }
 
-  bool ReadPage(Dialect dialect) {
-    PageModel page(dialect);
-    unit_ = 0;
+  // A page after ESC @ or ESC N (`reset`) starts from the printer's
+  // defaults; a text job's next page from where the last one left off.
+  bool ReadPage(Dialect dialect, bool reset) {
+    if (reset) {
+      state_ = ResetState(panel_table_);
+      text_session_ = dialect == Dialect::kNative;  // until ESC % B says graphics
+    }
+    PageModel page(dialect, state_);
+    if (!reset) page.MarkText();
     last_image_ = kNoImage;
     const size_t number = result_.pages + 1;
     for (;;) {
@@ -170,10 +205,21 @@ class Decoder {
         page.CarriageReturn();
         ++pos_;
         ok = true;
+      } else if (byte == lq_text::kLineFeed) {
+        ok = Done(pos_, page.LineFeed(), 1);
+      } else if (IsCharacter(byte, page.settings().upper_codes)) {
+        ok = Done(pos_, page.PrintCharacter(byte), 1);
+      } else if (byte >= 0x80 && byte < 0xA0) {
+        return Fail(pos_, Printf("byte %02X: bytes 80-9F are control codes until ESC 6", byte));
       } else if (byte == kFormFeed) {
         ++pos_;
         last_page_lq_ = dialect == Dialect::kLq;
         ++result_.pages;
+        if (dialect == Dialect::kNative && text_session_ && page.settings().page_length == 0) {
+          (void)page.SetPageLength(kPanelPageLength);
+        }
+        if (text_session_) page.MarkText();
+        state_ = page.settings();
         if (sink_(page.Finish())) return true;
         result_.stopped = true;
         return false;
@@ -189,9 +235,21 @@ class Decoder {
     }
   }
 
+  // `why` empty: the command of `length` bytes at `start` is done.
+  bool Done(size_t start, const std::string& why, size_t length) {
+    if (!why.empty()) return Fail(start, why);
+    pos_ = start + length;
+    return true;
+  }
+
   bool LqCommand(PageModel& page) {
     const size_t start = pos_;
     const uint8_t byte = stream_[start];
+    if (byte == lq_text::kCondensed) {
+      page.state().condensed = true;
+      pos_ += 1;
+      return true;
+    }
     if (byte == kFs) {
       if (!Need(start, 3, "FS x")) return false;
       if (stream_[start + 1] != lq::kDensity) return Unknown(start, 2);
@@ -203,13 +261,60 @@ class Decoder {
     if (!Need(start, 2, "an ESC command")) return false;
     switch (stream_[start + 1]) {
       case lq::kUpperCodes:
-      case lq::kSixthInchLines:
+        page.state().upper_codes = true;
         pos_ += 2;
+        return true;
+      case lq::kSixthInchLines:
+        page.state().spacing = kUnitsPerInch / 6;
+        pos_ += 2;
+        return true;
+      case lq_text::kEighthInchLines:
+        page.state().spacing = kUnitsPerInch / 8;
+        pos_ += 2;
+        return true;
+      case lq_text::kPica:
+      case lq_text::kElite:
+      case lq_text::kFifteen:
+        page.state().pitch = stream_[start + 1];
+        pos_ += 2;
+        return true;
+      case lq_text::kCancelSkip:
+        pos_ += 2;
+        return true;
+      case lq_text::kQuality:
+        if (!Need(start, 3, "ESC x")) return false;
+        if (!IsSwitch(stream_[start + 2])) return BadOperand(start, "ESC x", 2);
+        page.state().draft = stream_[start + 2] == 0 || stream_[start + 2] == '0';
+        text_session_ = true;
+        page.MarkText();
+        pos_ += 3;
+        return true;
+      case lq_text::kLeftMargin:
+      case lq_text::kRightMargin:
+        if (!Need(start, 3, stream_[start + 1] == lq_text::kLeftMargin ? "ESC l" : "ESC Q")) {
+          return false;
+        }
+        return Done(start, Margin(page, stream_[start + 1], stream_[start + 2]), 3);
+      case lq_text::kTable: {
+        if (!Need(start, 3, "ESC t")) return false;
+        const uint8_t n = stream_[start + 2];
+        if (!(n < 4 || (n >= '0' && n <= '3'))) return BadOperand(start, "ESC t", 2);
+        page.state().slot = n & 3;
+        pos_ += 3;
+        return true;
+      }
+      case lq_text::kInternational:
+        if (!Need(start, 3, "ESC R")) return false;
+        if (stream_[start + 2] != lq_text::kUsa) {
+          return Fail(start,
+                      Printf("ESC R %02X: only the USA set (ESC R 0) is read", stream_[start + 2]));
+        }
+        pos_ += 3;
         return true;
       case lq::kUnidirectional:
         if (!Need(start, 3, "ESC U")) return false;
         if (!IsSwitch(stream_[start + 2])) return BadOperand(start, "ESC U", 2);
-        page.SetUnidirectional(stream_[start + 2] == 1 || stream_[start + 2] == '1');
+        page.state().unidirectional = stream_[start + 2] == 1 || stream_[start + 2] == '1';
         pos_ += 3;
         return true;
       case lq::kPageLength:
@@ -219,13 +324,14 @@ class Decoder {
         pos_ += 3;
         return true;
       case lq::kSpacing180:
-      case lq::kSpacing360:
-        // Line spacing; the filter never sends a line feed, so it moves nothing.
-        if (!Need(start, 3, stream_[start + 1] == lq::kSpacing180 ? "ESC 3" : "ESC +")) {
-          return false;
-        }
+      case lq::kSpacing360: {
+        // Line spacing, for the line feeds of text.
+        const bool per180 = stream_[start + 1] == lq::kSpacing180;
+        if (!Need(start, 3, per180 ? "ESC 3" : "ESC +")) return false;
+        page.state().spacing = stream_[start + 2] * kUnitsPerInch / (per180 ? 180 : 360);
         pos_ += 3;
         return true;
+      }
       case lq::kExtended:
         return LqExtended(page);
       case lq::kBitImage: {
@@ -253,18 +359,45 @@ class Decoder {
       if (!Need(start, 6, "ESC ( U")) return false;
       if (stream_[start + 3] != 1 || stream_[start + 4] != 0) return BadLength(start, "ESC ( U", 1);
       if (stream_[start + 5] == 0) return BadOperand(start, "ESC ( U", 5);
-      unit_ = stream_[start + 5];
+      page.state().unit = stream_[start + 5];
       pos_ += 6;
+      return true;
+    }
+    if (which == lq_text::kTable) {
+      if (!Need(start, 8, "ESC ( t")) return false;
+      if (stream_[start + 3] != 3 || stream_[start + 4] != 0) return BadLength(start, "ESC ( t", 3);
+      if (stream_[start + 5] > 3) return BadOperand(start, "ESC ( t", 5);
+      const std::optional<uint8_t> table = TableNumbered(stream_[start + 6], stream_[start + 7]);
+      if (!table) {
+        return Fail(start, Printf("ESC ( t assigns table %u %u, which is not one of the printer's "
+                                  "tables read here",
+                                  stream_[start + 6], stream_[start + 7]));
+      }
+      page.state().slots[stream_[start + 5]] = *table;
+      pos_ += 8;
+      return true;
+    }
+    if (which == lq_text::kPageLength) {
+      if (!Need(start, 7, "ESC ( C")) return false;
+      if (stream_[start + 3] != 2 || stream_[start + 4] != 0) return BadLength(start, "ESC ( C", 2);
+      if (page.settings().unit == 0) {
+        return Fail(start, "ESC ( C before any ESC ( U: the page length has no unit");
+      }
+      const long length = stream_[start + 5] | (long{stream_[start + 6]} << 8);
+      if (length == 0) return BadOperand(start, "ESC ( C", 5);
+      if (!PageLength(page, start, "ESC ( C", length * page.settings().unit)) return false;
+      pos_ += 7;
       return true;
     }
     if (which == lq::kFeed) {
       if (!Need(start, 7, "ESC ( v")) return false;
       if (stream_[start + 3] != 2 || stream_[start + 4] != 0) return BadLength(start, "ESC ( v", 2);
-      if (unit_ == 0) {
+      const long unit = page.settings().unit;
+      if (unit == 0) {
         return Fail(start, "ESC ( v before any ESC ( U on this page: the move has no unit");
       }
       const long v = stream_[start + 5] | (long{stream_[start + 6]} << 8);
-      page.Feed(v * unit_);
+      page.Feed(v * unit);
       pos_ += 7;
       return true;
     }
@@ -277,6 +410,7 @@ class Decoder {
     if (!Need(start, 2, "an ESC command")) return false;
     switch (stream_[start + 1]) {
       case native::kUpperCodes:
+        page.state().upper_codes = true;
         pos_ += 2;
         return true;
       case native::kPageLength: {
@@ -295,6 +429,7 @@ class Decoder {
     if (!Need(start, 3, "ESC %")) return false;
     switch (stream_[start + 2]) {
       case native::kGraphics:
+        text_session_ = false;
         pos_ += 3;
         return true;
       case native::kFeed:
@@ -310,6 +445,22 @@ class Decoder {
       default:
         return Unknown(start, 3);
     }
+  }
+
+  // ESC l n and ESC Q n: n columns of the pitch in force from the carriage's
+  // left end, the left margin left of the right one.
+  std::string Margin(PageModel& page, uint8_t which, uint8_t n) {
+    PrinterState& state = page.state();
+    const long at = n * state.Width();
+    const bool left = which == lq_text::kLeftMargin;
+    if (left ? at >= state.right : at <= state.left || at > kMaxPageWidth) {
+      return Printf("%s %u puts the %s margin %.2f inches across, %s", left ? "ESC l" : "ESC Q", n,
+                    left ? "left" : "right", static_cast<double>(at) / kUnitsPerInch,
+                    left ? "at or right of the right margin"
+                         : "at or left of the left margin, or beyond the widest carriage");
+    }
+    (left ? state.left : state.right) = at;
+    return {};
   }
 
   bool PageLength(PageModel& page, size_t start, const char* name, long units) {
@@ -381,7 +532,9 @@ class Decoder {
   bool last_page_lq_ = true;  // the job end follows the last page's dialect
   JobStartSink job_start_;
   size_t jobs_ = 1;
-  long unit_ = 0;  // ESC ( U unit of this page, 1/3600 inch; 0 until set
+  uint8_t panel_table_;
+  PrinterState state_;         // what the last page left, for a text job's next page
+  bool text_session_ = false;  // since the last ESC @ or ESC N: a text job
   size_t last_image_ = kNoImage;
   size_t last_image_end_ = kNoImage;
   size_t last_image_columns_ = 0;
@@ -391,11 +544,11 @@ class Decoder {
 }  // namespace
 
 DecodeResult DecodeIncrementally(const StreamReader& read, const PageSink& sink,
-                                 const JobStartSink& job_start) {
-  return Decoder(read, sink, job_start).Run();
+                                 const JobStartSink& job_start, const DecodeOptions& options) {
+  return Decoder(read, sink, job_start, options).Run();
 }
 
-DecodedStream DecodeStream(const uint8_t* data, size_t size) {
+DecodedStream DecodeStream(const uint8_t* data, size_t size, const DecodeOptions& options) {
   size_t done = 0;
   const StreamReader read = [&](uint8_t* buffer, size_t wanted) {
     const size_t n = std::min(wanted, size - done);
@@ -408,7 +561,7 @@ DecodedStream DecodeStream(const uint8_t* data, size_t size) {
     decoded.pages.push_back(std::move(page));
     return true;
   };
-  decoded.error = DecodeIncrementally(read, keep).error;
+  decoded.error = DecodeIncrementally(read, keep, {}, options).error;
   return decoded;
 }
 

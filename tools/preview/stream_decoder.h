@@ -11,18 +11,29 @@
 //   job      := preamble page* job-end
 //   preamble := exactly 9800 NUL bytes
 //   LQ page  := [ESC { A] ESC @ ESC 6 command* FF
+//   LQ text  := [ESC { A] ESC @ ESC x n command* FF (command* FF)*
 //   native   := ESC N command* FF
+//   native text := ESC N ESC 6 command* FF (command* FF)*  (no ESC % B)
 //   job-end  := ESC @ at the very end of the stream when the last page is an
 //               LQ page or there is no page. The native command set has no
 //               job end: after a native page the stream ends after its FF.
 //   An ESC @ after an FF that is not the job end must open an LQ page (be
 //   followed by ESC 6); anything else there is data after the job end.
 //
+// A text job is set up once: its later pages follow the form feed without a
+// reset, in the settings the page before left (an ESC @ or ESC N there starts
+// afresh).
+//
 // Commands inside a page, each in its own dialect only:
-//   both    CR (head to the left margin), FF (page end), ESC 6
+//   both    CR (head to the left margin), FF (page end), ESC 6, LF (one line
+//           of the spacing in force), characters: bytes 20-7E, A0-FF, and
+//           80-9F after ESC 6
 //   LQ      FS x n, ESC U n (n 0/1 or ASCII '0'/'1'), ESC 2, ESC C n (n > 0),
 //           ESC 3 n, ESC + n, ESC ( U 01 00 m, ESC ( v 02 00 vL vH,
-//           ESC * m nL nH data
+//           ESC * m nL nH data; for text ESC x n, ESC ( C 02 00 mL mH
+//           (in the ESC ( U unit), ESC O, ESC P, ESC M, ESC g, SI, ESC 0,
+//           ESC l n, ESC Q n, ESC ( t 03 00 d1 d2 d3 (d1 0..3, d2 d3 a table
+//           of text/character_tables.h), ESC t n (0..3), ESC R 0
 //   native  ESC % B, ESC F a b (b 0..9), ESC % 1 nH nL data, ESC % 5 t
 // A bit image must start at the left margin: the filter returns the head
 // (CR) before each one. So a bit image whose data is short swallows the CR
@@ -48,7 +59,15 @@
 //     sends per band are 24 dot rows at the head's 1/180 inch pitch. Native
 //     bit images carry no density: they are drawn 180x180 dpi.
 //   - The first print line is the top of the page; the page is ESC C n or
-//     ESC F a b (10a + b) lines of 1/6 inch long.
+//     ESC F a b (10a + b) lines of 1/6 inch long, or ESC ( C's length.
+//   - Text: a character's cell is the pitch wide (10 cpi 1/10 inch, ESC M
+//     12 cpi, ESC g 15, SI after ESC P 17.14, after ESC M 20) and the line
+//     spacing high; it prints at the left margin plus the head's travel
+//     since CR. ESC l and ESC Q count columns of the pitch in force from
+//     the carriage's left end. After ESC @ every table slot holds the
+//     panel's table (PC437 unless told otherwise) and slot 1 is selected.
+//   - The native set's text prints at the panel's settings: 10 cpi, 1/6-inch
+//     lines, an 11-inch form, the panel's table, LQ quality.
 //
 // Where no reading gives the filter's page back
 //   - LQ at 60, 120 and 240 dpi (no shingling): each 24-dot band adds one
@@ -101,8 +120,14 @@ using JobStartSink = std::function<void(size_t job, size_t offset)>;
 // another as a printer's connection carries them: a job's preamble may
 // follow where the job before it ended (its job end ESC @, or after a native
 // page its FF). Without it, one job is the whole stream.
+// What the stream leaves to the printer's panel.
+struct DecodeOptions {
+  uint8_t panel_table = 0;  // an index in text::CharacterTables(); 0 is PC437
+};
+
 DecodeResult DecodeIncrementally(const StreamReader& read, const PageSink& sink,
-                                 const JobStartSink& job_start = {});
+                                 const JobStartSink& job_start = {},
+                                 const DecodeOptions& options = {});
 
 // A whole stream in memory, all its pages kept.
 struct DecodedStream {
@@ -110,10 +135,11 @@ struct DecodedStream {
   std::optional<StreamError> error;  // set when the stream is not the filter's
 };
 
-DecodedStream DecodeStream(const uint8_t* data, size_t size);
+DecodedStream DecodeStream(const uint8_t* data, size_t size, const DecodeOptions& options = {});
 
-inline DecodedStream DecodeStream(const std::vector<uint8_t>& bytes) {
-  return DecodeStream(bytes.data(), bytes.size());
+inline DecodedStream DecodeStream(const std::vector<uint8_t>& bytes,
+                                  const DecodeOptions& options = {}) {
+  return DecodeStream(bytes.data(), bytes.size(), options);
 }
 
 }  // namespace zova::preview
