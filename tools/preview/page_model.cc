@@ -114,6 +114,18 @@ std::string PageModel::LineFeed() {
   return {};
 }
 
+std::string PageModel::MoveHead(long x) {
+  if (state_.left + x >= state_.right) {
+    char why[120];
+    snprintf(why, sizeof why, "moves the head %.2f inches across, at or beyond the right margin",
+             static_cast<double>(state_.left + x) / kUnitsPerInch);
+    return why;
+  }
+  EndTextPass();
+  head_x_ = x;
+  return {};
+}
+
 std::string PageModel::PrintCharacter(uint8_t byte) {
   char why[160];
   const long width = state_.Width();

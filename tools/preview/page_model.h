@@ -143,6 +143,9 @@ class PageModel {
     EndTextPass();
     head_x_ = 0;
   }
+  // ESC $: the head to `x` (1/3600 inch) right of the left margin. Returns
+  // why not, or an empty string.
+  [[nodiscard]] std::string MoveHead(long x);
   // Moves the paper up by `units` (1/3600 inch): the head lands lower on the page.
   void Feed(long units) {
     EndTextPass();

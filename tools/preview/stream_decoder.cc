@@ -295,6 +295,14 @@ class Decoder {
           return false;
         }
         return Done(start, Margin(page, stream_[start + 1], stream_[start + 2]), 3);
+      case lq_text::kAbsoluteX: {
+        if (!Need(start, 4, "ESC $")) return false;
+        // In the ESC ( U unit; 1/60 inch until one is set.
+        const long unit = page.settings().unit != 0 ? page.settings().unit : kUnitsPerInch / 60;
+        const long n = stream_[start + 2] | (long{stream_[start + 3]} << 8);
+        const std::string why = page.MoveHead(n * unit);
+        return Done(start, why.empty() ? why : "ESC $ " + why, 4);
+      }
       case lq_text::kTable: {
         if (!Need(start, 3, "ESC t")) return false;
         const uint8_t n = stream_[start + 2];
