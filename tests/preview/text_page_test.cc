@@ -89,6 +89,12 @@ TEST(TextPageTest, PitchSpacingAndMarginsPlaceCharacters) {
     EXPECT_EQ(chars[2].x, c.first_x) << c.what << ": CR returns to the left margin";
     EXPECT_EQ(chars[2].y, c.line_y) << c.what;
   }
+  // ESC $ 18 0: 18/360 inch right of the margin, until the next CR.
+  const auto shifted = Pages(
+      TextJob({E, 'P', E, 'l', 5}, Bytes{E, '$', 18, 0, 'A', 0x0D, 0x0A, 'B', 0x0D, 0x0C}))[0];
+  ASSERT_EQ(shifted.characters.size(), 2u);
+  EXPECT_EQ(shifted.characters[0].x, 1800u + 180u);
+  EXPECT_EQ(shifted.characters[1].x, 1800u);
   // In the picture (180 dpi): "H" at half an inch has its left stroke in
   // column 90 and nothing left of it.
   const auto page = Pages(TextJob({E, 'P', E, 'l', 5}, Text("H\r\f")))[0];
