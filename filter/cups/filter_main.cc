@@ -98,7 +98,8 @@ int RunFilterJob(int argc, char* argv[], const char* program, const FilterInput&
       job.Print(*source);
       return;
     }
-    input.print(job, {fd, ppd.get(), argv[5], atoi(argv[4]), job_settings, messages});
+    input.print(job, {fd, ppd.get(), argv[5], atoi(argv[4]), job_settings, messages,
+                      std::vector<std::string>(argv, argv + argc)});
   };
   const JobResult result = RunJob(job, print, [&] {
     switch (CheckPpdIdentity(ppd.get())) {

@@ -8,6 +8,8 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "messages/messages.h"
 #include "pipeline/job_scope.h"
@@ -22,6 +24,8 @@ struct FilterJob {
   int copies;              // argv[4]
   const JobSettings& settings;
   Messages& messages;
+  // The filter's arguments as CUPS gave them, argv[0] to the file.
+  std::vector<std::string> argv;
 };
 
 struct FilterInput {

@@ -93,6 +93,7 @@ class SchedulerTest : public ::testing::Test {
     config.cupsd = ZOVA_CUPSD;
     config.serverBin = ZOVA_CUPS_SERVERBIN;
     config.filters.emplace_back("rastertozova", ZOVA_FILTER);
+    config.filters.emplace_back("texttozova", ZOVA_TEXT_FILTER);
     config.filters.emplace_back("zova_ID", ZOVA_HALFTONE_TOOL);
     std::string error;
     cupsd_ = PrivateCupsd::Start(config, &error);
@@ -152,11 +153,12 @@ struct JobCase {
 TEST_F(SchedulerTest, JobsCompleteAsPrinterStreamsOfTheChosenSettings) {
   // clang-format off
   const std::vector<JobCase> cases = {
-      {"text, defaults", "zova", ZOVA_TEXT_FILE, {},
+      // Text drawn as graphics goes the raster route, as any page does.
+      {"text, defaults", "zova", ZOVA_TEXT_FILE, {"ZovaTextAs=Graphics"},
        1, kLqA4At180, Dialect::kLq, {180, 180}, "0C 1B 40"},
       // 360 dpi text is printed at 180 dpi.
       {"text, OKIDATA, 360 dpi, Letter", "zovaoki", ZOVA_TEXT_FILE,
-       {"Resolution=360dpi", "media=Letter"},
+       {"ZovaTextAs=Graphics", "Resolution=360dpi", "media=Letter"},
        1, kOkidataLetterAt360, Dialect::kLq, {180, 180}, "0C 1B 40"},
       // Page 2 is a picture page, halftoned by zova_ID. Native bands carry
       // no density of their own.

@@ -36,6 +36,7 @@ class SelfTestPageTest : public ::testing::Test {
     config.cupsd = ZOVA_CUPSD;
     config.serverBin = ZOVA_CUPS_SERVERBIN;
     config.filters.emplace_back("rastertozova", ZOVA_FILTER);
+    config.filters.emplace_back("texttozova", ZOVA_TEXT_FILTER);
     config.filters.emplace_back("commandtozova", ZOVA_COMMAND_FILTER);
     config.filters.emplace_back("zova_ID", ZOVA_HALFTONE_TOOL);
     std::string error;

@@ -1,0 +1,231 @@
+// texttozova run as CUPS runs it, its streams checked byte for byte against
+// the ESC/P command reference and the code page charts.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/hand_made_stream.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace zova::testing {
+namespace {
+
+Bytes B(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+struct TextRun {
+  int status;
+  Bytes body;  // the stream after the preamble
+  std::string err;
+};
+
+// texttozova with the ZOVA-QRT PPD; the text from a file, or from stdin.
+TextRun Texttozova(const std::string& options, const std::string& text, const char* copies = "1",
+                   bool from_stdin = false, const std::map<std::string, std::string>& env = {}) {
+  TempDir dir;
+  const std::string file = dir.File("in.txt");
+  std::ofstream(file, std::ios::binary) << text;
+  ProcessOptions o;
+  o.args = {ZOVA_TEXT_FILTER, "7", "user", "title", copies, options};
+  if (from_stdin)
+    o.stdinFile = file;
+  else
+    o.args.push_back(file);
+  o.env = env;
+  o.env["PPD"] = std::string(ZOVA_PPD_DIR) + "/zovaqrt.ppd";
+  Process process(o);
+  const ProcessResult r = process.Wait();
+  Bytes out(r.out.begin(), r.out.end());
+  EXPECT_GE(out.size(), kPreamble) << r.err;
+  if (out.size() >= kPreamble) out.erase(out.begin(), out.begin() + kPreamble);
+  return {r.status, out, r.err};
+}
+
+bool Contains(const Bytes& haystack, const Bytes& needle) {
+  return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) !=
+         haystack.end();
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// A Letter page at 10 cpi and 6 lpi, 1/4 inch side and 1/2 inch top and
+// bottom margins: 2 whole columns and half of one (18/360 in) to the left,
+// the right margin after column 82.5, 60 lines of 80 columns.
+const Bytes kLetterSetup = {
+    0x1B, '@', 0x1B, 'x', 0,    0x1B, '(',  'U', 1,    0,    10,       // draft, unit 1/360 in
+    0x1B, '(', 'C',  2,   0,    0x78, 0x0F,                            // 11 in = 3960
+    0x1B, 'O', 0x1B, 'P', 0x1B, '2',  0x1B, 'l', 2,    0x1B, 'Q', 83,  // 10 cpi, 1/6 in
+    0x1B, '(', 't',  3,   0,    1,    1,    0,   0x1B, 't',  1,   0x1B, 'R', 0,  // PC437, USA
+    0x1B, '6', 0x1B, '(', 'v',  2,    0,    180, 0};                             // 1/2 in down
+const Bytes kLineStart = {0x1B, '$', 18, 0};
+
+TEST(Texttozova, LetterPageByteForByte) {
+  const TextRun run = Texttozova("media=Letter", "Hello\nBank\n");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.body,
+            kLetterSetup + kLineStart + B("Hello\r\n") + kLineStart + B("Bank\r\f") + kJobEnd);
+}
+
+TEST(Texttozova, OptionsChooseTheirCommands) {
+  struct Case {
+    const char* options;
+    Bytes expected;
+  } cases[] = {
+      {"", {0x1B, '(', 'C', 2, 0, 0x71, 0x10}},  // A4, 4209/360 in
+      {"", {0x1B, 'l', 2, 0x1B, 'Q', 80}},       // 77 columns on A4
+      {"ZovaTextQuality=LQ", {0x1B, 'x', 1}},
+      {"cpi=12", {0x1B, 'M'}},
+      {"cpi=15", {0x1B, 'g'}},
+      {"lpi=8", {0x1B, '0'}},
+      {"ZovaCharacterTable=PC850", {0x1B, '(', 't', 3, 0, 1, 3, 0}},
+      {"ZovaCharacterTable=PC858", {0x1B, '(', 't', 3, 0, 1, 44, 0}},
+      {"ZovaCharacterTable=PC852", {0x1B, '(', 't', 3, 0, 1, 10, 0}},
+      {"ZovaCharacterTable=PC866", {0x1B, '(', 't', 3, 0, 1, 14, 0}},
+      {"ZovaCharacterTable=ISO8859-1", {0x1B, '(', 't', 3, 0, 1, 29, 16}},
+      {"ZovaCharacterTable=ISO8859-15", {0x1B, '(', 't', 3, 0, 1, 29, 15}},
+      // 5 mm is 70.9/360 in: 71 more down; 90 + 71 = 4 columns and 17.
+      {"ZovaTopOffset=5", {0x1B, '(', 'v', 2, 0, 251, 0}},
+      {"media=Letter ZovaLeftOffset=5", {0x1B, 'l', 4, 0x1B, 'Q', 85}},
+      {"media=Letter ZovaLeftOffset=5", {0x1B, '$', 17, 0, 'x', '\r'}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    const TextRun run = Texttozova(c.options, "x\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Contains(run.body, c.expected));
+  }
+}
+
+TEST(Texttozova, NationalCharactersFromTheCodePageCharts) {
+  struct Case {
+    const char* table;
+    Bytes line;  // ü ß ñ € Ж ő
+    int missing;
+  } cases[] = {
+      {"PC437", {0x81, 0xE1, 0xA4, '?', '?', '?'}, 3},
+      {"PC850", {0x81, 0xE1, 0xA4, '?', '?', '?'}, 3},
+      {"PC858", {0x81, 0xE1, 0xA4, 0xD5, '?', '?'}, 2},
+      {"PC852", {0x81, 0xE1, '?', '?', '?', 0x8B}, 3},
+      {"PC866", {'?', '?', '?', '?', 0x86, '?'}, 5},
+      {"ISO8859-1", {0xFC, 0xDF, 0xF1, '?', '?', '?'}, 3},
+      {"ISO8859-15", {0xFC, 0xDF, 0xF1, 0xA4, '?', '?'}, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.table);
+    const TextRun run = Texttozova(std::string("ZovaCharacterTable=") + c.table, "üßñ€Жő\n");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(Contains(run.body, kLineStart + c.line + Bytes{'\r', '\f'}));
+    EXPECT_EQ(Count(run.err, "WARNING:"), 1u) << run.err;
+    EXPECT_NE(run.err.find(std::to_string(c.missing) + " characters cannot be printed in " +
+                           c.table + " and print as ?"),
+              std::string::npos)
+        << run.err;
+  }
+}
+
+TEST(Texttozova, LinesWrapAndPagesEndAtTheLetterPagesSixtyLines) {
+  std::string text(85, 'w');
+  text += "\n";
+  for (int i = 2; i <= 61; ++i) text += "L" + std::to_string(i) + "\n";
+  text += "after\fform feed\n";
+  const TextRun run = Texttozova("media=Letter", text);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Contains(
+      run.body, kLineStart + B(std::string(80, 'w') + "\r\n") + kLineStart + B("wwwww\r\n")));
+  // 85 columns take two lines, so L59 is the page's 60th and last.
+  EXPECT_TRUE(Contains(run.body, B("L59\r\f")));
+  EXPECT_TRUE(Contains(run.body, B("L61\r\n") + kLineStart + B("after\r\f")));
+  EXPECT_EQ(Count(run.err, "INFO: Printing page"), 3u) << run.err;
+}
+
+TEST(Texttozova, NativeCommandSetPrintsPlainTextAndSaysSo) {
+  const TextRun run = Texttozova("ZovaCommandSet=Native", "Hi\n");
+  EXPECT_EQ(run.status, 0);
+  // 1/2 in down is 60/120 in.
+  EXPECT_EQ(run.body, (Bytes{0x1B, 'N', 0x1B, '6', 0x1B, '%', '5', 60} + B("Hi\r\f")));
+  EXPECT_NE(run.err.find("WARNING: The native command set prints plain text only"),
+            std::string::npos);
+}
+
+TEST(Texttozova, CopiesFromStdinAndPageRanges) {
+  const TextRun copies = Texttozova("", "one\fTWO\n", "2", true);
+  EXPECT_EQ(copies.status, 0) << copies.err;
+  EXPECT_EQ(Count(std::string(copies.body.begin(), copies.body.end()), "TWO\r\f"), 2u);
+  EXPECT_EQ(Count(copies.err, "INFO: Printing page"), 4u);
+
+  const TextRun ranged = Texttozova("page-ranges=2", "one\fTWO\n", "2");
+  const std::string body(ranged.body.begin(), ranged.body.end());
+  EXPECT_EQ(Count(body, "TWO\r\f"), 2u);
+  EXPECT_EQ(Count(body, "one"), 0u);
+}
+
+TEST(Texttozova, BadInputIsWarnedOfAndPrinted) {
+  const TextRun bad = Texttozova(
+      "cpi=11 lpi=7 wrap=maybe ZovaTextQuality=Best ZovaCharacterTable=PC999 ZovaTextAs=Paint "
+      "charset=klingon media=Letter",
+      "Hello\nBank\n");
+  EXPECT_EQ(bad.status, 0);
+  EXPECT_EQ(bad.body, Texttozova("media=Letter", "Hello\nBank\n").body);
+  for (const char* warning : {
+           "Unknown cpi value \"11\" (10, 12, 15, 17 or 20); printing with 10",
+           "Unknown lpi value \"7\" (6 or 8); printing with 6",
+           "Unknown wrap value \"maybe\" (true or false); printing with true",
+           "Unknown ZovaTextQuality value \"Best\" (Draft or LQ); printing with Draft",
+           "Unknown ZovaCharacterTable value \"PC999\" (PC437, PC850, PC858, PC852, PC866, "
+           "ISO8859-1 or ISO8859-15); printing with PC437",
+           "Unknown ZovaTextAs value \"Paint\" (Text or Graphics); printing with Text",
+           "Unknown charset value \"klingon\" (a character set iconv knows); printing with UTF-8",
+       }) {
+    EXPECT_NE(bad.err.find(std::string("WARNING: ") + warning), std::string::npos) << warning;
+  }
+
+  const TextRun invalid = Texttozova("",
+                                     "a\xff"
+                                     "b\n");
+  EXPECT_EQ(invalid.status, 0);
+  EXPECT_TRUE(Contains(invalid.body, kLineStart + B("a?b\r\f")));
+  EXPECT_NE(invalid.err.find("WARNING: 1 byte sequence of the text is not valid UTF-8"),
+            std::string::npos);
+
+  // Nothing to print: the printer gets its reset, the job fails.
+  const TextRun empty = Texttozova("", "");
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_NE(empty.err.find("ERROR: No page was printed"), std::string::npos);
+}
+
+// The raster chain's failures fail the job and say which program failed.
+TEST(Texttozova, GraphicsChainFailureFailsTheJob) {
+  TempDir serverbin;
+  std::filesystem::create_directories(serverbin.File("filter"));
+  std::ofstream(serverbin.File("filter/texttopdf")) << "#!/bin/sh\nexit 3\n";
+  std::filesystem::permissions(serverbin.File("filter/texttopdf"),
+                               std::filesystem::perms::owner_all);
+  for (const char* program : {"pdftopdf", "gstoraster"}) {
+    std::filesystem::create_symlink(std::string(ZOVA_CUPS_SERVERBIN) + "/filter/" + program,
+                                    serverbin.File(std::string("filter/") + program));
+  }
+  const TextRun failed =
+      Texttozova("ZovaTextAs=Graphics", "x\n", "1", false, {{"CUPS_SERVERBIN", serverbin.path()}});
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.err.find("ERROR: texttopdf stopped with status 3"), std::string::npos)
+      << failed.err;
+
+  std::filesystem::remove(serverbin.File("filter/gstoraster"));
+  const TextRun missing =
+      Texttozova("ZovaTextAs=Graphics", "x\n", "1", false, {{"CUPS_SERVERBIN", serverbin.path()}});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("ERROR: Unable to run " + serverbin.File("filter/gstoraster")),
+            std::string::npos)
+      << missing.err;
+}
+
+}  // namespace
+}  // namespace zova::testing
