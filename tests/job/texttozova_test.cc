@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "preview/page_text.h"
+#include "preview/stream_decoder.h"
 #include "support/hand_made_stream.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -199,6 +201,40 @@ TEST(Texttozova, BadInputIsWarnedOfAndPrinted) {
   const TextRun empty = Texttozova("", "");
   EXPECT_EQ(empty.status, 1);
   EXPECT_NE(empty.err.find("ERROR: No page was printed"), std::string::npos);
+}
+
+// What the printer prints, decoded and read back through its tables, is the
+// text that went in: tabs to every 8th column, the 85-column line wrapped at
+// 80, the form feed a new page, in each table, pitch and command set.
+TEST(Texttozova, PreviewReadsTheTextBack) {
+  const std::string tail = std::string(85, 'w') + "\fpage 2\n";
+  const std::string wrapped = std::string(80, 'w') + "\nwwwww\n\f\npage 2\n\f\n";
+  struct Case {
+    const char* options;
+    const char* line;  // the first line, a tab after its 7th character
+  } cases[] = {
+      {"ZovaCharacterTable=PC437", "Grüße ñ\tx"},
+      {"ZovaCharacterTable=PC850 ZovaTextQuality=LQ", "Ærø åé.\tx"},
+      {"ZovaCharacterTable=PC858 lpi=8", "Preis €\tx"},
+      {"ZovaCharacterTable=PC852 ZovaTopOffset=3 ZovaLeftOffset=2", "Łódź ő.\tx"},
+      {"ZovaCharacterTable=PC866", "Жук щи.\tx"},
+      {"ZovaCharacterTable=ISO8859-15", "€ œ ÿ..\tx"},
+      {"ZovaCommandSet=Native", "Grüße ñ\tx"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    const TextRun run =
+        Texttozova(std::string("media=Letter ") + c.options, std::string(c.line) + "\n" + tail);
+    ASSERT_EQ(run.status, 0) << run.err;
+    // The native set's text is read in the panel's table, PC437 here.
+    const auto decoded = preview::DecodeStream(Bytes(kPreamble, 0) + run.body);
+    ASSERT_FALSE(decoded.error) << decoded.error->message;
+    std::string back;
+    for (const auto& page : decoded.pages) back += preview::PageText(page);
+    std::string line = c.line;
+    line.replace(line.find('\t'), 1, " ");
+    EXPECT_EQ(back, line + "\n" + wrapped);
+  }
 }
 
 // The raster chain's failures fail the job and say which program failed.
