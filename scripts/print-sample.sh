@@ -11,6 +11,9 @@
 # stream out/sample.prn, then shows what came out and draws each page as the
 # printer would print it (out/sample/page-N.png). Options go to the job as
 # -o OPTION=VALUE, e.g. ZovaCommandSet=Native Resolution=360dpi media=Letter.
+# Then a passbook page of plain text (samples/passbook.txt) goes through
+# texttozova into out/sample-text.prn, and the same PDF through
+# zova-printer-app into out/sample-app.prn.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -59,6 +62,24 @@ echo "pages as printed (out/sample/):"
 
 # The printer application: a server of its own with its state in out/,
 # IPP on a free local port, stopped by its process ID at the end.
+# A passbook page of plain text: CUPS sends it to texttozova, which prints
+# it in the printer's own fonts.
+rm -rf out/sample-text
+mkdir -p out/sample-text
+/usr/sbin/cupsfilter -p "$ppd" -m printer/zova -e -o PageSize=140x180mm \
+  -o ZovaCharacterTable=PC858 -o ZovaTextQuality=LQ -o cpi=12 samples/passbook.txt \
+  > out/sample-text.prn 2> out/sample-text.log || status=$?
+echo
+echo "text:           samples/passbook.txt, out/sample-text.prn, $(wc -c < out/sample-text.prn) bytes"
+echo "filter chain:   $(sed -n 's/^INFO: \(.*\) (PID [0-9]*) started\./\1/p' out/sample-text.log | tr '\n' ' ')"
+if [ "$status" != 0 ]; then
+  echo "ERROR: cupsfilter exited with status $status; see out/sample-text.log" >&2
+  exit "$status"
+fi
+echo "the page as printed (out/sample-text/), and its text read back:"
+"$bindir/zova-preview" out/sample-text.prn -o out/sample-text --time
+"$bindir/zova-preview" out/sample-text.prn --text
+
 app_dir=$(pwd)/out/sample-app.d
 rm -rf "$app_dir" out/sample-app
 mkdir -p "$app_dir" out/sample-app
