@@ -92,6 +92,7 @@ std::string PageModel::SetPageLength(long units) {
 }
 
 void PageModel::SetDot(size_t x, size_t y) {
+  if (!keep_dots_) return;
   if (rows_.size() <= y) rows_.resize(y + 1);
   std::vector<uint8_t>& row = rows_[y];
   if (row.size() <= x / 8) row.resize(x / 8 + 1, 0);
@@ -104,7 +105,7 @@ DecodedPage PageModel::Finish() {
   if (!(geometry_ == BandGeometry{})) page.geometry = geometry_;
   const long y_pitch = kUnitsPerInch / page.geometry.VerticalDpi;
   const size_t length_rows = static_cast<size_t>(page_length_ / y_pitch);
-  page.dots = PackedBitmap(width_, std::max(height_, length_rows));
+  if (keep_dots_) page.dots = PackedBitmap(width_, std::max(height_, length_rows));
   for (size_t y = 0; y < rows_.size(); ++y) {
     std::copy(rows_[y].begin(), rows_[y].end(), page.dots.Row(y));
     for (uint8_t byte : rows_[y]) page.dot_count += static_cast<size_t>(std::popcount(byte));

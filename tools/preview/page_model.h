@@ -75,6 +75,9 @@ std::string DescribePage(const DecodedPage& page);
 class PageModel {
  public:
   explicit PageModel(Dialect dialect) : dialect_(dialect) {}
+  // Without dots the page keeps its motion and counts only: a few numbers
+  // however long the page, for the time model.
+  void KeepDots(bool keep) { keep_dots_ = keep; }
 
   // Sets the page length. Returns why the printer cannot take it, or an
   // empty string.
@@ -116,6 +119,7 @@ class PageModel {
   PageMotion motion_;
   long head_at_ = 0;             // where the head stands, 1/3600 inch from the left margin
   bool unidirectional_ = false;  // the printer's default after ESC @
+  bool keep_dots_ = true;
 };
 
 }  // namespace zova::preview

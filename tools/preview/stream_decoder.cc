@@ -35,6 +35,7 @@ class Decoder {
  public:
   Decoder(const StreamReader& read, const PageSink& sink, const JobStartSink& job_start)
       : stream_(read), sink_(sink), job_start_(job_start) {}
+  void KeepDots(bool keep) { keep_dots_ = keep; }
 
   DecodeResult Run() {
     if (job_start_) job_start_(1, 0);
@@ -155,6 +156,7 @@ class Decoder {
 
   bool ReadPage(Dialect dialect) {
     PageModel page(dialect);
+    page.KeepDots(keep_dots_);
     unit_ = 0;
     last_image_ = kNoImage;
     const size_t number = result_.pages + 1;
@@ -386,6 +388,7 @@ class Decoder {
   size_t last_image_end_ = kNoImage;
   size_t last_image_columns_ = 0;
   DecodeResult result_;
+  bool keep_dots_ = true;
 };
 
 }  // namespace
@@ -393,6 +396,12 @@ class Decoder {
 DecodeResult DecodeIncrementally(const StreamReader& read, const PageSink& sink,
                                  const JobStartSink& job_start) {
   return Decoder(read, sink, job_start).Run();
+}
+
+DecodeResult DecodeMotion(const StreamReader& read, const PageSink& sink) {
+  Decoder decoder(read, sink, {});
+  decoder.KeepDots(false);
+  return decoder.Run();
 }
 
 DecodedStream DecodeStream(const uint8_t* data, size_t size) {
