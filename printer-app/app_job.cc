@@ -286,8 +286,7 @@ bool AppJob::Finish() {
   tee_.reset();
   stream_.reset();
   if (meter_) {
-    papplLogJob(job_, PAPPL_LOGLEVEL_INFO, "Modelled printing time: %s.",
-                meter_->Finish().c_str());
+    papplLogJob(job_, PAPPL_LOGLEVEL_INFO, "Modelled printing time: %s.", meter_->Finish().c_str());
   }
   // A connection of PAPPL's that broke must not take the next jobs down.
   if (failed_ && !own_device_ && !repeat_) {

@@ -14,13 +14,13 @@
 #include <string>
 
 #include "device_stream.h"
+#include "dotmatrix/printer_models.h"
 #include "job_log.h"
 #include "job_order.h"
 #include "page_record.h"
-#include "time_meter.h"
-#include "dotmatrix/printer_models.h"
-#include "pipeline/page_offsets.h"
 #include "pipeline/job_scope.h"
+#include "pipeline/page_offsets.h"
+#include "time_meter.h"
 
 namespace zova::app {
 

@@ -25,18 +25,30 @@ struct TextAttribute {
 // chain).
 const std::vector<TextAttribute>& Attributes() {
   static const std::vector<TextAttribute> kAll = {
-      {"cpi", text::kCpiOption, "Text: characters per inch", Syntax::kIntegers,
+      {"cpi",
+       text::kCpiOption,
+       "Text: characters per inch",
+       Syntax::kIntegers,
        {"10", "12", "15", "17", "20"}},
       {"lpi", text::kLpiOption, "Text: lines per inch", Syntax::kIntegers, {"6", "8"}},
       {"wrap", text::kWrapOption, "Text: wrap long lines", Syntax::kBoolean, {"true"}},
       {"page-left", text::kPageLeftOption, "Text: left margin (points)", Syntax::kRange, {"18"}},
       {"page-right", text::kPageRightOption, "Text: right margin (points)", Syntax::kRange, {"18"}},
       {"page-top", text::kPageTopOption, "Text: top margin (points)", Syntax::kRange, {"36"}},
-      {"page-bottom", text::kPageBottomOption, "Text: bottom margin (points)", Syntax::kRange,
+      {"page-bottom",
+       text::kPageBottomOption,
+       "Text: bottom margin (points)",
+       Syntax::kRange,
        {"36"}},
-      {"zova-text-quality", text::kQualityOption, "Text: quality", Syntax::kKeywords,
+      {"zova-text-quality",
+       text::kQualityOption,
+       "Text: quality",
+       Syntax::kKeywords,
        {"draft", "lq"}},
-      {"zova-character-table", text::kTableOption, "Text: character table", Syntax::kKeywords,
+      {"zova-character-table",
+       text::kTableOption,
+       "Text: character table",
+       Syntax::kKeywords,
        {"pc437", "pc850", "pc858", "pc852", "pc866", "iso8859-1", "iso8859-15"}},
       {"zova-text-as", text::kTextAsOption, "Text: print as", Syntax::kKeywords, {"text"}},
       // No charset-supported: that name is IPP's own, the server's request charsets.
@@ -98,8 +110,7 @@ void AddTextAttributes(ipp_t* attrs) {
                      a.values.front());
         break;
       case Syntax::kText:
-        ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_TEXT, dflt.c_str(), nullptr,
-                     a.values.front());
+        ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_TEXT, dflt.c_str(), nullptr, a.values.front());
         break;
     }
   }

@@ -65,8 +65,8 @@ std::string TimeMeter::Finish() {
     changed_.notify_all();
   }
   if (thread_.joinable()) thread_.join();
-  std::string line = "about " + preview::FormatSeconds(seconds_) + " (" +
-                     std::to_string(pages_) + (pages_ == 1 ? " page)" : " pages)");
+  std::string line = "about " + preview::FormatSeconds(seconds_) + " (" + std::to_string(pages_) +
+                     (pages_ == 1 ? " page)" : " pages)");
   if (!why_.empty()) line += ", the rest not modelled: " + why_;
   return line;
 }

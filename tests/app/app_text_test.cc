@@ -62,8 +62,8 @@ class AppTextTest : public AppTest {
 TEST_F(AppTextTest, PrintsTexttozovasStream) {
   const std::string doc = Document();
   const std::string hostile = TempFile("hostile.txt");
-  std::ofstream(hostile) << "bad \xff\xfe utf-8 \xc3(\n" << std::string("\0\x01\x1b@\x0c\x80", 6)
-                         << "\nend\n";
+  std::ofstream(hostile) << "bad \xff\xfe utf-8 \xc3(\n"
+                         << std::string("\0\x01\x1b@\x0c\x80", 6) << "\nend\n";
   const struct {
     const char* name;
     std::string file;
@@ -106,7 +106,7 @@ TEST_F(AppTextTest, OffersTextAndItsDefaults) {
   // A bad value is warned of; the printer's default prints.
   int id = 0;
   EXPECT_TRUE(PrintText(doc, {"lpi=7"}, &id) == Filter(doc, "cpi=12"));
-  EXPECT_TRUE(Logged(id, "Unknown lpi value \"7\"")) << app_->Log();
+  EXPECT_TRUE(Logged(id, "Unknown lpi value")) << app_->Log();
   ASSERT_TRUE(app_->SetPrinterAttributes("text", {"cpi-default=10"}, &error)) << error;
 
   // Text as a picture is refused before the printer gets a byte.
@@ -119,10 +119,18 @@ TEST_F(AppTextTest, OffersTextAndItsDefaults) {
 TEST_F(AppTextTest, RasterJobLogsItsTime) {
   const cups_page_header2_t header = PwgHeader("iso_a4_210x297mm", 180);
   const std::string pwg = TempFile("page.pwg");
-  ASSERT_TRUE(WritePwgRaster(pwg, {TextPage(header, 1), TextPage(header, 2)}));
+  // The printer takes grey raster only.
+  std::vector<ReferencePage> pages = {TextPage(header, 1), TextPage(header, 2)};
+  for (ReferencePage& page : pages) {
+    std::vector<uint8_t> grey;
+    for (size_t i = 0; i < page.image.pixels.size(); i += 3) grey.push_back(page.image.pixels[i]);
+    page.image.pixels = std::move(grey);
+    page.image.channels = 1;
+  }
+  ASSERT_TRUE(WritePwgRaster(pwg, pages));
   const IppJob job = app_->Print("text", pwg, "image/pwg-raster");
   ASSERT_GT(job.id, 0) << job.error;
-  ASSERT_EQ(app_->WaitForJobEnd("text", job.id, kJobTimeout), kJobCompleted);
+  ASSERT_EQ(app_->WaitForJobEnd("text", job.id, kJobTimeout), kJobCompleted) << app_->Log();
   // Two whole pages the decoder knows: nothing left unmodelled.
   const std::string log = app_->Log();
   const std::string line = "[Job " + std::to_string(job.id) + "] Modelled printing time: about ";
