@@ -138,6 +138,7 @@ TEST_F(AppTextTest, RasterJobLogsItsTime) {
   ASSERT_NE(at, std::string::npos) << log;
   const std::string rest = log.substr(at + line.size(), log.find('\n', at) - at - line.size());
   EXPECT_NE(rest.find("(2 pages)."), std::string::npos) << rest;
+  RecordProperty("modelled", rest);
 }
 
 // A huge text is read as it prints, never held: the server grows by far
