@@ -111,6 +111,7 @@ void AppJob::Abandon() noexcept {
     out_.reset();
     tee_.reset();
     stream_.reset();
+    meter_.reset();
     own_device_.reset();
     JobOrder::For(papplJobGetPrinter(job_)).Leave(job_);
     if (!repeat_) JobJournal::Ended(job_, false);
@@ -156,6 +157,8 @@ bool AppJob::Start(bool raw) {
   }
   // A file device of our own is not PAPPL's, but a file all the same.
   stream_.emplace(device_, own_device_ ? "" : (uri != nullptr ? uri : ""), cancel_, job_);
+  meter_.emplace();
+  stream_->Tap([this](const char* data, size_t size) { meter_->Feed(data, size); });
   if (stream_->stream() == nullptr) {
     papplLogJob(job_, PAPPL_LOGLEVEL_ERROR, "Unable to make an output stream: %s", strerror(errno));
     failed_ = true;
@@ -184,6 +187,8 @@ bool AppJob::Start(bool raw) {
   settings.offsets = OffsetsOf(job_, options_);
   papplLogJob(job_, PAPPL_LOGLEVEL_DEBUG, "Offsets: %d down, %d right (1/100 mm).",
               settings.offsets.top, settings.offsets.left);
+  offsets_ = settings.offsets;
+  model_ = settings.model;
   settings.spoolDirectory = Server().pageSpool;
   settings.jobId = SpoolStem(job_);
   // The tool's messages go to the job's log; it writes nothing else.
@@ -280,6 +285,9 @@ bool AppJob::Finish() {
   out_.reset();
   tee_.reset();
   stream_.reset();
+  if (meter_) {
+    papplLogJob(job_, PAPPL_LOGLEVEL_INFO, "Modelled printing time: %s.", meter_->Finish().c_str());
+  }
   // A connection of PAPPL's that broke must not take the next jobs down.
   if (failed_ && !own_device_ && !repeat_) {
     JobOrder::For(papplJobGetPrinter(job_)).DeviceLost(papplJobGetPrinter(job_));

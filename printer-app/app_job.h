@@ -14,10 +14,13 @@
 #include <string>
 
 #include "device_stream.h"
+#include "dotmatrix/printer_models.h"
 #include "job_log.h"
 #include "job_order.h"
 #include "page_record.h"
 #include "pipeline/job_scope.h"
+#include "pipeline/page_offsets.h"
+#include "time_meter.h"
 
 namespace zova::app {
 
@@ -63,6 +66,9 @@ class AppJob {
   pappl_job_t* job() const { return job_; }
   // The job's command set, as the page header's OutputType names it.
   const std::string& outputType() const { return output_type_; }
+  // After Start: the offsets the job prints with and the printer's model.
+  const PageOffsets& offsets() const { return offsets_; }
+  const PrinterModel* model() const { return model_; }
   JobScope& scope() { return *scope_; }
   PageDriver& driver() { return scope_->pages(); }
   Messages& messages() { return log_; }
@@ -88,11 +94,15 @@ class AppJob {
   // raster stream and frees the old.
   pappl_pr_options_t* options_;
   std::string output_type_ = "LQ";
+  PageOffsets offsets_;
+  const PrinterModel* model_ = nullptr;
   pappl_device_t* device_;
   JobLog log_;
   // A stopping server ends the job in hand at once, its children with it.
   CancelToken cancel_;
   std::unique_ptr<pappl_device_t, DeviceCloser> own_device_;
+  // Before the stream, which feeds it to its last byte.
+  std::optional<TimeMeter> meter_;
   std::optional<DeviceStream> stream_;
   PageRecord* record_ = nullptr;
   // The stream into the record and on to stream_, while there is a record.

@@ -31,6 +31,8 @@
 #include "state_check.h"
 #include "submission_limits.h"
 #include "test_device.h"
+#include "text_filter.h"
+#include "text_options.h"
 #include "vendor_options.h"
 
 namespace zova::app {
@@ -265,13 +267,15 @@ pappl_system_t* CreateSystem(int num_options, cups_option_t* options, void* /*da
   InstallDeviceChange(system);
   papplSystemAddTimerCallback(system, 0, 0, GuardedTimer<CloseLocalSocket, false>, nullptr);
   // The web pages' labels for the driver's options, in each language PAPPL
-  // has.
+  // has. PAPPL keeps the data, not a copy.
+  static const std::string labels = VendorLabels() + TextLabels();
   for (const char* language : {"de", "en", "es", "fr", "it", "ja", "nb-NO", "pl", "tr"}) {
     const std::string path = std::string("/zova-labels-") + language + ".strings";
-    pappl_fixes::AddStrings(system, path.c_str(), language, VendorLabels().c_str());
+    pappl_fixes::AddStrings(system, path.c_str(), language, labels.c_str());
   }
   AddGhostscriptFilters(system);
   AddImageFilters(system);
+  AddTextFilter(system);
   if (!AddJobLimits(system, num_options, options, spool_dir)) {
     papplSystemDelete(system);
     return nullptr;

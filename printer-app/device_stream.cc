@@ -86,7 +86,9 @@ ssize_t DeviceStream::Write(void* cookie, const char* data, size_t size) {
       if (!Connected(self->socket_)) self->failed_ = true;
     }
   }
-  return self->failed_ ? 0 : static_cast<ssize_t>(size);
+  if (self->failed_) return 0;
+  if (self->tap_) self->tap_(data, size);
+  return static_cast<ssize_t>(size);
 }
 
 bool DeviceStream::Writable() {

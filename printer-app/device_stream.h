@@ -5,6 +5,7 @@
 #include <pappl/pappl.h>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,8 @@ class DeviceStream {
   DeviceStream& operator=(const DeviceStream&) = delete;
 
   FILE* stream() const { return stream_; }
+  // Is shown every byte the device has taken, as it goes.
+  void Tap(std::function<void(const char* data, size_t size)> tap) { tap_ = std::move(tap); }
   // Whether any write to the device failed: the printer has not got
   // everything, so the job must not count as printed.
   bool failed() const { return failed_; }
@@ -52,6 +55,7 @@ class DeviceStream {
   std::unique_ptr<DeviceWatch> watch_;
   FILE* stream_ = nullptr;
   bool failed_ = false;
+  std::function<void(const char*, size_t)> tap_;
 };
 
 }  // namespace zova::app

@@ -10,6 +10,7 @@
 #include "pipeline/page_offsets.h"
 #include "raster_callbacks.h"
 #include "test_page.h"
+#include "text_options.h"
 #include "vendor_options.h"
 
 namespace zova::app {
@@ -138,8 +139,10 @@ bool DriverCallback(pappl_system_t* system, const char* driver_name, const char*
   data->num_vendor = 0;
   for (const VendorOption* option : VendorOptions())
     data->vendor[data->num_vendor++] = option->name;
+  for (const char* name : TextOptionNames()) data->vendor[data->num_vendor++] = name;
   *attrs = ippNew();
   AddVendorAttributes(*attrs);
+  AddTextAttributes(*attrs);
   return true;
 }
 

@@ -42,7 +42,8 @@ class JobScope {
   // each page it printed whole (PagePrinted) and returns false when the job
   // cannot go on. Whatever it throws fails the job with a reason.
   bool Write(CommandSetId commands, const std::function<bool(OutputSink&)>& pages);
-  void PagePrinted() { ++ownPages_; }
+  // Said on, as the driver's pages are: CUPS and the application count it.
+  void PagePrinted() { messages_.PagePrinted(driver_.pagesPrinted() + ++ownPages_); }
   // A failure of the route's own, its reason said already.
   void Fail() { failed_ = true; }
   // Writes the job end, unless the printer stream has failed, and says how

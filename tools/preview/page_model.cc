@@ -183,6 +183,7 @@ std::string PageModel::SetPageLength(long units) {
 }
 
 void PageModel::SetDot(size_t x, size_t y) {
+  if (!keep_dots_) return;
   if (rows_.size() <= y) rows_.resize(y + 1);
   std::vector<uint8_t>& row = rows_[y];
   if (row.size() <= x / 8) row.resize(x / 8 + 1, 0);
@@ -202,7 +203,7 @@ DecodedPage PageModel::Finish() {
     width = std::max(width, static_cast<size_t>((c.x + c.width) / x_pitch));
     height = std::max(height, static_cast<size_t>((c.y + c.height) / y_pitch));
   }
-  page.dots = PackedBitmap(width, height);
+  if (keep_dots_) page.dots = PackedBitmap(width, height);
   for (size_t y = 0; y < rows_.size(); ++y) {
     std::copy(rows_[y].begin(), rows_[y].end(), page.dots.Row(y));
     for (uint8_t byte : rows_[y]) page.dot_count += static_cast<size_t>(std::popcount(byte));
@@ -216,7 +217,7 @@ DecodedPage PageModel::Finish() {
   if (text_) {
     page.text_lines = line_feeds_ + 1;
     page.text_state = characters_.empty() ? state_ : first_text_state_;
-    DrawCharacters(characters_, page.geometry, page.dots);
+    if (keep_dots_) DrawCharacters(characters_, page.geometry, page.dots);
     page.characters = std::move(characters_);
   }
   return page;

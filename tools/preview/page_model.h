@@ -134,6 +134,9 @@ std::string DescribeGraphics(const DecodedPage& page);
 class PageModel {
  public:
   PageModel(Dialect dialect, const PrinterState& state) : dialect_(dialect), state_(state) {}
+  // Without dots the page keeps its motion and counts only: a few numbers
+  // however long the page, for the time model.
+  void KeepDots(bool keep) { keep_dots_ = keep; }
 
   // Sets the page length. Returns why the printer cannot take it, or an
   // empty string.
@@ -200,6 +203,7 @@ class PageModel {
   PrinterState first_text_state_;
   long text_from_ = -1, text_to_ = 0;  // the text pass being printed; -1: none
   bool text_draft_ = false;
+  bool keep_dots_ = true;
 };
 
 }  // namespace zova::preview

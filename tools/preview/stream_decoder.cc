@@ -56,6 +56,7 @@ class Decoder {
   Decoder(const StreamReader& read, const PageSink& sink, const JobStartSink& job_start,
           const DecodeOptions& options)
       : stream_(read), sink_(sink), job_start_(job_start), panel_table_(options.panel_table) {}
+  void KeepDots(bool keep) { keep_dots_ = keep; }
 
   DecodeResult Run() {
     if (job_start_) job_start_(1, 0);
@@ -190,6 +191,7 @@ class Decoder {
       text_session_ = dialect == Dialect::kNative;  // until ESC % B says graphics
     }
     PageModel page(dialect, state_);
+    page.KeepDots(keep_dots_);
     if (!reset) page.MarkText();
     last_image_ = kNoImage;
     const size_t number = result_.pages + 1;
@@ -547,6 +549,7 @@ class Decoder {
   size_t last_image_end_ = kNoImage;
   size_t last_image_columns_ = 0;
   DecodeResult result_;
+  bool keep_dots_ = true;
 };
 
 }  // namespace
@@ -554,6 +557,12 @@ class Decoder {
 DecodeResult DecodeIncrementally(const StreamReader& read, const PageSink& sink,
                                  const JobStartSink& job_start, const DecodeOptions& options) {
   return Decoder(read, sink, job_start, options).Run();
+}
+
+DecodeResult DecodeMotion(const StreamReader& read, const PageSink& sink) {
+  Decoder decoder(read, sink, {}, {});
+  decoder.KeepDots(false);
+  return decoder.Run();
 }
 
 DecodedStream DecodeStream(const uint8_t* data, size_t size, const DecodeOptions& options) {

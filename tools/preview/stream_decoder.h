@@ -129,6 +129,11 @@ DecodeResult DecodeIncrementally(const StreamReader& read, const PageSink& sink,
                                  const JobStartSink& job_start = {},
                                  const DecodeOptions& options = {});
 
+// As DecodeIncrementally, one job, but each page without its dots: its
+// motion (for the time model), bands and length only, so that memory stays
+// a few numbers whatever the page. Its dots and dot_count are empty.
+DecodeResult DecodeMotion(const StreamReader& read, const PageSink& sink);
+
 // A whole stream in memory, all its pages kept.
 struct DecodedStream {
   std::vector<DecodedPage> pages;    // every page completed before any error
