@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "preview/preview_font.h"
 #include "testpage/bitmap_font.h"
 #include "text/character_tables.h"
 
@@ -61,7 +62,7 @@ void DrawCharacters(const std::vector<PlacedCharacter>& characters, BandGeometry
     const size_t scale_x = std::max<long>(1, c.width / x_pitch / testpage::kGlyphAdvance);
     const size_t scale_y = std::max<long>(1, c.height / y_pitch / (testpage::kGlyphRows + 1));
     const char32_t code = CodePoint(c);
-    const testpage::GlyphRows rows = testpage::Glyph(code < 0x80 ? static_cast<char>(code) : '\0');
+    const testpage::GlyphRows rows = PreviewGlyph(code);
     const size_t left = c.x / x_pitch, top = c.y / y_pitch;
     for (size_t gy = 0; gy < testpage::kGlyphRows * scale_y; ++gy) {
       for (size_t gx = 0; gx < testpage::kGlyphColumns * scale_x; ++gx) {

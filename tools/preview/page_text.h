@@ -9,7 +9,7 @@
 
 namespace zova::preview {
 
-// Draws each character with the 5x7 bitmap font, scaled to its cell (the
+// Draws each character with the preview's 5x7 font, scaled to its cell (the
 // pitch across, the line spacing down); a character the font lacks is a box.
 void DrawCharacters(const std::vector<PlacedCharacter>& characters, BandGeometry geometry,
                     PackedBitmap& dots);
