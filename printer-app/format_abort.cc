@@ -30,7 +30,7 @@ void ExplainFormatAbort(pappl_system_t* system, pappl_job_t* job, pappl_event_t 
   pappl_fixes::SetJobMessageLater(
       system, job,
       untyped ? "Aborted: the document is of no format this printer prints (PDF, "
-                "PostScript, PNG, JPEG, PWG or Apple raster)."
+                "PostScript, PNG, JPEG, plain text, PWG or Apple raster)."
               : std::string("Aborted: this printer does not print documents of "
                             "format ") +
                     format + ".");
