@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "dotmatrix/commands.h"
-#include "integration/private_cupsd.h"
+#include "integration/driver_cupsd.h"
 #include "preview/stream_decoder.h"
 #include "support/memory_sink.h"
 
@@ -89,14 +89,8 @@ int PageLogTotal(const std::string& page_log, const std::string& queue, int job)
 class SchedulerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    CupsdConfig config;
-    config.cupsd = ZOVA_CUPSD;
-    config.serverBin = ZOVA_CUPS_SERVERBIN;
-    config.filters.emplace_back("rastertozova", ZOVA_FILTER);
-    config.filters.emplace_back("texttozova", ZOVA_TEXT_FILTER);
-    config.filters.emplace_back("zova_ID", ZOVA_HALFTONE_TOOL);
     std::string error;
-    cupsd_ = PrivateCupsd::Start(config, &error);
+    cupsd_ = StartDriverCupsd(&error);
     ASSERT_TRUE(cupsd_) << error;
     for (const auto& [queue, ppd] :
          {std::pair{"zova", "zovaqrt.ppd"}, std::pair{"zovaoki", "zovaqrto.ppd"}}) {

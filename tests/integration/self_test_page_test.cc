@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "integration/private_cupsd.h"
+#include "integration/driver_cupsd.h"
 #include "preview/stream_decoder.h"
 #include "testpage/page_text.h"
 
@@ -32,15 +32,8 @@ constexpr auto kJobTimeout = 180s;
 class SelfTestPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    CupsdConfig config;
-    config.cupsd = ZOVA_CUPSD;
-    config.serverBin = ZOVA_CUPS_SERVERBIN;
-    config.filters.emplace_back("rastertozova", ZOVA_FILTER);
-    config.filters.emplace_back("texttozova", ZOVA_TEXT_FILTER);
-    config.filters.emplace_back("commandtozova", ZOVA_COMMAND_FILTER);
-    config.filters.emplace_back("zova_ID", ZOVA_HALFTONE_TOOL);
     std::string error;
-    cupsd_ = PrivateCupsd::Start(config, &error);
+    cupsd_ = StartDriverCupsd(&error);
     ASSERT_TRUE(cupsd_) << error;
   }
 

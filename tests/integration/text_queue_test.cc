@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "dotmatrix/commands.h"
-#include "integration/private_cupsd.h"
+#include "integration/driver_cupsd.h"
 #include "preview/stream_decoder.h"
 
 namespace zova::testing {
@@ -21,14 +21,8 @@ using namespace std::chrono_literals;
 class TextQueueTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    CupsdConfig config;
-    config.cupsd = ZOVA_CUPSD;
-    config.serverBin = ZOVA_CUPS_SERVERBIN;
-    config.filters = {{"rastertozova", ZOVA_FILTER},
-                      {"texttozova", ZOVA_TEXT_FILTER},
-                      {"zova_ID", ZOVA_HALFTONE_TOOL}};
     std::string error;
-    cupsd_ = PrivateCupsd::Start(config, &error);
+    cupsd_ = StartDriverCupsd(&error);
     ASSERT_TRUE(cupsd_) << error;
     // Today's route: the same PPD without the text filter's line.
     const fs::path ppd = fs::path(ZOVA_PPD_DIR) / "zovaqrt.ppd";
