@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/app_test_fixture.h"
+#include "app/reference_stream.h"
 #include "preview/stream_decoder.h"
 #include "support/process.h"
 
@@ -156,6 +157,24 @@ TEST_F(AppServerTest, PwgGarbageSaysWhyAndCommandsReadCleanly) {
   }
   EXPECT_EQ(message.rfind("Aborted: the document cannot be read as PWG raster (", 0), 0u)
       << message;
+
+  // Colour raster reads well, but the grey-only printer does not take it.
+  ReferencePage colour;
+  colour.image = {
+      .width = 90, .height = 90, .channels = 3, .pixels = std::vector<uint8_t>(90 * 90 * 3, 0x80)};
+  colour.pageSize[0] = colour.pageSize[1] = 36;
+  ASSERT_TRUE(WritePwgRaster(file, {colour}));
+  const IppJob rgb = app_->Print("counter7", file, "image/pwg-raster");
+  ASSERT_GT(rgb.id, 0) << rgb.error;
+  EXPECT_EQ(app_->WaitForJobEnd("counter7", rgb.id, kJobTimeout), kJobAborted);
+  message.clear();
+  for (auto waited = 0ms; message.empty() && waited < 10s; waited += 50ms) {
+    message = Message(rgb.id);
+    std::this_thread::sleep_for(50ms);
+  }
+  EXPECT_EQ(message,
+            "Aborted: the PWG raster pages are not ones this printer takes (colour pages, "
+            "or a page header that does not add up); send grey or black raster.");
 
   // A paused printer: its state, the date and the reason apart.
   ASSERT_EQ(app_->Operation(IPP_OP_PAUSE_PRINTER, "counter7", /*owner=*/true), IPP_STATUS_OK);
