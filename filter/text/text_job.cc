@@ -86,9 +86,11 @@ unsigned Shifted(unsigned margin, int by) {
 // counted once the printer stream has taken it; the others are dropped.
 class PageSelector final : public LineReceiver {
  public:
-  PageSelector(const std::vector<PageRange>& ranges, LineReceiver& writer, OutputSink& sink,
-               JobScope& job, Messages& messages, int& announced)
+  PageSelector(const std::vector<PageRange>& ranges, const std::vector<uint8_t>& job_start,
+               LineReceiver& writer, OutputSink& sink, JobScope& job, Messages& messages,
+               int& announced)
       : ranges_(ranges),
+        jobStart_(job_start),
         writer_(writer),
         sink_(sink),
         job_(job),
@@ -125,10 +127,14 @@ class PageSelector final : public LineReceiver {
   void Begin() {
     if (begun_) return;
     begun_ = true;
+    // The setup goes with the first page: a job without one leaves the
+    // printer as it was.
+    if (announced_ == 0) sink_.Put(jobStart_.data(), jobStart_.size());
     messages_.Info("Printing page %d", ++announced_);
   }
 
   const std::vector<PageRange>& ranges_;
+  const std::vector<uint8_t>& jobStart_;
   LineReceiver& writer_;
   OutputSink& sink_;
   JobScope& job_;
@@ -141,9 +147,9 @@ class PageSelector final : public LineReceiver {
 enum class Copy { kPrinted, kFailed, kCanceled };
 
 // One copy: the file from its start, decoded, paged and written.
-Copy PrintCopy(int fd, const TextJob& text, unsigned top, const TextFrame& frame,
-               TextEncoder& encoder, JobScope& job, OutputSink& sink, Messages& messages,
-               int& announced, size_t& invalid, unsigned& cut) {
+Copy PrintCopy(int fd, const TextJob& text, const std::vector<uint8_t>& job_start, unsigned top,
+               const TextFrame& frame, TextEncoder& encoder, JobScope& job, OutputSink& sink,
+               Messages& messages, int& announced, size_t& invalid, unsigned& cut) {
   if (lseek(fd, 0, SEEK_SET) < 0) {
     messages.Error("Unable to read the text again for the next copy: %s", strerror(errno));
     return Copy::kFailed;
@@ -154,7 +160,7 @@ Copy PrintCopy(int fd, const TextJob& text, unsigned top, const TextFrame& frame
   const TextCommands commands =
       text.commands == CommandSetId::kLq ? TextCommands::kLq : TextCommands::kNative;
   TextPageWriter writer(commands, {top, frame.leftShift}, encoder, sink);
-  PageSelector selector(text.ranges, writer, sink, job, messages, announced);
+  PageSelector selector(text.ranges, job_start, writer, sink, job, messages, announced);
   Paginator paginator(frame.columns, frame.lines, text.options.wrap, selector);
 
   std::vector<uint8_t> buffer(64 * 1024);
@@ -319,13 +325,12 @@ void PrintText(JobScope& job, int fd, const TextJob& text, Messages& messages) {
     } else {
       start = NativeTextJobStart();
     }
-    sink.Put(start.data(), start.size());
     for (int copy = 1; copy <= std::max(text.copies, 1); ++copy) {
       TextEncoder encoder(*text.options.table);
       size_t copy_invalid = 0;
       unsigned copy_cut = 0;
-      const Copy printed = PrintCopy(fd, text, geometry.top, *frame, encoder, job, sink, messages,
-                                     announced, copy_invalid, copy_cut);
+      const Copy printed = PrintCopy(fd, text, start, geometry.top, *frame, encoder, job, sink,
+                                     messages, announced, copy_invalid, copy_cut);
       if (copy == 1) {
         invalid = copy_invalid;
         cut = copy_cut;
