@@ -1,14 +1,16 @@
 #!/bin/sh
 # Writes the fuzzers' seeds into fuzz/corpus/ with the project's own programs:
 # printer streams of small pages through rastertozova in both command sets
-# and at each resolution, and small PPM pages of the kinds zova_ID reads.
+# and at each resolution, and of a text job through texttozova, and small
+# PPM pages of the kinds zova_ID reads. The text job fuzzer's seeds are
+# written by hand (fuzz/corpus/text_job).
 #
 #   fuzz/make-corpus.sh [BUILD_DIR]      (default: build, built first)
 set -eu
 cd "$(dirname "$0")/.."
 build=${1:-build}
 for tool in "$build/tools/testpage/zova-testpage" "$build/filter/rastertozova" \
-  "$build/ppd/zovaqrt.ppd"; do
+  "$build/filter/texttozova" "$build/ppd/zovaqrt.ppd"; do
   [ -e "$tool" ] || { echo "ERROR: $tool is missing; build first (cmake --build $build)" >&2; exit 1; }
 done
 work=$(mktemp -d)
@@ -43,6 +45,13 @@ for job in LQ:180 LQ:360 LQ:120 LQ:60 LQ:240 LQ:360x360 N:180 N:360 "LQ:180 N:18
   "$build/tools/testpage/zova-testpage" "$work/job.ras" $pages
   PATH="$build/tools/zova_ID:$PATH" PPD="$build/ppd/zovaqrt.ppd" \
     "$build/filter/rastertozova" 1 fuzz seed 1 "" "$work/job.ras" > "$streams/$name.prn" 2> /dev/null
+done
+# Text jobs through texttozova, in each command set.
+printf 'Gr\303\274\303\237e\tx\n\342\202\254 5\fpage 2\n' > "$work/text.txt"
+for set in LQ Native; do
+  PPD="$build/ppd/zovaqrt.ppd" "$build/filter/texttozova" 1 fuzz seed 1 \
+    "ZovaCommandSet=$set ZovaCharacterTable=PC858 cpi=12" "$work/text.txt" \
+    > "$streams/text-$set.prn" 2> /dev/null
 done
 # Rasters: the first byte picks the print-as choice (0 Auto, 1 Text,
 # 2 Picture, 3 Mixed), the rest is a job of small pages: text, a photo, and
