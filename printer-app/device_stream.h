@@ -54,4 +54,8 @@ class DeviceStream {
   bool failed_ = false;
 };
 
+// Whether the connection of a socket:// device `uri` no longer stands: the
+// printer ended it, or it broke under an earlier job.
+bool ConnectionBroken(pappl_device_t* device, const std::string& uri);
+
 }  // namespace zova::app
