@@ -206,10 +206,11 @@ void JobOrder::Balance(pappl_printer_t* printer) {
   }
   // After a broken connection PAPPL would hand the next job the same dead
   // device: once no job prints, it is made to let it go (it opens the
-  // device and closes it again, or fails to); with no job left PAPPL has
-  // closed it itself. A job that gets the dead device before then opens a
-  // connection of its own (AppJob::Start), so the queue goes on meanwhile.
-  if (device_lost_ && printing == 0 && !AnyJobProcessing(printer)) {
+  // device and closes it again, or fails to), so that the next job opens a
+  // connection of its own, or waits for the printer. With no job left PAPPL
+  // has closed it itself. Until then no waiting job is released onto it.
+  const bool dead_device_held = device_lost_ && (printing != 0 || AnyJobProcessing(printer));
+  if (device_lost_ && !dead_device_held) {
     if (papplPrinterGetNumberOfActiveJobs(printer) > 0 &&
         papplPrinterOpenDevice(printer) != nullptr) {
       papplPrinterCloseDevice(printer);
@@ -234,7 +235,8 @@ void JobOrder::Balance(pappl_printer_t* printer) {
     }
   }
   if (!queue.empty()) {
-    if (queue[0].state == IPP_JSTATE_HELD && papplJobRelease(queue[0].job, nullptr)) {
+    if (!dead_device_held && queue[0].state == IPP_JSTATE_HELD &&
+        papplJobRelease(queue[0].job, nullptr)) {
       papplLogPrinter(printer, PAPPL_LOGLEVEL_DEBUG, "Job %d is next; released.", queue[0].id);
       parked_.erase(queue[0].id);
     }
