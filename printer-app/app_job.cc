@@ -138,9 +138,11 @@ bool AppJob::Start(bool raw) {
   JobJournal::Started(job_);
   // PAPPL closes a file device at the end of every job, also under a job
   // that it started beside it: a file device is opened for this job alone.
-  // Other devices stay open while any job is active.
+  // Other devices stay open while any job is active, so a job PAPPL started
+  // beside one whose connection broke is handed that dead connection: it
+  // opens one of its own.
   const char* uri = papplPrinterGetDeviceURI(printer);
-  if (uri != nullptr && strncmp(uri, "file:", 5) == 0) {
+  if (uri != nullptr && (strncmp(uri, "file:", 5) == 0 || ConnectionBroken(device_, uri))) {
     own_device_.reset(papplDeviceOpen(uri, papplJobGetName(job_), papplLogDevice,
                                       papplPrinterGetSystem(printer)));
     device_ = own_device_.get();
@@ -155,8 +157,7 @@ bool AppJob::Start(bool raw) {
   if (papplPrinterGetReasons(printer) & PAPPL_PREASON_OFFLINE) {
     papplPrinterSetReasons(printer, PAPPL_PREASON_NONE, PAPPL_PREASON_OFFLINE);
   }
-  // A file device of our own is not PAPPL's, but a file all the same.
-  stream_.emplace(device_, own_device_ ? "" : (uri != nullptr ? uri : ""), cancel_, job_);
+  stream_.emplace(device_, uri != nullptr ? uri : "", cancel_, job_);
   meter_.emplace();
   stream_->Tap([this](const char* data, size_t size) { meter_->Feed(data, size); });
   if (stream_->stream() == nullptr) {

@@ -41,6 +41,12 @@ bool Connected(int fd) {
 
 }  // namespace
 
+bool ConnectionBroken(pappl_device_t* device, const std::string& uri) {
+  if (device == nullptr || uri.rfind("socket:", 0) != 0) return false;
+  const int fd = pappl_fixes::DeviceSocket(device);
+  return fd < 0 || !Connected(fd);
+}
+
 DeviceStream::DeviceStream(pappl_device_t* device, std::string uri, const CancelToken& cancel,
                            pappl_job_t* job)
     : device_(device), uri_(std::move(uri)), cancel_(cancel) {

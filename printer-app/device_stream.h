@@ -58,4 +58,8 @@ class DeviceStream {
   std::function<void(const char*, size_t)> tap_;
 };
 
+// Whether the connection of a socket:// device `uri` no longer stands: the
+// printer ended it, or it broke under an earlier job.
+bool ConnectionBroken(pappl_device_t* device, const std::string& uri);
+
 }  // namespace zova::app

@@ -25,21 +25,29 @@ struct JobEntry {
 // How often a job waiting for an older one that PAPPL started looks again.
 constexpr auto kRecheck = std::chrono::milliseconds(20);
 
+// PAPPL starts the newest pending job: of two started side by side, the
+// newer one's thread can get here before the older one's has even marked
+// its job processing. An older pending job is waited for this long.
+constexpr auto kOlderPendingWait = std::chrono::seconds(1);
+
 struct OlderSearch {
   int id;
+  bool pending_too;
   bool found = false;
 };
 
-void FindOlderProcessing(pappl_job_t* job, void* data) {
+void FindOlderStarted(pappl_job_t* job, void* data) {
   auto* search = static_cast<OlderSearch*>(data);
-  if (papplJobGetID(job) < search->id && papplJobGetState(job) == IPP_JSTATE_PROCESSING) {
+  const ipp_jstate_t state = papplJobGetState(job);
+  if (papplJobGetID(job) < search->id &&
+      (state == IPP_JSTATE_PROCESSING || (search->pending_too && state == IPP_JSTATE_PENDING))) {
     search->found = true;
   }
 }
 
-bool OlderJobProcessing(pappl_printer_t* printer, int id) {
-  OlderSearch search{id};
-  papplPrinterIterateActiveJobs(printer, FindOlderProcessing, &search, 1, 0);
+bool OlderJobStarted(pappl_printer_t* printer, int id, bool pending_too) {
+  OlderSearch search{id, pending_too};
+  papplPrinterIterateActiveJobs(printer, FindOlderStarted, &search, 1, 0);
   return search.found;
 }
 
@@ -127,6 +135,7 @@ JobOrder::Admission JobOrder::Enter(pappl_job_t* job) {
     return Admission::kRepeat;
   }
   waiting_.insert(id);
+  const auto arrived = std::chrono::steady_clock::now();
   for (;;) {
     // An older job that PAPPL started beside this one has a thread that
     // has not got here yet: it goes first. PAPPL does not say when its jobs
@@ -134,7 +143,8 @@ JobOrder::Admission JobOrder::Enter(pappl_job_t* job) {
     // cancelled while it waits, or whose printer is deleted, gives up: a
     // printer is deleted only once its job is done.
     lock.unlock();
-    const bool older_started = OlderJobProcessing(printer, id);
+    const bool older_started = OlderJobStarted(
+        printer, id, std::chrono::steady_clock::now() - arrived < kOlderPendingWait);
     const bool give_up = papplJobIsCanceled(job) || papplPrinterIsDeleted(printer);
     lock.lock();
     if (give_up) {
@@ -197,10 +207,14 @@ void JobOrder::Balance(pappl_printer_t* printer) {
   // After a broken connection PAPPL would hand the next job the same dead
   // device: once no job prints, it is made to let it go (it opens the
   // device and closes it again, or fails to), so that the next job opens a
-  // connection of its own.
-  if (device_lost_) {
-    if (printing != 0 || AnyJobProcessing(printer)) return;
-    if (papplPrinterOpenDevice(printer) != nullptr) papplPrinterCloseDevice(printer);
+  // connection of its own, or waits for the printer. With no job left PAPPL
+  // has closed it itself. Until then no waiting job is released onto it.
+  const bool dead_device_held = device_lost_ && (printing != 0 || AnyJobProcessing(printer));
+  if (device_lost_ && !dead_device_held) {
+    if (papplPrinterGetNumberOfActiveJobs(printer) > 0 &&
+        papplPrinterOpenDevice(printer) != nullptr) {
+      papplPrinterCloseDevice(printer);
+    }
     device_lost_ = false;
   }
   // Jobs that are gone are no longer parked.
@@ -221,7 +235,8 @@ void JobOrder::Balance(pappl_printer_t* printer) {
     }
   }
   if (!queue.empty()) {
-    if (queue[0].state == IPP_JSTATE_HELD && papplJobRelease(queue[0].job, nullptr)) {
+    if (!dead_device_held && queue[0].state == IPP_JSTATE_HELD &&
+        papplJobRelease(queue[0].job, nullptr)) {
       papplLogPrinter(printer, PAPPL_LOGLEVEL_DEBUG, "Job %d is next; released.", queue[0].id);
       parked_.erase(queue[0].id);
     }

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
+#include <utility>
 
 #include "app_job.h"
 #include "callback_guard.h"
@@ -14,7 +16,19 @@
 namespace zova::app {
 namespace {
 
-AppJob* JobOf(pappl_job_t* job) { return static_cast<AppJob*>(papplJobGetData(job)); }
+// PAPPL 1.3.1 can run one job on two or three threads at once (JobOrder
+// lets one of them print), and calls rendjob a second time when the first
+// call failed. The job's data is one for all of them: the thread that ended
+// the job took it from the others, which then called into no job and
+// brought the server down. Each thread keeps the job it started.
+thread_local AppJob* thread_job = nullptr;
+
+AppJob& JobOf(pappl_job_t* job) {
+  if (thread_job == nullptr || thread_job->job() != job) {
+    throw std::logic_error("No job was started on this thread.");
+  }
+  return *thread_job;
+}
 
 bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
   return Guarded(job, [&] {
@@ -23,29 +37,30 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
     // PAPPL calls no rendjob when rstartjob fails: the job ends here, and
     // gives up the printer on its way out.
     if (!app->Start()) return false;
-    papplJobSetData(job, app.release());
+    thread_job = app.release();
     return true;
   });
 }
 
 bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* /*device*/,
                unsigned /*page*/) {
-  return Guarded(job, [&] { return JobOf(job)->StartPage(options->header); });
+  return Guarded(job, [&] { return JobOf(job).StartPage(options->header); });
 }
 
 bool WriteLine(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* /*device*/,
                unsigned /*y*/, const unsigned char* line) {
-  return Guarded(job, [&] { return JobOf(job)->WriteRow(line); });
+  return Guarded(job, [&] { return JobOf(job).WriteRow(line); });
 }
 
 bool EndPage(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* /*device*/,
              unsigned /*page*/) {
-  return Guarded(job, [&] { return JobOf(job)->EndPage(); });
+  return Guarded(job, [&] { return JobOf(job).EndPage(); });
 }
 
 bool EndJob(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* /*device*/) {
-  const std::unique_ptr<AppJob> app(JobOf(job));
-  papplJobSetData(job, nullptr);
+  // The second call after a failed end: the job has ended already.
+  if (thread_job == nullptr || thread_job->job() != job) return false;
+  const std::unique_ptr<AppJob> app(std::exchange(thread_job, nullptr));
   return Guarded(job, [&] { return app->Finish(); });
 }
 
