@@ -11,6 +11,7 @@
 #include <pthread.h>
 
 #include <ctime>
+#include <vector>
 
 #include "pappl_fixes/pappl_fixes.h"
 
@@ -74,18 +75,29 @@ int RemoveFinishedJobs(pappl_printer_t* printer,
   pthread_rwlock_wrlock(&head->rwlock);
   int count = cupsArrayCount(head->completed_jobs);
   // The list is in job-id order, newest first: the oldest are at its end.
+  // A job PAPPL ran on two threads can be in it twice, once for each
+  // thread's end: it counts once, and every entry goes before it is freed.
+  std::vector<pappl_job_t*> gone;
   for (int i = count - 1; i >= 0; --i) {
     auto* job = static_cast<pappl_job_t*>(cupsArrayIndex(head->completed_jobs, i));
-    if (remove(job, count)) {
-      // Its attributes' file, when no save came between its end and now.
-      char attributes[1024];
-      papplJobOpenFile(job, attributes, sizeof attributes, nullptr, "ipp", "x");
-      // PAPPL's job list frees the job, with its document.
-      cupsArrayRemove(head->completed_jobs, job);
-      cupsArrayRemove(head->all_jobs, job);
+    if (i > 0 && cupsArrayIndex(head->completed_jobs, i - 1) == job) {
       --count;
-      ++removed;
+      continue;
     }
+    if (remove(job, count)) {
+      gone.push_back(job);
+      --count;
+    }
+  }
+  for (pappl_job_t* job : gone) {
+    // Its attributes' file, when no save came between its end and now.
+    char attributes[1024];
+    papplJobOpenFile(job, attributes, sizeof attributes, nullptr, "ipp", "x");
+    while (cupsArrayRemove(head->completed_jobs, job) != 0) {
+    }
+    // PAPPL's job list frees the job, with its document.
+    cupsArrayRemove(head->all_jobs, job);
+    ++removed;
   }
   pthread_rwlock_unlock(&head->rwlock);
   return removed;
