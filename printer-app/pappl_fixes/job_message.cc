@@ -1,7 +1,8 @@
 // PAPPL 1.3.1 tells of a job's events with the job locked, and
 // papplJobSetMessage takes the same lock: a message set from the event
 // callback would deadlock. It is set from another thread once PAPPL lets
-// go, the job found again by its IDs in case it went meanwhile. Tested by
+// go, the job found again by its IDs in case it went meanwhile, and
+// changed with the printer's job lists locked, so that it stays. Tested by
 // AppAdminTest.AJobOfNoFormatItPrintsSaysWhy and
 // AppServerTest.PwgGarbageSaysWhyAndCommandsReadCleanly.
 #include <thread>
@@ -15,10 +16,11 @@ void SetJobMessageLater(pappl_system_t* system, pappl_job_t* job, std::string me
   const int job_id = papplJobGetID(job);
   std::thread([system, printer_id, job_id, message = std::move(message)] {
     pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, printer_id, nullptr);
-    if (pappl_job_t* found = printer != nullptr ? papplPrinterFindJob(printer, job_id) : nullptr;
-        found != nullptr && papplJobGetMessage(found) == nullptr) {
-      papplJobSetMessage(found, "%s", message.c_str());
-    }
+    if (printer == nullptr) return;
+    // Under the printer's lock: the history may remove the job at any time.
+    WithJob(printer, job_id, [&](pappl_job_t* job) {
+      if (papplJobGetMessage(job) == nullptr) papplJobSetMessage(job, "%s", message.c_str());
+    });
   }).detach();
 }
 

@@ -7,7 +7,8 @@
 // (printer-private.h), every member of a public type. Matches() checks it
 // against the public getters before each use. 1.3.1 only (refused at
 // configure time otherwise). Tested by
-// AppHistoryTest.KeepsTheNewestFinishedJobsForAWhile.
+// AppHistoryTest.KeepsTheNewestFinishedJobsForAWhile; WithJob by the tests of
+// job_message.cc.
 #include <pthread.h>
 
 #include <ctime>
@@ -101,6 +102,25 @@ int RemoveFinishedJobs(pappl_printer_t* printer,
   }
   pthread_rwlock_unlock(&head->rwlock);
   return removed;
+}
+
+bool WithJob(pappl_printer_t* printer, int job_id, const std::function<void(pappl_job_t*)>& visit) {
+  // Without the lists, PAPPL's own search, unlocked as it offers it.
+  if (!CanRemoveFinishedJobs(printer)) {
+    pappl_job_t* job = papplPrinterFindJob(printer, job_id);
+    if (job != nullptr) visit(job);
+    return job != nullptr;
+  }
+  PrinterHead* head = Head(printer);
+  pthread_rwlock_rdlock(&head->rwlock);
+  pappl_job_t* found = nullptr;
+  for (int i = 0, n = cupsArrayCount(head->all_jobs); i < n && found == nullptr; ++i) {
+    auto* job = static_cast<pappl_job_t*>(cupsArrayIndex(head->all_jobs, i));
+    if (papplJobGetID(job) == job_id) found = job;
+  }
+  if (found != nullptr) visit(found);
+  pthread_rwlock_unlock(&head->rwlock);
+  return found != nullptr;
 }
 
 }  // namespace pappl_fixes

@@ -47,6 +47,11 @@ bool CanRemoveFinishedJobs(pappl_printer_t* printer);
 // The number removed.
 int RemoveFinishedJobs(pappl_printer_t* printer,
                        const std::function<bool(pappl_job_t* job, int kept)>& remove);
+// Calls `visit` with the printer's job `job_id` while the printer's job
+// lists are read-locked, so that the history cannot free the job meanwhile
+// (PAPPL's own order: the printer's lock, then the job's). False when the
+// job is gone. Where the lists cannot be reached, PAPPL's unlocked search.
+bool WithJob(pappl_printer_t* printer, int job_id, const std::function<void(pappl_job_t*)>& visit);
 
 // server_stop.cc: at SIGTERM, when any printer holds active jobs, saves
 // the state with `save_state` and ends the process at once (the next start
