@@ -137,7 +137,7 @@ TEST_F(AppAdminTest, AJobOfNoFormatItPrintsSaysWhy) {
   ASSERT_GT(job.id, 0) << job.error;
   EXPECT_EQ(app_->WaitForJobEnd("front", job.id, kJobTimeout), IPP_JSTATE_ABORTED);
   std::string message;
-  for (int tries = 0; tries < 50 && message.empty(); ++tries) {
+  for (int tries = 0; tries < 100 && message.empty(); ++tries) {
     const auto attributes = app_->JobAttributes("front", job.id);
     if (auto it = attributes.find("job-state-message");
         it != attributes.end() && !it->second.empty())
