@@ -157,6 +157,10 @@ Copy PrintCopy(int fd, const TextJob& text, const std::vector<uint8_t>& job_star
   std::string error;
   const std::unique_ptr<CharsetDecoder> decoder =
       CharsetDecoder::Create(text.options.charset, &error);
+  if (!decoder) {
+    messages.Error("%s", error.c_str());
+    return Copy::kFailed;
+  }
   const TextCommands commands =
       text.commands == CommandSetId::kLq ? TextCommands::kLq : TextCommands::kNative;
   TextPageWriter writer(commands, {top, frame.leftShift}, encoder, sink);
