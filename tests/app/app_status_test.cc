@@ -46,10 +46,8 @@ TEST(DeviceIdTest, ClaimsOnlyZovaQrtPrinters) {
 class AppStatusTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("ZOVA_TEST_DEVICE_DIR", devices_.path().c_str(), 1);
     std::string error;
-    app_ = PrivateApp::Start(&error);
-    unsetenv("ZOVA_TEST_DEVICE_DIR");
+    app_ = PrivateApp::StartWithTestDevices(devices_.path(), &error);
     ASSERT_TRUE(app_) << error;
   }
 

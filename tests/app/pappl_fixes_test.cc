@@ -13,11 +13,8 @@ namespace {
 class PapplFixesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // The tests' own device scheme is added only with its directory set.
-    setenv("ZOVA_TEST_DEVICE_DIR", devices_.path().c_str(), 1);
     std::string error;
-    app_ = PrivateApp::Start(&error);
-    unsetenv("ZOVA_TEST_DEVICE_DIR");
+    app_ = PrivateApp::StartWithTestDevices(devices_.path(), &error);
     ASSERT_TRUE(app_) << error;
   }
 

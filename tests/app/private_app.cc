@@ -62,6 +62,14 @@ ipp_t* NewRequest(ipp_op_t op, const std::string& uri) {
 
 }  // namespace
 
+std::unique_ptr<PrivateApp> PrivateApp::StartWithTestDevices(const std::string& devices,
+                                                             std::string* error) {
+  setenv("ZOVA_TEST_DEVICE_DIR", devices.c_str(), 1);
+  std::unique_ptr<PrivateApp> app = Start(error);
+  unsetenv("ZOVA_TEST_DEVICE_DIR");
+  return app;
+}
+
 std::unique_ptr<PrivateApp> PrivateApp::Start(std::string* error,
                                               std::vector<std::string> server_options) {
   std::unique_ptr<PrivateApp> app(new PrivateApp(FreePort()));

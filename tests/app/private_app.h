@@ -35,6 +35,10 @@ class PrivateApp {
   // `server_options` are added as "-o NAME=VALUE".
   static std::unique_ptr<PrivateApp> Start(std::string* error,
                                            std::vector<std::string> server_options = {});
+  // The same with the tests' own device scheme, zova-test, whose
+  // devices live in `devices` (the scheme is added only with it set).
+  static std::unique_ptr<PrivateApp> StartWithTestDevices(const std::string& devices,
+                                                          std::string* error);
   // Ends the server with `sig` and waits for it: SIGKILL as a crash or a
   // power cut would, SIGTERM as the service's stop.
   void Kill(int sig = SIGKILL);
