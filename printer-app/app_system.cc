@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "abort_reasons.h"
 #include "access.h"
 #include "admin_password.h"
 #include "callback_guard.h"
@@ -26,7 +27,6 @@
 #include "job_order.h"
 #include "media_offsets.h"
 #include "pappl_fixes/pappl_fixes.h"
-#include "raster_abort.h"
 #include "server_lock.h"
 #include "state_check.h"
 #include "submission_limits.h"
@@ -107,8 +107,7 @@ void OnEvent(pappl_system_t* system, pappl_printer_t*, pappl_job_t* job, pappl_e
              void*) {
   if ((event & PAPPL_EVENT_JOB_ALL) != 0) jobs_changed = true;
   GuardedCall(system, "Explaining an aborted job", false, [&] {
-    ExplainRasterAbort(system, job, event);
-    ExplainFormatAbort(system, job, event);
+    ExplainAbort(system, job, event);
     return true;
   });
 }
