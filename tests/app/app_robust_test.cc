@@ -178,6 +178,10 @@ TEST_F(AppGhostscriptTest, LoopingPostScriptEndsOnCancelAndOnItsTimeLimit) {
   const IppJob job = app_->Print("robust", loop, "application/postscript");
   ASSERT_GT(job.id, 0) << job.error;
   WaitForProcessing(job.id);
+  // The job is processing a moment before Ghostscript starts.
+  for (auto waited = 0ms; waited < 10s && !GhostscriptRuns(app_->dir()); waited += 50ms) {
+    std::this_thread::sleep_for(50ms);
+  }
   ASSERT_TRUE(GhostscriptRuns(app_->dir()));
   const auto cancel = std::chrono::steady_clock::now();
   ASSERT_TRUE(app_->CancelJob("robust", job.id));
