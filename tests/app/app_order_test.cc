@@ -7,6 +7,7 @@
 #include <fstream>
 #include <mutex>
 #include <numeric>
+#include <sstream>
 #include <thread>
 
 #include "app/app_test_fixture.h"
@@ -48,6 +49,37 @@ class AppOrderTest : public AppTest {
       ASSERT_GT(id, 0) << "document " << document << " was refused";
       EXPECT_EQ(app_->WaitForJobEnd(printer, id, kJobTimeout), kJobCompleted) << "job " << id;
     }
+  }
+
+  // For a failure: how far each document's stream matches the output at
+  // `at`.
+  std::string Matches(const std::vector<uint8_t>& output, size_t at) const {
+    std::string text = "bytes matching there:";
+    for (size_t d = 0; d < expected_.size(); ++d) {
+      const auto end =
+          output.begin() + static_cast<long>(std::min(output.size(), at + expected_[d].size()));
+      const auto match =
+          std::mismatch(output.begin() + static_cast<long>(at), end, expected_[d].begin());
+      text += " document " + std::to_string(d) + " " +
+              std::to_string(match.first - output.begin() - static_cast<long>(at)) + "/" +
+              std::to_string(expected_[d].size()) + ";";
+    }
+    return text;
+  }
+
+  // For a failure: the jobs the server made and started, from its log.
+  static std::string CreatedJobs(const std::string& log) {
+    std::string text = "\nthe server's jobs:\n";
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.find("Created job file") != std::string::npos ||
+          line.find("Starting job") != std::string::npos ||
+          line.find("already printed") != std::string::npos ||
+          line.find("job-impressions-completed=") != std::string::npos) {
+        text += line + "\n";
+      }
+    }
+    return text;
   }
 
   std::vector<std::string> files_;
@@ -115,7 +147,9 @@ TEST_F(AppOrderTest, ClientsAtOnceGetEveryJobPrintedWholeOnce) {
       return at + stream.size() <= output.size() &&
              std::equal(stream.begin(), stream.end(), output.begin() + static_cast<long>(at));
     });
-    ASSERT_NE(whole, left.end()) << "no job's whole stream at byte " << at;
+    ASSERT_NE(whole, left.end()) << "no job's whole stream at byte " << at << " of "
+                                 << output.size() << "; " << Matches(output, at)
+                                 << CreatedJobs(app_->Log());
     at += expected_[static_cast<size_t>(*whole)].size();
     left.erase(whole);
   }
