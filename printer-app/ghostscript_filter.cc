@@ -17,6 +17,7 @@
 #include "netpbm/netpbm_header.h"
 #include "page_record.h"
 #include "pipeline/child_process.h"
+#include "raster_callbacks.h"
 
 namespace zova::app {
 namespace {
@@ -274,6 +275,8 @@ Run RunGhostscript(AppJob& app, const std::vector<std::string>& argv, const std:
 }
 
 bool PrintWithGhostscript(pappl_job_t* job, pappl_device_t* device) {
+  const JobClaim claim(job);
+  if (claim.printedElsewhere()) return true;
   const std::unique_ptr<pappl_pr_options_t, OptionsDeleter> options(
       papplJobCreatePrintOptions(job, 0, false));
   if (!options) {
@@ -284,8 +287,7 @@ bool PrintWithGhostscript(pappl_job_t* job, pappl_device_t* device) {
   // RGB, as the CUPS route does, whatever the colour mode.
   const cups_page_header2_t& h = options->header;
 
-  // PAPPL can hand over a job whose document is gone: one it has printed
-  // already on another thread, or one whose document never came whole.
+  // PAPPL can hand over a job whose document never came whole.
   const char* document = papplJobGetFilename(job);
   if (document == nullptr) {
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The job has no document to print.");

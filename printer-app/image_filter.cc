@@ -27,6 +27,8 @@ void TakeColour(cups_page_header2_t& header) {
 }
 
 bool PrintImage(pappl_job_t* job, pappl_device_t* device, bool png) {
+  const JobClaim claim(job);
+  if (claim.printedElsewhere()) return true;
   const char* document = papplJobGetFilename(job);
   if (document == nullptr) {
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The job has no document to print.");

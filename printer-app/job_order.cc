@@ -122,15 +122,37 @@ JobOrder& JobOrder::For(pappl_printer_t* printer) {
   return *order;
 }
 
+bool JobOrder::SeenLocked(int id) const {
+  return printing_ == id || waiting_.count(id) != 0 ||
+         std::find(finished_.begin(), finished_.end(), id) != finished_.end();
+}
+
+bool JobOrder::Claim(pappl_job_t* job) {
+  const int id = papplJobGetID(job);
+  std::unique_lock lock(mutex_);
+  if (claimed_.count(id) == 0 && !SeenLocked(id)) {
+    claimed_.insert(id);
+    return true;
+  }
+  turn_.wait(lock,
+             [&] { return claimed_.count(id) == 0 && printing_ != id && waiting_.count(id) == 0; });
+  return false;
+}
+
+void JobOrder::Unclaim(pappl_job_t* job) {
+  {
+    const std::lock_guard lock(mutex_);
+    claimed_.erase(papplJobGetID(job));
+  }
+  turn_.notify_all();
+}
+
 JobOrder::Admission JobOrder::Enter(pappl_job_t* job) {
   const int id = papplJobGetID(job);
   pappl_printer_t* printer = papplJobGetPrinter(job);
   std::unique_lock lock(mutex_);
-  const auto already_done = [&] {
-    return std::find(finished_.begin(), finished_.end(), id) != finished_.end();
-  };
   // PAPPL can start one job twice: the second thread prints nothing.
-  if (printing_ == id || waiting_.count(id) != 0 || already_done()) {
+  if (SeenLocked(id)) {
     turn_.wait(lock, [&] { return printing_ != id && waiting_.count(id) == 0; });
     return Admission::kRepeat;
   }

@@ -37,6 +37,13 @@ class JobOrder {
   static JobOrder& For(pappl_printer_t* printer);
 
   Admission Enter(pappl_job_t* job);
+  // A filter's first step: true when this thread is the job's first, which
+  // then holds the job until Unclaim; false, once it is done, when another
+  // thread holds, prints or has printed it. Before the filter touches the
+  // job's document: PAPPL removes it when its first thread ends the job, and
+  // counts again the pages of a second thread through its image filter.
+  bool Claim(pappl_job_t* job);
+  void Unclaim(pappl_job_t* job);
   void Leave(pappl_job_t* job);
   // Leaves only the oldest of the printer's waiting jobs pending, and stops
   // holding new jobs when none waits and none prints. Safe from any thread
@@ -50,10 +57,15 @@ class JobOrder {
   void DeviceLost(pappl_printer_t* printer);
 
  private:
+  // With mutex_ held: whether a thread of job `id` prints, waits or has
+  // printed.
+  bool SeenLocked(int id) const;
+
   std::mutex mutex_;
   std::condition_variable turn_;
   int printing_ = 0;          // ID of the job that prints, 0 for none
   std::set<int> waiting_;     // threads in Enter
+  std::set<int> claimed_;     // jobs a filter's thread holds
   std::deque<int> finished_;  // recent jobs that left, newest last
   // Whether the hold on new jobs is ours: one an administrator set stays.
   bool holding_ = false;

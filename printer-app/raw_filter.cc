@@ -31,6 +31,8 @@ void Refuse(pappl_job_t* job, const std::string& why) {
 }
 
 bool CheckAndPrint(pappl_job_t* job, pappl_device_t* device) {
+  const JobClaim claim(job);
+  if (claim.printedElsewhere()) return true;
   const FileDescriptor file = OpenJobDocument(job);
   if (!file.valid()) return false;
   bool canceled = false;

@@ -22,6 +22,8 @@ struct OptionsDeleter {
 };
 
 bool PrintTextJob(pappl_job_t* job, pappl_device_t* device) {
+  const JobClaim claim(job);
+  if (claim.printedElsewhere()) return true;
   const FileDescriptor file = OpenJobDocument(job);
   if (!file.valid()) return false;
   const std::unique_ptr<pappl_pr_options_t, OptionsDeleter> options(

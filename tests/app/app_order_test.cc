@@ -21,6 +21,12 @@ using namespace std::chrono_literals;
 using preview::DecodedStream;
 using preview::DecodeStream;
 
+int ImpressionsCompleted(const PrivateApp& app, const std::string& printer, int job) {
+  const std::vector<std::string> done =
+      app.JobAttributes(printer, job)["job-impressions-completed"];
+  return done.empty() ? -1 : atoi(done[0].c_str());
+}
+
 class AppOrderTest : public AppTest {
  protected:
   static constexpr int kJobs = 8;
@@ -136,6 +142,10 @@ TEST_F(AppOrderTest, ClientsAtOnceGetEveryJobPrintedWholeOnce) {
   }
   for (std::thread& client : clients) client.join();
   WaitForAll("clients", jobs);
+  // A job PAPPL started twice counts its one page once.
+  for (const auto& [id, document] : jobs) {
+    EXPECT_EQ(ImpressionsCompleted(*app_, "clients", id), 1) << "job " << id;
+  }
 
   const std::vector<uint8_t> output = ReadBytes(app_->Output("clients"));
   std::vector<int> left(kJobs);
@@ -168,12 +178,6 @@ void WriteLongDocument(const std::string& path, int pages) {
     }
     ps << "showpage\n";
   }
-}
-
-int ImpressionsCompleted(const PrivateApp& app, const std::string& printer, int job) {
-  const std::vector<std::string> done =
-      app.JobAttributes(printer, job)["job-impressions-completed"];
-  return done.empty() ? -1 : atoi(done[0].c_str());
 }
 
 TEST_F(AppOrderTest, CancelledJobEndsItsPageAndLeavesNoSpoolFile) {
