@@ -157,7 +157,12 @@ text::TextOptions TextOptionsOf(pappl_job_t* job, const pappl_pr_options_t* opti
     ippAttributeString(attr, value, sizeof value);
     return value;
   };
-  return text::ReadTextOptions(job_value, printer_value, messages);
+  // Warnings name the attributes the user gave.
+  const auto attribute_name = [](std::string_view option) {
+    const TextAttribute* a = ByOption(option);
+    return std::string(a != nullptr ? a->name : option);
+  };
+  return text::ReadTextOptions(job_value, printer_value, messages, attribute_name);
 }
 
 }  // namespace zova::app

@@ -18,9 +18,18 @@ namespace {
 
 // A bad job value falls back to the queue's default when that one is good,
 // else to ours; the warning names what is printed with.
+struct OptionSources {
+  const OptionLookup& job;
+  const OptionLookup& queue;
+  const OptionName& shownAs;
+  Messages& messages;
+};
+
 template <typename Parse>
-auto ReadOption(const OptionLookup& job, const OptionLookup& queue, std::string_view name,
-                std::string_view ours, const char* allowed, Parse parse, Messages& messages) {
+auto ReadOption(const OptionSources& from, std::string_view name, std::string_view ours,
+                const char* allowed, Parse parse) {
+  const OptionLookup& job = from.job;
+  const OptionLookup& queue = from.queue;
   const std::optional<std::string> given = job ? job(name) : std::nullopt;
   if (given && !given->empty()) {
     if (auto value = parse(*given)) return *value;
@@ -31,9 +40,9 @@ auto ReadOption(const OptionLookup& job, const OptionLookup& queue, std::string_
     fallback = *dflt;
   }
   if (given && !given->empty()) {
-    messages.Warning("Unknown %.*s value \"%s\" (%s); printing with %s",
-                     static_cast<int>(name.size()), name.data(), given->c_str(), allowed,
-                     fallback.c_str());
+    const std::string shown = from.shownAs ? from.shownAs(name) : std::string(name);
+    from.messages.Warning("Unknown %s value \"%s\" (%s); printing with %s", shown.c_str(),
+                          given->c_str(), allowed, fallback.c_str());
   }
   return *parse(fallback);
 }
@@ -205,48 +214,41 @@ Copy PrintCopy(int fd, const TextJob& text, const std::vector<uint8_t>& job_star
 
 }  // namespace
 
-TextOptions ReadTextOptions(const OptionLookup& job, const OptionLookup& queue,
-                            Messages& messages) {
+TextOptions ReadTextOptions(const OptionLookup& job, const OptionLookup& queue, Messages& messages,
+                            const OptionName& shownAs) {
+  const OptionSources from{job, queue, shownAs, messages};
   TextOptions o;
-  o.pitch = ReadOption(job, queue, kCpiOption, "10", "10, 12, 15, 17 or 20", ParsePitch, messages);
-  o.spacing =
-      ReadOption(job, queue, kLpiOption, "6", "6 or 8",
-                 OneOf<LineSpacing>({{"6", LineSpacing::k6}, {"8", LineSpacing::k8}}), messages);
-  o.wrap = ReadOption(job, queue, kWrapOption, "true", "true or false",
+  o.pitch = ReadOption(from, kCpiOption, "10", "10, 12, 15, 17 or 20", ParsePitch);
+  o.spacing = ReadOption(from, kLpiOption, "6", "6 or 8",
+                         OneOf<LineSpacing>({{"6", LineSpacing::k6}, {"8", LineSpacing::k8}}));
+  o.wrap = ReadOption(from, kWrapOption, "true", "true or false",
                       OneOf<bool>({{"true", true},
                                    {"yes", true},
                                    {"on", true},
                                    {"false", false},
                                    {"no", false},
-                                   {"off", false}}),
-                      messages);
+                                   {"off", false}}));
   const char* points = "points from 0 to 1584";
-  o.left = ReadOption(job, queue, kPageLeftOption, "18", points, Points, messages);
-  o.right = ReadOption(job, queue, kPageRightOption, "18", points, Points, messages);
-  o.top = ReadOption(job, queue, kPageTopOption, "36", points, Points, messages);
-  o.bottom = ReadOption(job, queue, kPageBottomOption, "36", points, Points, messages);
-  o.quality =
-      ReadOption(job, queue, kQualityOption, "Draft", "Draft or LQ",
-                 OneOf<Quality>({{"Draft", Quality::kDraft}, {"LQ", Quality::kLetter}}), messages);
-  o.table = ReadOption(
-      job, queue, kTableOption, "PC437",
-      "PC437, PC850, PC858, PC852, PC866, ISO8859-1 or ISO8859-15",
-      [](std::string_view v) -> std::optional<const CharacterTable*> {
-        if (const CharacterTable* table = FindCharacterTable(v)) return table;
-        return std::nullopt;
-      },
-      messages);
-  o.as = ReadOption(job, queue, kTextAsOption, "Text", "Text or Graphics",
-                    OneOf<TextAs>({{"Text", TextAs::kText}, {"Graphics", TextAs::kGraphics}}),
-                    messages);
-  o.charset = ReadOption(
-      job, queue, kCharsetOption, "UTF-8", "a character set iconv knows",
-      [](std::string_view v) -> std::optional<std::string> {
-        std::string error;
-        if (CharsetDecoder::Create(v, &error)) return std::string(v);
-        return std::nullopt;
-      },
-      messages);
+  o.left = ReadOption(from, kPageLeftOption, "18", points, Points);
+  o.right = ReadOption(from, kPageRightOption, "18", points, Points);
+  o.top = ReadOption(from, kPageTopOption, "36", points, Points);
+  o.bottom = ReadOption(from, kPageBottomOption, "36", points, Points);
+  o.quality = ReadOption(from, kQualityOption, "Draft", "Draft or LQ",
+                         OneOf<Quality>({{"Draft", Quality::kDraft}, {"LQ", Quality::kLetter}}));
+  o.table = ReadOption(from, kTableOption, "PC437",
+                       "PC437, PC850, PC858, PC852, PC866, ISO8859-1 or ISO8859-15",
+                       [](std::string_view v) -> std::optional<const CharacterTable*> {
+                         if (const CharacterTable* table = FindCharacterTable(v)) return table;
+                         return std::nullopt;
+                       });
+  o.as = ReadOption(from, kTextAsOption, "Text", "Text or Graphics",
+                    OneOf<TextAs>({{"Text", TextAs::kText}, {"Graphics", TextAs::kGraphics}}));
+  o.charset = ReadOption(from, kCharsetOption, "UTF-8", "a character set iconv knows",
+                         [](std::string_view v) -> std::optional<std::string> {
+                           std::string error;
+                           if (CharsetDecoder::Create(v, &error)) return std::string(v);
+                           return std::nullopt;
+                         });
   return o;
 }
 

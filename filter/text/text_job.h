@@ -52,7 +52,10 @@ using OptionLookup = std::function<std::optional<std::string>(std::string_view n
 
 // Each option from the job, else the queue's default, else ours. A bad job
 // value is warned about and the queue's default (or ours) printed with.
-TextOptions ReadTextOptions(const OptionLookup& job, const OptionLookup& queue, Messages& messages);
+// The name a warning gives an option, where the caller's differs.
+using OptionName = std::function<std::string(std::string_view option)>;
+TextOptions ReadTextOptions(const OptionLookup& job, const OptionLookup& queue, Messages& messages,
+                            const OptionName& shownAs = {});
 
 // One range of pages, 1-based and inclusive.
 struct PageRange {

@@ -105,8 +105,10 @@ TEST_F(AppTextTest, OffersTextAndItsDefaults) {
   EXPECT_TRUE(PrintText(doc, {}) == Filter(doc, "cpi=12"));
   // A bad value is warned of; the printer's default prints.
   int id = 0;
-  EXPECT_TRUE(PrintText(doc, {"lpi=7"}, &id) == Filter(doc, "cpi=12"));
+  EXPECT_TRUE(PrintText(doc, {"lpi=7", "zova-character-table=pc999"}, &id) ==
+              Filter(doc, "cpi=12"));
   EXPECT_TRUE(Logged(id, "Unknown lpi value")) << app_->Log();
+  EXPECT_TRUE(Logged(id, "Unknown zova-character-table value")) << app_->Log();
   ASSERT_TRUE(app_->SetPrinterAttributes("text", {"cpi-default=10"}, &error)) << error;
 
   // Text as a picture is refused before the printer gets a byte.
