@@ -171,7 +171,11 @@ TEST_F(AppTextTest, HugeTextStaysBoundedAndCancels) {
     std::this_thread::sleep_for(50ms);
   }
   ASSERT_GE(completed(), 20);
-  EXPECT_LT(rss_kb() - before, 32 * 1024);
+  // AddressSanitizer keeps freed memory aside (its quarantine): the bound
+  // holds for the build users run.
+  if (!kAddressSanitizer) {
+    EXPECT_LT(rss_kb() - before, 32 * 1024);
+  }
   ASSERT_TRUE(app_->CancelJob("text", id));
   EXPECT_EQ(app_->WaitForJobEnd("text", id, 30s), kJobCanceled);
 }
