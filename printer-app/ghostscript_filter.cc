@@ -14,10 +14,10 @@
 #include "app_job.h"
 #include "app_system.h"
 #include "callback_guard.h"
+#include "job_order.h"
 #include "netpbm/netpbm_header.h"
 #include "page_record.h"
 #include "pipeline/child_process.h"
-#include "raster_callbacks.h"
 
 namespace zova::app {
 namespace {

@@ -7,6 +7,7 @@
 
 #include "callback_guard.h"
 #include "image_documents.h"
+#include "job_order.h"
 #include "raster_callbacks.h"
 
 namespace zova::app {

@@ -295,6 +295,17 @@ void JobOrder::Resume(pappl_printer_t* printer) {
   if (oldest != scan.jobs.end()) papplJobRelease(oldest->job, nullptr);
 }
 
+JobClaim::JobClaim(pappl_job_t* job)
+    : job_(job), held_(JobOrder::For(papplJobGetPrinter(job)).Claim(job)) {
+  if (!held_) {
+    papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Job already printed by another thread; skipped.");
+  }
+}
+
+JobClaim::~JobClaim() {
+  if (held_) JobOrder::For(papplJobGetPrinter(job_)).Unclaim(job_);
+}
+
 void StartJobOrderTimer(pappl_system_t* system) {
   papplSystemAddTimerCallback(system, 0, 1, GuardedTimer<BalancePrinter>, nullptr);
 }

@@ -76,6 +76,23 @@ class JobOrder {
   bool device_lost_ = false;  // PAPPL holds a device whose connection broke
 };
 
+// A filter's hold on its job for as long as it runs (JobOrder::Claim). A
+// filter whose job another thread has printed (logged) prints nothing and
+// succeeds.
+class JobClaim {
+ public:
+  explicit JobClaim(pappl_job_t* job);
+  ~JobClaim();
+  JobClaim(const JobClaim&) = delete;
+  JobClaim& operator=(const JobClaim&) = delete;
+
+  bool printedElsewhere() const { return !held_; }
+
+ private:
+  pappl_job_t* job_;
+  bool held_;
+};
+
 // Runs Balance for every printer of the system once a second.
 void StartJobOrderTimer(pappl_system_t* system);
 

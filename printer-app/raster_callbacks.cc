@@ -11,7 +11,6 @@
 
 #include "app_job.h"
 #include "callback_guard.h"
-#include "job_order.h"
 #include "pipeline/file_descriptor.h"
 
 namespace zova::app {
@@ -91,17 +90,6 @@ bool PrintRawFile(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*
 }
 
 }  // namespace
-
-JobClaim::JobClaim(pappl_job_t* job)
-    : job_(job), held_(JobOrder::For(papplJobGetPrinter(job)).Claim(job)) {
-  if (!held_) {
-    papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Job already printed by another thread; skipped.");
-  }
-}
-
-JobClaim::~JobClaim() {
-  if (held_) JobOrder::For(papplJobGetPrinter(job_)).Unclaim(job_);
-}
 
 FileDescriptor OpenJobDocument(pappl_job_t* job) {
   const char* document = papplJobGetFilename(job);

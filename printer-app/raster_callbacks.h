@@ -15,23 +15,6 @@ inline constexpr const char* kRawFormat = "application/vnd.zova-qrt";
 
 void SetRasterCallbacks(pappl_pr_driver_data_t* data);
 
-// A filter's hold on its job for as long as it runs (JobOrder::Claim). A
-// filter whose job another thread has printed (logged) prints nothing and
-// succeeds.
-class JobClaim {
- public:
-  explicit JobClaim(pappl_job_t* job);
-  ~JobClaim();
-  JobClaim(const JobClaim&) = delete;
-  JobClaim& operator=(const JobClaim&) = delete;
-
-  bool printedElsewhere() const { return !held_; }
-
- private:
-  pappl_job_t* job_;
-  bool held_;
-};
-
 // The job's document, open for reading; not valid, after a line in the
 // job's log, when there is none or it cannot be opened.
 FileDescriptor OpenJobDocument(pappl_job_t* job);

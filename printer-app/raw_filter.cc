@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "callback_guard.h"
+#include "job_order.h"
 #include "pipeline/file_descriptor.h"
 #include "preview/stream_decoder.h"
 #include "raster_callbacks.h"

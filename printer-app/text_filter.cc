@@ -10,6 +10,7 @@
 
 #include "app_job.h"
 #include "callback_guard.h"
+#include "job_order.h"
 #include "raster_callbacks.h"
 #include "text/text_job.h"
 #include "text_options.h"

@@ -16,8 +16,6 @@
 namespace zova::text {
 namespace {
 
-// A bad job value falls back to the queue's default when that one is good,
-// else to ours; the warning names what is printed with.
 struct OptionSources {
   const OptionLookup& job;
   const OptionLookup& queue;
@@ -25,6 +23,8 @@ struct OptionSources {
   Messages& messages;
 };
 
+// A bad job value falls back to the queue's default when that one is good,
+// else to ours; the warning names what is printed with.
 template <typename Parse>
 auto ReadOption(const OptionSources& from, std::string_view name, std::string_view ours,
                 const char* allowed, Parse parse) {

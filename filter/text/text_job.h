@@ -50,10 +50,10 @@ struct TextOptions {
 // An option's value by name, or nullopt where it is not given.
 using OptionLookup = std::function<std::optional<std::string>(std::string_view name)>;
 
-// Each option from the job, else the queue's default, else ours. A bad job
-// value is warned about and the queue's default (or ours) printed with.
 // The name a warning gives an option, where the caller's differs.
 using OptionName = std::function<std::string(std::string_view option)>;
+// Each option from the job, else the queue's default, else ours. A bad job
+// value is warned about and the queue's default (or ours) printed with.
 TextOptions ReadTextOptions(const OptionLookup& job, const OptionLookup& queue, Messages& messages,
                             const OptionName& shownAs = {});
 
