@@ -7,6 +7,7 @@
 #include <fstream>
 #include <mutex>
 #include <numeric>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -57,33 +58,19 @@ class AppOrderTest : public AppTest {
     }
   }
 
-  // For a failure: how far each document's stream matches the output at
-  // `at`.
-  std::string Matches(const std::vector<uint8_t>& output, size_t at) const {
-    std::string text = "bytes matching there:";
-    for (size_t d = 0; d < expected_.size(); ++d) {
-      const auto end =
-          output.begin() + static_cast<long>(std::min(output.size(), at + expected_[d].size()));
-      const auto match =
-          std::mismatch(output.begin() + static_cast<long>(at), end, expected_[d].begin());
-      text += " document " + std::to_string(d) + " " +
-              std::to_string(match.first - output.begin() - static_cast<long>(at)) + "/" +
-              std::to_string(expected_[d].size()) + ";";
+  // For a failure: how many bytes of each document's stream match at `at`,
+  // and the server's lines on its jobs.
+  std::string Diagnosis(const std::vector<uint8_t>& out, size_t at) const {
+    std::string text = "bytes matching:";
+    for (const std::vector<uint8_t>& e : expected_) {
+      const auto n = static_cast<long>(std::min(out.size() - at, e.size()));
+      const auto match = std::mismatch(e.begin(), e.begin() + n, out.begin() + long(at)).first;
+      text += " " + std::to_string(match - e.begin()) + "/" + std::to_string(e.size());
     }
-    return text;
-  }
-
-  // For a failure: the jobs the server made and started, from its log.
-  static std::string CreatedJobs(const std::string& log) {
-    std::string text = "\nthe server's jobs:\n";
-    std::istringstream lines(log);
-    for (std::string line; std::getline(lines, line);) {
-      if (line.find("Created job file") != std::string::npos ||
-          line.find("Starting job") != std::string::npos ||
-          line.find("already printed") != std::string::npos ||
-          line.find("job-impressions-completed=") != std::string::npos) {
-        text += line + "\n";
-      }
+    const std::regex job_line("Created job|Starting job|already printed|impressions-completed=");
+    std::istringstream log(app_->Log());
+    for (std::string line; std::getline(log, line);) {
+      if (std::regex_search(line, job_line)) text += "\n" + line;
     }
     return text;
   }
@@ -158,8 +145,7 @@ TEST_F(AppOrderTest, ClientsAtOnceGetEveryJobPrintedWholeOnce) {
              std::equal(stream.begin(), stream.end(), output.begin() + static_cast<long>(at));
     });
     ASSERT_NE(whole, left.end()) << "no job's whole stream at byte " << at << " of "
-                                 << output.size() << "; " << Matches(output, at)
-                                 << CreatedJobs(app_->Log());
+                                 << output.size() << "; " << Diagnosis(output, at);
     at += expected_[static_cast<size_t>(*whole)].size();
     left.erase(whole);
   }

@@ -60,6 +60,20 @@ class AppServerTest : public ::testing::Test {
     return message.empty() ? "" : message[0];
   }
 
+  // The job-state-message of a PWG raster job that must abort; it is set a
+  // moment after the state.
+  std::string AbortMessage(const std::string& file) const {
+    const IppJob job = app_->Print("counter7", file, "image/pwg-raster");
+    EXPECT_GT(job.id, 0) << job.error;
+    EXPECT_EQ(app_->WaitForJobEnd("counter7", job.id, kJobTimeout), kJobAborted);
+    std::string message;
+    for (auto waited = 0ms; message.empty() && waited < 10s; waited += 50ms) {
+      message = Message(job.id);
+      std::this_thread::sleep_for(50ms);
+    }
+    return message;
+  }
+
   std::unique_ptr<PrivateApp> app_;
 };
 
@@ -147,14 +161,7 @@ TEST_F(AppServerTest, PwgGarbageSaysWhyAndCommandsReadCleanly) {
   for (int i = 0; i < 3000; ++i) bytes += static_cast<char>(noise());
   const std::string file = (app_->dir() / "garbage.pwg").string();
   std::ofstream(file, std::ios::binary) << bytes;
-  const IppJob job = app_->Print("counter7", file, "image/pwg-raster");
-  ASSERT_GT(job.id, 0) << job.error;
-  EXPECT_EQ(app_->WaitForJobEnd("counter7", job.id, kJobTimeout), kJobAborted);
-  std::string message;
-  for (auto waited = 0ms; message.empty() && waited < 10s; waited += 50ms) {
-    message = Message(job.id);
-    std::this_thread::sleep_for(50ms);
-  }
+  const std::string message = AbortMessage(file);
   EXPECT_EQ(message.rfind("Aborted: the document cannot be read as PWG raster (", 0), 0u)
       << message;
 
@@ -164,15 +171,7 @@ TEST_F(AppServerTest, PwgGarbageSaysWhyAndCommandsReadCleanly) {
       .width = 90, .height = 90, .channels = 3, .pixels = std::vector<uint8_t>(90 * 90 * 3, 0x80)};
   colour.pageSize[0] = colour.pageSize[1] = 36;
   ASSERT_TRUE(WritePwgRaster(file, {colour}));
-  const IppJob rgb = app_->Print("counter7", file, "image/pwg-raster");
-  ASSERT_GT(rgb.id, 0) << rgb.error;
-  EXPECT_EQ(app_->WaitForJobEnd("counter7", rgb.id, kJobTimeout), kJobAborted);
-  message.clear();
-  for (auto waited = 0ms; message.empty() && waited < 10s; waited += 50ms) {
-    message = Message(rgb.id);
-    std::this_thread::sleep_for(50ms);
-  }
-  EXPECT_EQ(message,
+  EXPECT_EQ(AbortMessage(file),
             "Aborted: the PWG raster pages are not ones this printer takes (colour pages, "
             "or a page header that does not add up); send grey or black raster.");
 

@@ -86,23 +86,17 @@ int PageLogTotal(const std::string& page_log, const std::string& queue, int job)
   return std::regex_search(page_log, match, line) ? std::stoi(match[1]) : -1;
 }
 
-class SchedulerTest : public ::testing::Test {
+class SchedulerTest : public DriverCupsdTest {
  protected:
   void SetUp() override {
+    DriverCupsdTest::SetUp();
+    if (HasFatalFailure()) return;
     std::string error;
-    cupsd_ = StartDriverCupsd(&error);
-    ASSERT_TRUE(cupsd_) << error;
     for (const auto& [queue, ppd] :
          {std::pair{"zova", "zovaqrt.ppd"}, std::pair{"zovaoki", "zovaqrto.ppd"}}) {
       ASSERT_TRUE(cupsd_->AddQueue(queue, PpdPath(ppd), Output(queue), &error)) << error;
     }
   }
-
-  fs::path Output(const std::string& queue) const {
-    return cupsd_->dir() / "out" / (queue + ".prn");
-  }
-
-  std::unique_ptr<PrivateCupsd> cupsd_;
 };
 
 TEST_F(SchedulerTest, QueuesOfferTheDriverModelsAndTheirChoices) {

@@ -29,18 +29,8 @@ using preview::Dialect;
 
 constexpr auto kJobTimeout = 180s;
 
-class SelfTestPageTest : public ::testing::Test {
+class SelfTestPageTest : public DriverCupsdTest {
  protected:
-  void SetUp() override {
-    std::string error;
-    cupsd_ = StartDriverCupsd(&error);
-    ASSERT_TRUE(cupsd_) << error;
-  }
-
-  fs::path Output(const std::string& queue) const {
-    return cupsd_->dir() / "out" / (queue + ".prn");
-  }
-
   // A queue of the first model with these defaults, set as lpadmin -o sets them.
   void AddQueue(const std::string& queue, const std::vector<std::string>& defaults) {
     std::string error;
@@ -73,8 +63,6 @@ class SelfTestPageTest : public ::testing::Test {
     std::ofstream(path) << text;
     return path.string();
   }
-
-  std::unique_ptr<PrivateCupsd> cupsd_;
 };
 
 testpage::Image ToImage(const DecodedPage& page) {

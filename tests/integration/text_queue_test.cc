@@ -18,12 +18,12 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class TextQueueTest : public ::testing::Test {
+class TextQueueTest : public DriverCupsdTest {
  protected:
   void SetUp() override {
+    DriverCupsdTest::SetUp();
+    if (HasFatalFailure()) return;
     std::string error;
-    cupsd_ = StartDriverCupsd(&error);
-    ASSERT_TRUE(cupsd_) << error;
     // Today's route: the same PPD without the text filter's line.
     const fs::path ppd = fs::path(ZOVA_PPD_DIR) / "zovaqrt.ppd";
     std::string raster_ppd;
@@ -41,10 +41,6 @@ class TextQueueTest : public ::testing::Test {
     fs::permissions(text_, fs::perms::others_read, fs::perm_options::add);
   }
 
-  fs::path Output(const std::string& queue) const {
-    return cupsd_->dir() / "out" / (queue + ".prn");
-  }
-
   // The job's printer stream once it has completed.
   std::string Print(const std::string& queue, const std::vector<std::string>& options,
                     const std::string& file) {
@@ -56,7 +52,6 @@ class TextQueueTest : public ::testing::Test {
     return ReadFile(Output(queue));
   }
 
-  std::unique_ptr<PrivateCupsd> cupsd_;
   std::string text_;
 };
 
@@ -66,7 +61,7 @@ size_t Count(const std::string& text, const std::string& what) {
   return n;
 }
 
-TEST_F(TextQueueTest, TextPrintsInThePrintersFontsAndPdfAsRaster) {
+TEST_F(TextQueueTest, TextPrintsInThePrintersFontsWithItsCopiesAndPdfAsRaster) {
   const std::string text = Print("zova", {}, text_);
   ASSERT_GT(text.size(), kPreambleLength);
   // Draft, 1/360 in units, the A4 form length (4209/360 in), PC437.
@@ -84,6 +79,15 @@ TEST_F(TextQueueTest, TextPrintsInThePrintersFontsAndPdfAsRaster) {
   ASSERT_FALSE(pdf.error);
   ASSERT_EQ(pdf.pages.size(), 2u);
   EXPECT_GT(pdf.pages[0].dot_count, 0u);
+
+  // The scheduler hands the filter the copies: two, not four.
+  const std::string copies = Print("zova", {"copies=2"}, text_);
+  EXPECT_EQ(Count(copies, "Passbook line\r\f"), 2u);
+  EXPECT_EQ(Count(copies, "Second page\r\f"), 2u);
+
+  const std::string ranged = Print("zova", {"page-ranges=2"}, text_);
+  EXPECT_EQ(Count(ranged, "Passbook line"), 0u);
+  EXPECT_EQ(Count(ranged, "Second page\r\f"), 1u);
 }
 
 TEST_F(TextQueueTest, GraphicsPrintsAsAQueueWithoutTheTextFilter) {
@@ -96,16 +100,6 @@ TEST_F(TextQueueTest, GraphicsPrintsAsAQueueWithoutTheTextFilter) {
     EXPECT_GT(today.size(), kPreambleLength + 1000);
     EXPECT_TRUE(drawn == today) << drawn.size() << " bytes, not " << today.size();
   }
-}
-
-TEST_F(TextQueueTest, CopiesAndPageRanges) {
-  const std::string copies = Print("zova", {"copies=2"}, text_);
-  EXPECT_EQ(Count(copies, "Passbook line\r\f"), 2u);
-  EXPECT_EQ(Count(copies, "Second page\r\f"), 2u);
-
-  const std::string ranged = Print("zova", {"page-ranges=2"}, text_);
-  EXPECT_EQ(Count(ranged, "Passbook line"), 0u);
-  EXPECT_EQ(Count(ranged, "Second page\r\f"), 1u);
 }
 
 }  // namespace
