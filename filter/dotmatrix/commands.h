@@ -32,6 +32,17 @@ inline constexpr uint8_t kBitImage = '*';        // ESC * m nL nH: a band of bit
 inline constexpr uint8_t kExtended = '(';        // ESC ( c, then a two-byte parameter length
 inline constexpr uint8_t kUnit = 'U';  // ESC ( U: the unit of vertical moves, in 1/3600 inch
 inline constexpr uint8_t kFeed = 'v';  // ESC ( v: move the paper down, in units
+// ESC ( C 02 00 mL mH: the page length in units; where the paper stands
+// becomes the top of form.
+inline constexpr uint8_t kFormLength = 'C';
+// ESC $ nL nH: the head to n units right of the left margin.
+inline constexpr uint8_t kAbsoluteX = '$';
+// The most ESC $ reaches: some makers' references cap nH at 127.
+inline constexpr unsigned kMaxAbsoluteX = 0x7FFF;
+// ESC ( U 01 00 0A: 10/3600 = 1/360 inch, the unit of page lengths and
+// head moves.
+inline constexpr uint8_t kUnit360 = 10;
+inline constexpr unsigned kUnitsPerInch360 = 360;
 // Feed: moves in 20/3600 inch (1/180), 8 of them a band's feed unit; then
 // back to the printer's default of 64/3600.
 inline constexpr uint8_t kFeedUnit = 0x14;

@@ -16,14 +16,15 @@ inline constexpr uint8_t kElite = 'M';            // ESC M: 12 cpi
 inline constexpr uint8_t kFifteen = 'g';          // ESC g: 15 cpi (condensed does not apply)
 inline constexpr uint8_t kEighthInchLines = '0';  // ESC 0: 1/8-inch lines
 // ESC 2 (1/6-inch lines) is lq::kSixthInchLines; ESC ( U, ESC ( v likewise.
-inline constexpr uint8_t kPageLength = 'C';   // ESC ( C 2 0 mL mH: in the ESC ( U unit
-inline constexpr uint8_t kUnit360 = 10;       // ESC ( U 1 0 10: 10/3600 = 1/360 inch
-inline constexpr uint8_t kCancelSkip = 'O';   // ESC O: no skip over the perforation
-inline constexpr uint8_t kLeftMargin = 'l';   // ESC l n: in columns of the pitch
-inline constexpr uint8_t kRightMargin = 'Q';  // ESC Q n: likewise, from the left edge
-inline constexpr uint8_t kAbsoluteX = '$';    // ESC $ nL nH: ESC ( U units right of the left margin
-inline constexpr uint8_t kTable = 't';        // ESC ( t 3 0 d1 d2 d3 assigns; ESC t d1 selects
-inline constexpr uint8_t kTableSlot = 1;      // d1: the table slot the job's table goes in
+// The page length, ESC $ and the 1/360-inch unit serve graphics pages too.
+inline constexpr uint8_t kPageLength = lq::kFormLength;  // ESC ( C 2 0 mL mH
+inline constexpr uint8_t kUnit360 = lq::kUnit360;        // ESC ( U 1 0 10
+inline constexpr uint8_t kCancelSkip = 'O';              // ESC O: no skip over the perforation
+inline constexpr uint8_t kLeftMargin = 'l';              // ESC l n: in columns of the pitch
+inline constexpr uint8_t kRightMargin = 'Q';             // ESC Q n: likewise, from the left edge
+inline constexpr uint8_t kAbsoluteX = lq::kAbsoluteX;    // ESC $ nL nH, in the ESC ( U unit
+inline constexpr uint8_t kTable = 't';          // ESC ( t 3 0 d1 d2 d3 assigns; ESC t d1 selects
+inline constexpr uint8_t kTableSlot = 1;        // d1: the table slot the job's table goes in
 inline constexpr uint8_t kInternational = 'R';  // ESC R n: national variants of ASCII
 inline constexpr uint8_t kUsa = 0;              // ESC R 0: plain ASCII
 
