@@ -42,6 +42,12 @@ std::string PageModel::PrintBand(BandGeometry geometry, const uint8_t* data, siz
   }
   EndTextPass();
   const long start_x = state_.left + head_x_;
+  if (start_x % x_pitch != 0) {
+    snprintf(why, sizeof why,
+             "the head stands %ld/3600 inch across, between two dot columns at %u dpi", start_x,
+             geometry.HorizontalDpi);
+    return why;
+  }
   const long right = start_x + static_cast<long>(columns) * x_pitch;
   const long bottom = paper_y_ + static_cast<long>(kPinsPerColumn) * y_pitch;
   if (right > kMaxPageWidth) {
@@ -71,10 +77,10 @@ std::string PageModel::PrintBand(BandGeometry geometry, const uint8_t* data, siz
     }
   }
   if (first < columns) {
-    const long from = start_x + static_cast<long>(first) * x_pitch;
-    const long to = start_x + static_cast<long>(last + 1) * x_pitch;
-    Pass(from, to);
-    motion_.printed[geometry.HorizontalDpi] += to - from;
+    // A bit image left of the one before on the line needs a sweep of its own.
+    if (!line_.empty() && start_x < line_.back().to) EndImageLine();
+    line_.push_back({start_x, right, start_x + static_cast<long>(first) * x_pitch,
+                     start_x + static_cast<long>(last + 1) * x_pitch, geometry.HorizontalDpi});
   }
   width_ = std::max(width_, left + columns);
   height_ = std::max(height_, top + kPinsPerColumn);
@@ -83,25 +89,47 @@ std::string PageModel::PrintBand(BandGeometry geometry, const uint8_t* data, siz
   return {};
 }
 
-void PageModel::Pass(long from, long to) {
+void PageModel::StartSweep() {
   if (motion_.pending_feed != 0) {
     ++motion_.paper_moves;
     motion_.paper_travel += motion_.pending_feed;
     motion_.pending_feed = 0;
   }
+}
+
+void PageModel::Sweep(SweepTravel& travel, long& head_at, long from, long to) const {
   // Bidirectionally the head prints from whichever end it is nearer.
-  const long to_left = std::abs(head_at_ - from), to_right = std::abs(head_at_ - to);
+  const long to_left = std::abs(head_at - from), to_right = std::abs(head_at - to);
   const bool leftward = !state_.unidirectional && to_right < to_left;
-  motion_.slew += leftward ? to_right : to_left;
-  head_at_ = leftward ? from : to;
-  ++motion_.passes;
+  travel.slew += leftward ? to_right : to_left;
+  head_at = leftward ? from : to;
 }
 
 void PageModel::EndTextPass() {
   if (text_from_ < 0) return;
-  Pass(text_from_, text_to_);
+  StartSweep();
+  Sweep(motion_.seeking, seeking_at_, text_from_, text_to_);
+  Sweep(motion_.sending, sending_at_, text_from_, text_to_);
+  ++motion_.passes;
   (text_draft_ ? motion_.text_draft : motion_.text_lq) += text_to_ - text_from_;
   text_from_ = -1;
+}
+
+void PageModel::EndImageLine() {
+  if (line_.empty()) return;
+  StartSweep();
+  const auto sweep = [&](SweepTravel& travel, long& head_at, long Stretch::*from,
+                         long Stretch::*to) {
+    Sweep(travel, head_at, line_.front().*from, line_.back().*to);
+    for (size_t i = 0; i < line_.size(); ++i) {
+      travel.printed[line_[i].dpi] += line_[i].*to - line_[i].*from;
+      if (i > 0) travel.slew += line_[i].*from - line_[i - 1].*to;
+    }
+  };
+  sweep(motion_.seeking, seeking_at_, &Stretch::ink_from, &Stretch::ink_to);
+  sweep(motion_.sending, sending_at_, &Stretch::from, &Stretch::to);
+  motion_.passes += line_.size();
+  line_.clear();
 }
 
 std::string PageModel::LineFeed() {
@@ -122,6 +150,8 @@ std::string PageModel::MoveHead(long x) {
     return why;
   }
   EndTextPass();
+  // A move to the left starts the line's next sweep.
+  if (!line_.empty() && state_.left + x < line_.back().to) EndImageLine();
   head_x_ = x;
   return {};
 }
@@ -148,6 +178,7 @@ std::string PageModel::PrintCharacter(uint8_t byte) {
     return why;
   }
   if (characters_.empty()) first_text_state_ = state_;
+  EndImageLine();
   MarkText();
   if (text_from_ >= 0 && text_draft_ != state_.draft) EndTextPass();
   if (text_from_ < 0) {
@@ -192,6 +223,7 @@ void PageModel::SetDot(size_t x, size_t y) {
 
 DecodedPage PageModel::Finish() {
   EndTextPass();
+  EndImageLine();
   DecodedPage page;
   page.dialect = dialect_;
   if (!(geometry_ == BandGeometry{})) page.geometry = geometry_;

@@ -40,15 +40,31 @@ struct BandGeometry {
 // is drawn on that grid.
 inline constexpr BandGeometry kHeadPitchGeometry{180, 180};
 
+// The head's travel on the bit images of a page under one reading of the
+// printer. The bit images of a line, from one CR or feed to the next, print
+// in one sweep: the head travels to the end of the line nearer to it, prints
+// each image and is moved across the stretches between them. Lengths in
+// 1/3600 inch.
+struct SweepTravel {
+  // Printing, by the image's columns per inch. A bit image without dots
+  // does not print.
+  std::map<unsigned, long> printed;
+  // Moving without printing: to where each sweep starts, across the
+  // stretches between the images of a line, and for text to where each text
+  // pass starts.
+  long slew = 0;
+};
+
 // What the head and the paper did on a page, for the time model
 // (print_time.h). Summed as the page decodes, so a page of any length keeps a
 // few numbers. Lengths in 1/3600 inch.
 struct PageMotion {
-  // Head travel while printing, by the pass's columns per inch: each pass
-  // runs from its first dot to its last, a pass without dots not at all.
-  std::map<unsigned, long> printed;
-  long slew = 0;      // head travel without printing, to where each pass starts
-  size_t passes = 0;  // bit images that printed a dot
+  // A printer that seeks a bit image's first dot prints it from there to its
+  // last dot, its blank columns at either end costing nothing; one that
+  // fires what it is sent prints every column from the image's start.
+  SweepTravel seeking;
+  SweepTravel sending;
+  size_t passes = 0;  // bit images that printed a dot, and text passes
   // Paper moves before a pass: feeds with no pass between them are one move,
   // the paper going on without a stop.
   size_t paper_moves = 0;
@@ -144,6 +160,7 @@ class PageModel {
   // CR: the head goes back to the left margin.
   void CarriageReturn() {
     EndTextPass();
+    EndImageLine();
     head_x_ = 0;
   }
   // ESC $: the head to `x` (1/3600 inch) right of the left margin. Returns
@@ -152,6 +169,7 @@ class PageModel {
   // Moves the paper up by `units` (1/3600 inch): the head lands lower on the page.
   void Feed(long units) {
     EndTextPass();
+    EndImageLine();
     paper_y_ += units;
     motion_.pending_feed += units;
   }
@@ -169,10 +187,13 @@ class PageModel {
   void MarkText() { text_ = true; }
   bool AtLeftMargin() const { return head_x_ == 0; }
   long head_x() const { return head_x_; }
+  long paper_y() const { return paper_y_; }
 
   // Prints `columns` columns of kBytesPerColumn bytes at the head position,
-  // ORing them into what the page holds, and moves the head past them.
-  // Returns why the band cannot be placed, or an empty string.
+  // ORing them into what the page holds, and moves the head past them. The
+  // bit images of one line, from one CR or feed to the next, print in one
+  // sweep of the head. Returns why the band cannot be placed (beyond the
+  // page, or off its dot grid), or an empty string.
   [[nodiscard]] std::string PrintBand(BandGeometry geometry, const uint8_t* data, size_t columns);
 
   // The page as printed. The model is spent afterwards.
@@ -180,11 +201,15 @@ class PageModel {
 
  private:
   void SetDot(size_t x, size_t y);
-  // A pass of the head printing from `from` to `to` (1/3600 inch): where the
-  // head moved to start it.
-  void Pass(long from, long to);
+  // The paper moves made before a sweep of the head.
+  void StartSweep();
+  // A sweep of the head across [from, to) (1/3600 inch) under one reading:
+  // its travel to the end it starts from.
+  void Sweep(SweepTravel& travel, long& head_at, long from, long to) const;
   // The characters printed since the head last moved otherwise are one pass.
   void EndTextPass();
+  // The bit images printed since the last CR or feed are one line.
+  void EndImageLine();
 
   Dialect dialect_;
   PrinterState state_;
@@ -196,12 +221,23 @@ class PageModel {
   std::vector<std::vector<uint8_t>> rows_;  // packed rows, grown as bands reach them
   std::set<long> lines_;                    // paper positions that printed
   PageMotion motion_;
-  long head_at_ = 0;  // where the head stands, 1/3600 inch from the carriage's left end
+  // Where the head stands, 1/3600 inch from the carriage's left end, under
+  // each reading.
+  long seeking_at_ = 0, sending_at_ = 0;
   std::vector<PlacedCharacter> characters_;
   bool text_ = false;
   size_t line_feeds_ = 0;
   PrinterState first_text_state_;
   long text_from_ = -1, text_to_ = 0;  // the text pass being printed; -1: none
+  // The bit images of the line being printed that printed a dot, left to
+  // right: where each runs, and where its dots run (1/3600 inch from the
+  // carriage's left end), and its columns per inch.
+  struct Stretch {
+    long from, to;
+    long ink_from, ink_to;
+    unsigned dpi;
+  };
+  std::vector<Stretch> line_;
   bool text_draft_ = false;
   bool keep_dots_ = true;
 };

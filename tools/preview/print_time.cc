@@ -43,13 +43,14 @@ double GraphicsHeadSpeed(const TimeModel& model, unsigned dpi) {
 
 PrintTime EstimatePrintTime(const DecodedPage& page, const TimeModel& model) {
   const PageMotion& motion = page.motion;
+  const SweepTravel& travel = model.seek_first_dot != 0 ? motion.seeking : motion.sending;
   PrintTime time;
-  for (const auto& [dpi, units] : motion.printed) {
+  for (const auto& [dpi, units] : travel.printed) {
     time.printing += Inches(units) / GraphicsHeadSpeed(model, dpi);
   }
   time.printing += Inches(motion.text_draft) / TextHeadSpeed(model, TextQuality::kDraft) +
                    Inches(motion.text_lq) / TextHeadSpeed(model, TextQuality::kLq);
-  time.slewing = Inches(motion.slew) / model.slew_ips +
+  time.slewing = Inches(travel.slew) / model.slew_ips +
                  static_cast<double>(motion.passes) * model.pass_ms / 1000;
 
   const long length = motion.page_length > 0

@@ -17,13 +17,18 @@
 //     180 dpi neighbouring dots cannot fire in one pass, so the head moves as
 //     at half the density (240 dpi as 120, 360 as 180). No pass is faster
 //     than the carriage's top speed, the high-speed draft rate.
-//   - A pass runs from its first dot to its last; blank columns either side
-//     cost nothing. Moving the head without printing (to where a pass
-//     starts, and back to the left after a unidirectional pass) is slew, at
-//     the carriage's top speed. The stream says whether passes are
-//     unidirectional (LQ ESC U 1: each starts at its left end) or
-//     bidirectional (ESC U 0, the default after ESC @, and every native
-//     page: each starts at the end nearer the head).
+//   - The bit images of a line (from one CR or paper move to the next) print
+//     in one sweep of the head; a move (ESC $) between two of them is slew.
+//     A bit image runs from its first dot to its last; blank columns either
+//     side cost nothing (the head seeks its first dot). Whether the ZOVA-QRT
+//     does so is not known: with seek-first-dot=0 every column a bit image
+//     is sent prints, blank or not. Moving the head without printing (to
+//     where a sweep starts, between the images of a line, and back to the
+//     left after a unidirectional sweep) is slew, at the carriage's top
+//     speed. The stream says whether sweeps are unidirectional (LQ ESC U 1:
+//     each starts at its left end) or bidirectional (ESC U 0, the default
+//     after ESC @, and every native page: each starts at the end nearer the
+//     head).
 //   - Paper: 35 ms per 1/6-inch line feed and 330 mm/s continuous feed. A
 //     move of d inches takes a start-and-stop time plus d at 330 mm/s; the
 //     start-and-stop time is what the 35 ms leave after 1/6 inch at 330 mm/s
@@ -55,6 +60,9 @@ struct TimeModel {
   double slew_ips = 48;
   // Added to each pass: the head's speeding up and slowing down.
   double pass_ms = 0;
+  // 1: the head moves to a bit image's first dot and stops after its last;
+  // 0: it prints every column it is sent.
+  double seek_first_dot = 1;
   double line_feed_ms = 35;  // one 1/6-inch line feed
   double feed_mm_per_s = 330;
   double default_page_lines = 66;

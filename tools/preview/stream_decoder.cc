@@ -55,7 +55,11 @@ class Decoder {
  public:
   Decoder(const StreamReader& read, const PageSink& sink, const JobStartSink& job_start,
           const DecodeOptions& options)
-      : stream_(read), sink_(sink), job_start_(job_start), panel_table_(options.panel_table) {}
+      : stream_(read),
+        sink_(sink),
+        job_start_(job_start),
+        panel_table_(options.panel_table),
+        bit_image_(options.bit_image) {}
   void KeepDots(bool keep) { keep_dots_ = keep; }
 
   DecodeResult Run() {
@@ -303,6 +307,7 @@ class Decoder {
         const long unit = page.settings().unit != 0 ? page.settings().unit : kUnitsPerInch / 60;
         const long n = stream_[start + 2] | (long{stream_[start + 3]} << 8);
         const std::string why = page.MoveHead(n * unit);
+        moved_to_ = start + 4;
         return Done(start, why.empty() ? why : "ESC $ " + why, 4);
       }
       case lq_text::kTable: {
@@ -481,14 +486,18 @@ class Decoder {
   bool BitImage(PageModel& page, BandGeometry geometry, size_t columns, size_t header,
                 const char* name) {
     const size_t start = pos_;
-    if (!page.AtLeftMargin()) {
+    if (!page.AtLeftMargin() && start != moved_to_) {
       return Fail(start, Printf("%s starts %ld/3600 inch right of the left margin: the filter "
-                                "sends CR before every bit image%s",
+                                "sends CR, or ESC $ to where it starts, before every bit image%s",
                                 name, page.head_x(), ShortImageHint(kNoImage).c_str()));
     }
     if (!Need(start, header + columns * kBytesPerColumn, name)) return false;
-    const std::string why = page.PrintBand(geometry, stream_.Data(start + header), columns);
+    const BitImageSeen seen{
+        page.settings().left + page.head_x(), page.paper_y(), geometry,
+        stream_.Data(start + header),         columns,        page.settings().unidirectional};
+    const std::string why = page.PrintBand(geometry, seen.data, columns);
     if (!why.empty()) return Fail(start, why);
+    if (bit_image_) bit_image_(seen);
     pos_ = start + header + columns * kBytesPerColumn;
     last_image_ = start;
     last_image_end_ = pos_;
@@ -543,10 +552,12 @@ class Decoder {
   JobStartSink job_start_;
   size_t jobs_ = 1;
   uint8_t panel_table_;
+  std::function<void(const BitImageSeen&)> bit_image_;
   PrinterState state_;         // what the last page left, for a text job's next page
   bool text_session_ = false;  // since the last ESC @ or ESC N: a text job
   size_t last_image_ = kNoImage;
   size_t last_image_end_ = kNoImage;
+  size_t moved_to_ = kNoImage;  // where the command after the last ESC $ starts
   size_t last_image_columns_ = 0;
   DecodeResult result_;
   bool keep_dots_ = true;

@@ -30,15 +30,19 @@
 //           80-9F after ESC 6
 //   LQ      FS x n, ESC U n (n 0/1 or ASCII '0'/'1'), ESC 2, ESC C n (n > 0),
 //           ESC 3 n, ESC + n, ESC ( U 01 00 m, ESC ( v 02 00 vL vH,
-//           ESC * m nL nH data; for text ESC x n, ESC ( C 02 00 mL mH
-//           (in the ESC ( U unit), ESC O, ESC P, ESC M, ESC g, SI, ESC 0,
-//           ESC l n, ESC Q n, ESC ( t 03 00 d1 d2 d3 (d1 0..3, d2 d3 a table
-//           of text/character_tables.h), ESC t n (0..3), ESC R 0
+//           ESC * m nL nH data, ESC $ nL nH (the head n ESC ( U units
+//           right of the left margin; 1/60 inch before any ESC ( U),
+//           ESC ( C 02 00 mL mH (in the ESC ( U unit); for text ESC x n,
+//           ESC O, ESC P, ESC M, ESC g, SI, ESC 0, ESC l n, ESC Q n,
+//           ESC ( t 03 00 d1 d2 d3 (d1 0..3, d2 d3 a table of
+//           text/character_tables.h), ESC t n (0..3), ESC R 0
 //   native  ESC % B, ESC F a b (b 0..9), ESC % 1 nH nL data, ESC % 5 t
-// A bit image must start at the left margin: the filter returns the head
-// (CR) before each one. So a bit image whose data is short swallows the CR
-// after it, and the next bit image is caught starting off the margin; one
-// whose data is long leaves data bytes where a command must start.
+// A bit image must start at the left margin, where CR returns the head, or
+// right after an ESC $ that put the head where it starts (on the image's dot
+// grid): the filter sends one or the other before each. So a bit image whose
+// data is short swallows the CR or move after it, and the next bit image is
+// caught starting off the margin; one whose data is long leaves data bytes
+// where a command must start.
 //
 // How the printer is read where the stream alone does not say
 //   - Every bit-image mode is a 24-dot mode: 3 bytes per column.
@@ -120,9 +124,23 @@ using JobStartSink = std::function<void(size_t job, size_t offset)>;
 // another as a printer's connection carries them: a job's preamble may
 // follow where the job before it ended (its job end ESC @, or after a native
 // page its FF). Without it, one job is the whole stream.
-// What the stream leaves to the printer's panel.
+// A bit image as the printer prints it: where (1/3600 inch from the
+// carriage's left end and from the page's first print line), its layout and
+// its columns of kBytesPerColumn bytes.
+struct BitImageSeen {
+  long x = 0, y = 0;
+  BandGeometry geometry;
+  const uint8_t* data = nullptr;
+  size_t columns = 0;
+  bool unidirectional = false;
+};
+
+// What the stream leaves to the printer's panel, and who else watches.
 struct DecodeOptions {
   uint8_t panel_table = 0;  // an index in text::CharacterTables(); 0 is PC437
+  // Told of each bit image once it has printed, for measurements beside
+  // the time model (bench/).
+  std::function<void(const BitImageSeen&)> bit_image;
 };
 
 DecodeResult DecodeIncrementally(const StreamReader& read, const PageSink& sink,

@@ -18,6 +18,7 @@ struct Parameter {
   double TimeModel::*member;
   double min;  // the smallest value taken; 0 only where 0 means "none"
   bool whole;
+  double max = 0;  // 0: kMaxValue, or for whole numbers the longest form's lines
 };
 
 // Large enough for any printer, small enough that no sum overflows.
@@ -33,6 +34,7 @@ constexpr Parameter kParameters[] = {
     {"adjacent-dpi", &TimeModel::adjacent_dpi, 1, false},
     {"slew-ips", &TimeModel::slew_ips, 0.1, false},
     {"pass-ms", &TimeModel::pass_ms, 0, false},
+    {"seek-first-dot", &TimeModel::seek_first_dot, 0, true, 1},
     {"line-feed-ms", &TimeModel::line_feed_ms, 0.1, false},
     {"feed-mm-per-s", &TimeModel::feed_mm_per_s, 1, false},
     {"default-page-lines", &TimeModel::default_page_lines, 1, true},
@@ -61,7 +63,7 @@ bool SetTimeParameter(std::string_view setting, TimeModel* model, std::string* w
     }
     return false;
   }
-  const double max = found->whole ? kMaxFormInches * 6 : kMaxValue;
+  const double max = found->max != 0 ? found->max : found->whole ? kMaxFormInches * 6 : kMaxValue;
   char* end = nullptr;
   errno = 0;
   const double number = value.empty() ? NAN : strtod(value.c_str(), &end);
