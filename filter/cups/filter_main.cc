@@ -79,6 +79,7 @@ int RunFilterJob(int argc, char* argv[], const char* program, const FilterInput&
   settings.model = &PpdModel(ppd.get());
   settings.printAs = ReadPrintAs(ppd.get(), argv[5], messages);
   settings.offsets = ReadOffsets(ppd.get(), argv[5], messages);
+  settings.stream = ReadStreamChoices(ppd.get(), argv[5], messages);
   settings.jobId = argv[1];
   settings.halftone = ToolHalftoner(HalftoneTool{}, cancel, messages);
   int status = 0;

@@ -87,6 +87,27 @@ PrintAs ReadPrintAs(ppd_file_t* ppd, const char* job_options, Messages& messages
   return PrintAs::kAuto;
 }
 
+namespace {
+
+template <typename Value, size_t N>
+Value ReadChoice(ppd_file_t* ppd, const char* job_options, std::string_view option,
+                 const NamedChoice<Value> (&choices)[N], Messages& messages) {
+  const std::string value = JobOptionValue(ppd, job_options, option);
+  if (value.empty()) return choices[0].value;
+  if (const std::optional<Value> parsed = ParseChoice(choices, value)) return *parsed;
+  messages.Warning("Unknown %.*s value \"%s\"; printing with %.*s", static_cast<int>(option.size()),
+                   option.data(), value.c_str(), static_cast<int>(choices[0].name.size()),
+                   choices[0].name.data());
+  return choices[0].value;
+}
+
+}  // namespace
+
+StreamChoices ReadStreamChoices(ppd_file_t* ppd, const char* job_options, Messages& messages) {
+  return {ReadChoice(ppd, job_options, kHeadTravelPpdOption, kHeadTravelChoices, messages),
+          ReadChoice(ppd, job_options, kFormLengthPpdOption, kFormLengthChoices, messages)};
+}
+
 PageOffsets ReadOffsets(ppd_file_t* ppd, const char* job_options, Messages& messages) {
   return {ReadOffset(ppd, job_options, kTopOffsetOption, messages),
           ReadOffset(ppd, job_options, kLeftOffsetOption, messages)};

@@ -14,6 +14,7 @@
 #include "messages/messages.h"
 #include "pipeline/page_offsets.h"
 #include "pipeline/print_as.h"
+#include "pipeline/stream_choices.h"
 
 namespace zova {
 
@@ -48,6 +49,10 @@ PrintAs ReadPrintAs(ppd_file_t* ppd, const char* job_options, Messages& messages
 // value that is not a number of millimetres within the range is warned of
 // and means the queue's default (the PPD's); a bad default means 0.
 PageOffsets ReadOffsets(ppd_file_t* ppd, const char* job_options, Messages& messages);
+
+// The job's ZovaHeadTravel and ZovaFormLength, read the same way. An
+// unknown value is warned of and means the option's default (Full, Lines).
+StreamChoices ReadStreamChoices(ppd_file_t* ppd, const char* job_options, Messages& messages);
 
 // The product is checked first: "(ZOVA-QRT)", any first and last character;
 // then the manufacturer, exactly "ZOVA". A missing string fails its check.

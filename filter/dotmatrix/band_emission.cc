@@ -41,7 +41,10 @@ void OutputState::OutputRows(int row) {
   uint8_t* band = LineBuffers[row];
   size_t count = DotBytes * width;
 
-  if (count > 0 && !AllZero(band, count)) {
+  const bool staggered = Plan.shingled && LineCount != 0;
+  if (count > 0 && Plan.headTravel == HeadTravel::kInked) {
+    WriteInkedBand(staggered, band, width);
+  } else if (count > 0 && !AllZero(band, count)) {
     // Trim trailing blank columns in steps of 1/60 inch, counted from the
     // end of the band. Below 60 dpi there is no step: send the band whole.
     const size_t unit = DotBytes * Plan.trimColumns;
@@ -49,7 +52,6 @@ void OutputState::OutputRows(int row) {
       while (count >= unit && AllZero(band + count - unit, unit)) count -= unit;
     }
     const size_t columns = count / DotBytes;
-    const bool staggered = Plan.shingled && LineCount != 0;
 
     StartBand();
     Commands->WriteImageCommand(Sink, Plan.band, staggered, columns);
@@ -67,10 +69,47 @@ void OutputState::OutputRows(int row) {
   memset(band, 0, DotBytes * width);
 }
 
+// Each pass prints its inked stretches only. In the two-pass mode each of
+// the two passes over the line, its bytes at even and at odd positions, has
+// stretches of its own; a pass without ink is left out.
+void OutputState::WriteInkedBand(bool staggered, const uint8_t* band, size_t columns) {
+  if (!Plan.twoPasses) {
+    WriteInkedPass(staggered, band, columns);
+    return;
+  }
+  const size_t count = DotBytes * columns;
+  std::vector<uint8_t>& pass = PassScratch;
+  for (size_t parity = 0; parity < 2; ++parity) {
+    pass.assign(count, 0);
+    for (size_t j = parity; j < count; j += 2) pass[j] = band[j];
+    WriteInkedPass(staggered, pass.data(), columns);
+  }
+}
+
+// One pass: the head goes back to the margin (after the pending feed), then
+// is moved to each stretch and prints it.
+void OutputState::WriteInkedPass(bool staggered, const uint8_t* pass, size_t columns) {
+  const HeadMove move = Commands->Move();
+  const unsigned dpi = Plan.band.x;
+  const std::vector<PassStretch> stretches = InkedStretches(pass, columns, dpi, move);
+  if (stretches.empty()) return;
+  StartBand();
+  for (const PassStretch& stretch : stretches) {
+    if (stretch.first > 0) {
+      Commands->WriteMove(Sink, move.Units(stretch.first, dpi), !MoveUnitSet);
+      MoveUnitSet = true;
+    }
+    const size_t length = stretch.end - stretch.first;
+    Commands->WriteImageCommand(Sink, Plan.band, staggered, length);
+    Sink.Put(pass + stretch.first * DotBytes, length * DotBytes);
+  }
+}
+
 // Sends the pending feed LineNum and sets it to 0.
 void OutputState::PrintNLine() {
   Commands->WriteFeed(Sink, LineNum);
   LineNum = 0;
+  MoveUnitSet = false;
 }
 
 bool OutputState::EndPage() {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 
+#include "dotmatrix/head_travel.h"
 #include "dotmatrix/output_sink.h"
 #include "dotmatrix/page_plan.h"
 #include "messages/messages.h"
@@ -23,8 +24,19 @@ class CommandSet {
   // Whether the page's bands are shingled: neighbouring columns split between
   // two passes that run 8 dot rows apart.
   virtual bool Shingles(Resolution setup) const = 0;
-  // The commands that open a page, the printer reset included.
-  virtual void WritePageSetup(OutputSink& sink, const PagePlan& plan) const = 0;
+  // The commands that open a page, the printer reset included; the page is
+  // `form_units` long in the unit FormUnitsPerInch gives for the plan.
+  virtual void WritePageSetup(OutputSink& sink, const PagePlan& plan,
+                              unsigned form_units) const = 0;
+  // The page length's unit, to the inch: whole 1/6-inch lines, or the
+  // finest the set has for an exact length.
+  virtual unsigned FormUnitsPerInch(FormLength form) const = 0;
+  // The set's horizontal move; unitsPerInch is 0 where it has none.
+  virtual HeadMove Move() const = 0;
+  // Puts the head `units` of the move right of the left margin. With
+  // `set_unit` the move's unit is set first: after the page setup and after
+  // every feed, which sets its own.
+  virtual void WriteMove(OutputSink& sink, unsigned units, bool set_unit) const = 0;
   // The bit-image command for `columns` columns of a band. `staggered` is set
   // for shingled bands after the page's first 8-row group.
   virtual void WriteImageCommand(OutputSink& sink, Resolution band, bool staggered,

@@ -69,6 +69,9 @@ class OutputState {
   void PrintNLine();
   void StartBand();
   void WriteTwoPasses(bool staggered, const uint8_t* band, size_t count, size_t columns);
+  void WriteInkedBand(bool staggered, const uint8_t* band, size_t columns);
+  void WriteInkedPass(bool staggered, const uint8_t* pass, size_t columns);
+  unsigned FormUnits(const PagePlan& plan);
 
   Messages& messages_;
   OutputSink Sink;
@@ -89,6 +92,14 @@ class OutputState {
   size_t EvenOffset = 0;  // byte row the next group fills in pass buffer 0
   size_t OddOffset = 0;   // byte row the next group fills in pass buffer 1
   unsigned LineNum = 0;   // pending feed not yet sent to the printer
+  // Whether the command set's move unit is in force: the page setup and
+  // each feed set units of their own.
+  bool MoveUnitSet = false;
+  // The job's forms so far under an exact form length, in inches: as long
+  // as the media are, and as long as the page lengths sent make them. Each
+  // page's length takes up what the ones before it rounded away.
+  double FormsExact = 0;
+  double FormsSent = 0;
   // Command set of the last page; the job ends in it.
   CommandSetId SimulationType = CommandSetId::kLq;
 

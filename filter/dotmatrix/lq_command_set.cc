@@ -18,7 +18,7 @@ class LqCommandSet final : public CommandSet {
 
   bool Shingles(Resolution setup) const override { return setup.x == 180 || setup.x == 360; }
 
-  void WritePageSetup(OutputSink& sink, const PagePlan& plan) const override {
+  void WritePageSetup(OutputSink& sink, const PagePlan& plan, unsigned form_units) const override {
     const unsigned r0 = plan.setup.x;
     // A printer switched to OKIDATA emulation needs ESC { A to enter the LQ set.
     if (plan.okidataPrefix) sink.Put({kEsc, lq::kEnterLq, lq::kEnterLqArgument});
@@ -30,9 +30,17 @@ class LqCommandSet final : public CommandSet {
     sink.Put({kFs, lq::kDensity, fine});
     sink.Put({kEsc, lq::kUnidirectional, fine});
 
-    // 1/6-inch lines, page length in lines.
-    sink.Put({kEsc, lq::kSixthInchLines, kEsc, lq::kPageLength,
-              static_cast<uint8_t>(plan.pageLines % 256)});
+    if (plan.formLength == FormLength::kExact) {
+      // The page length in 1/360 inch, as the text route sets it.
+      sink.Put({kEsc, lq::kExtended, lq::kUnit, 0x01, 0x00, lq::kUnit360});
+      sink.Put({kEsc, lq::kExtended, lq::kFormLength, 0x02, 0x00,
+                static_cast<uint8_t>(form_units & 0xFF),
+                static_cast<uint8_t>((form_units >> 8) & 0xFF)});
+    } else {
+      // 1/6-inch lines, page length in lines.
+      sink.Put({kEsc, lq::kSixthInchLines, kEsc, lq::kPageLength,
+                static_cast<uint8_t>(form_units % 256)});
+    }
 
     // Line spacing of one band: 24/180 inch, or 8 dot rows where the plan
     // shingles the bands (in 1/360 inch on pages of 360 rows per inch).
@@ -43,6 +51,20 @@ class LqCommandSet final : public CommandSet {
     } else {
       sink.Put({kEsc, lq::kSpacing360, 0x08});
     }
+  }
+
+  unsigned FormUnitsPerInch(FormLength form) const override {
+    return form == FormLength::kExact ? lq::kUnitsPerInch360 : 6;
+  }
+
+  // ESC $ in 1/360 inch: every column at 60, 120, 180 and 360 dpi, every
+  // other one at 240.
+  HeadMove Move() const override { return {lq::kUnitsPerInch360, lq::kMaxAbsoluteX}; }
+
+  void WriteMove(OutputSink& sink, unsigned units, bool set_unit) const override {
+    if (set_unit) sink.Put({kEsc, lq::kExtended, lq::kUnit, 0x01, 0x00, lq::kUnit360});
+    sink.Put({kEsc, lq::kAbsoluteX, static_cast<uint8_t>(units & 0xFF),
+              static_cast<uint8_t>((units >> 8) & 0xFF)});
   }
 
   void WriteImageCommand(OutputSink& sink, Resolution band, bool staggered,

@@ -12,14 +12,22 @@ class NativeCommandSet final : public CommandSet {
 
   bool Shingles(Resolution) const override { return false; }
 
-  void WritePageSetup(OutputSink& sink, const PagePlan& plan) const override {
+  void WritePageSetup(OutputSink& sink, const PagePlan&, unsigned form_units) const override {
     sink.Put({kEsc, native::kEnterNative});
     sink.Put({kEsc, native::kPercent, native::kGraphics});
     sink.Put({kEsc, native::kUpperCodes});
-    // Page length as two raw decimal digits, tens first.
-    sink.Put({kEsc, native::kPageLength, static_cast<uint8_t>(plan.pageLines / 10),
-              static_cast<uint8_t>(plan.pageLines % 10)});
+    // Page length in lines as two raw decimal digits, tens first.
+    sink.Put({kEsc, native::kPageLength, static_cast<uint8_t>(form_units / 10),
+              static_cast<uint8_t>(form_units % 10)});
   }
+
+  // ESC F counts whole lines, however exact the length is to be.
+  unsigned FormUnitsPerInch(FormLength) const override { return 6; }
+
+  // No horizontal move is known in the native set: a pass starts at the
+  // left margin.
+  HeadMove Move() const override { return {}; }
+  void WriteMove(OutputSink&, unsigned, bool) const override {}
 
   void WriteImageCommand(OutputSink& sink, Resolution, bool, size_t columns) const override {
     sink.Put({kEsc, native::kPercent, native::kBitImage,

@@ -39,6 +39,19 @@ struct Resolution {
   bool operator==(const Resolution&) const = default;
 };
 
+// How far the head travels on a pass.
+enum class HeadTravel : uint8_t {
+  kFull,   // from the left margin to the band's last column, in 1/60-inch steps
+  kInked,  // only where the pass has ink, across blank stretches by head moves
+};
+
+// How the page length is set.
+enum class FormLength : uint8_t {
+  kLines,  // in whole 1/6-inch lines
+  kExact,  // as finely as the set allows, carried from page to page so a run
+           // of continuous forms does not drift
+};
+
 // What a page is printed as.
 enum class PageClass : uint8_t {
   kText,     // thresholded
@@ -81,6 +94,9 @@ struct PagePlan {
   // A printer in its OKIDATA emulation enters the LQ set with ESC { A.
   bool okidataPrefix = false;
   int pageLines = 0;  // page length in 1/6-inch lines
+  FormLength formLength = FormLength::kLines;
+  double formInches = 0;  // the medium's length, for an exact form length
+  HeadTravel headTravel = HeadTravel::kFull;
   // The resolution the page was requested at sets up the page: line spacing,
   // direction and the trimming step.
   Resolution setup;

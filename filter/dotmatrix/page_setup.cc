@@ -1,4 +1,6 @@
 // Job preamble, page start and job end.
+#include <algorithm>
+#include <cmath>
 #include <new>
 
 #include "dotmatrix/dotmatrix.h"
@@ -42,13 +44,26 @@ bool OutputState::StartPage(const PagePlan& plan) {
   Commands = &CommandSetFor(plan.commandSet);
   SimulationType = plan.commandSet;
   PageOpen = true;
-  Commands->WritePageSetup(Sink, plan);
+  Commands->WritePageSetup(Sink, plan, FormUnits(plan));
   DotBit = 128;
   LineCount = 0;
   EvenOffset = 0;
   OddOffset = 0;
   LineNum = 0;
+  MoveUnitSet = false;
   return true;
+}
+
+// The page's length in the unit its command set takes. An exact length is
+// rounded where the job's forms end, not page by page, so that a run of
+// continuous forms ends where its media do, however many there are.
+unsigned OutputState::FormUnits(const PagePlan& plan) {
+  if (plan.formLength != FormLength::kExact) return static_cast<unsigned>(plan.pageLines);
+  const double per_inch = Commands->FormUnitsPerInch(FormLength::kExact);
+  FormsExact += plan.formInches > 0 ? plan.formInches : plan.pageLines / 6.0;
+  const long units = std::max(1L, std::lround((FormsExact - FormsSent) * per_inch));
+  FormsSent += static_cast<double>(units) / per_inch;
+  return static_cast<unsigned>(units);
 }
 
 bool OutputState::Shutdown() {

@@ -42,7 +42,8 @@ SpoolNeeds SpoolNeedsFor(const PageRequest& request) {
 }
 
 PagePlan PlanPage(const PageRequest& request, double dPicNo, const RegionMap& regions,
-                  const PrinterModel& model, const PageOffsets& offsets) {
+                  const PrinterModel& model, const PageOffsets& offsets,
+                  const StreamChoices& stream) {
   PagePlan plan;
   plan.pageClass = ChoosePageClass(request.printAs, dPicNo, regions);
   // A picture's screen follows its dark ratio, whatever made it a picture;
@@ -57,6 +58,9 @@ PagePlan PlanPage(const PageRequest& request, double dPicNo, const RegionMap& re
   plan.okidataPrefix = model.okidataPrefix;
   // Page length in 1/6-inch lines; the length is in points.
   plan.pageLines = static_cast<int>(request.pageLength / 12.0 + 0.5);
+  plan.formLength = stream.formLength;
+  plan.formInches = request.mediaLength;
+  plan.headTravel = stream.headTravel;
   plan.setup = request.resolution;
   plan.band = plan.reduced ? Resolution{180, 180} : request.resolution;
   plan.columns = plan.reduced ? (request.width + 1) / 2 : request.width;

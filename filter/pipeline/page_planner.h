@@ -9,6 +9,7 @@
 #include "pipeline/page_offsets.h"
 #include "pipeline/page_request.h"
 #include "pipeline/region_map.h"
+#include "pipeline/stream_choices.h"
 
 namespace zova {
 
@@ -27,6 +28,7 @@ SpoolNeeds SpoolNeedsFor(const PageRequest& request);
 // Nothing later changes it: an image the tool delivers at another size is
 // clipped or ends early, as the plan's rows are read back.
 PagePlan PlanPage(const PageRequest& request, double dPicNo, const RegionMap& regions,
-                  const PrinterModel& model, const PageOffsets& offsets = {});
+                  const PrinterModel& model, const PageOffsets& offsets = {},
+                  const StreamChoices& stream = {});
 
 }  // namespace zova

@@ -17,6 +17,7 @@ struct PageRequest {
   CommandSetId commandSet = CommandSetId::kLq;
   Resolution resolution;      // of the raster
   unsigned pageLength = 0;    // points, for the page length sent to the printer
+  double mediaLength = 0;     // inches, as exact as the header tells it
   unsigned width = 0;         // pixels per row
   unsigned height = 0;        // rows
   unsigned bytesPerLine = 0;  // bytes per row: 3 per pixel, padding allowed

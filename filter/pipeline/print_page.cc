@@ -87,8 +87,8 @@ PageResult PrintSpooledPage(PrinterJob& job, const PageRequest& request, PageSpo
   const double dPicNo = DarkRatio(spool.count());
   job.messages.Progress("pic number:%.2f", dPicNo);
   const RegionMap regions = spool.Regions();
-  const PagePlan plan =
-      PlanPage(request, dPicNo, regions, *job.settings.model, job.settings.offsets);
+  const PagePlan plan = PlanPage(request, dPicNo, regions, *job.settings.model,
+                                 job.settings.offsets, job.settings.stream);
 
   // Where the rows come from: the spooled page itself, the tool's image, or
   // both, region by region.

@@ -11,6 +11,7 @@
 #include "pipeline/halftone_tool.h"
 #include "pipeline/page_offsets.h"
 #include "pipeline/print_as.h"
+#include "pipeline/stream_choices.h"
 
 namespace zova {
 
@@ -18,6 +19,7 @@ struct JobSettings {
   const PrinterModel* model = &kPrinterModels[0];
   PrintAs printAs = PrintAs::kAuto;
   PageOffsets offsets;
+  StreamChoices stream;
   // The page's spool files: <spoolDirectory>/nfet<jobId>_<page>.ppm, ...
   std::string spoolDirectory = "/tmp";
   std::string jobId;

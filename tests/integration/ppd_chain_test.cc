@@ -29,20 +29,7 @@ struct PageHeader {
 std::vector<PageHeader> RasterHeaders(const std::string& ppd, const std::string& file,
                                       const std::vector<std::string>& options, std::string* error) {
   const fs::path raster = fs::temp_directory_path() / ("zova-chain-" + std::to_string(getpid()));
-  std::vector<std::string> argv = {"sh",
-                                   "-c",
-                                   "exec \"$0\" \"$@\" >\"$ZOVA_RASTER_OUT\"",
-                                   ZOVA_CUPSFILTER,
-                                   "-p",
-                                   ppd,
-                                   "-m",
-                                   "application/vnd.cups-raster"};
-  for (const std::string& option : options) {
-    argv.push_back("-o");
-    argv.push_back(option);
-  }
-  argv.push_back(file);
-  const CommandResult run = RunCommand(argv, {"ZOVA_RASTER_OUT=" + raster.string()});
+  const CommandResult run = ChainToRaster(ppd, file, options, raster.string());
   std::vector<PageHeader> headers;
   const int fd = open(raster.c_str(), O_RDONLY | O_CLOEXEC);
   if (run.status != 0 || fd < 0) {

@@ -91,6 +91,24 @@ CommandResult RunCommand(const std::vector<std::string>& argv,
   return {run.status, run.out + run.err};
 }
 
+CommandResult ChainToRaster(const std::string& ppd, const std::string& file,
+                            const std::vector<std::string>& options, const std::string& raster) {
+  std::vector<std::string> argv = {"sh",
+                                   "-c",
+                                   "exec \"$0\" \"$@\" >\"$ZOVA_RASTER_OUT\"",
+                                   ZOVA_CUPSFILTER,
+                                   "-p",
+                                   ppd,
+                                   "-m",
+                                   "application/vnd.cups-raster"};
+  for (const std::string& option : options) {
+    argv.push_back("-o");
+    argv.push_back(option);
+  }
+  argv.push_back(file);
+  return RunCommand(argv, {"ZOVA_RASTER_OUT=" + raster});
+}
+
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;

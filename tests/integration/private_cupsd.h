@@ -39,6 +39,11 @@ CommandResult RunCommand(const std::vector<std::string>& argv,
 
 std::string ReadFile(const std::filesystem::path& path);
 
+// cupsfilter's CUPS raster of `file` through the PPD, with the job's
+// options ("NAME=VALUE"), written to `raster`.
+CommandResult ChainToRaster(const std::string& ppd, const std::string& file,
+                            const std::vector<std::string>& options, const std::string& raster);
+
 // IPP job states, as the scheduler reports them.
 constexpr int kJobCanceled = 7;
 constexpr int kJobAborted = 8;

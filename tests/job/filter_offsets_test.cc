@@ -13,16 +13,7 @@ using testing::FilterResult;
 using testing::SmallPage;
 using testpage::PageDescription;
 
-class FilterOffsets : public testing::FilterJobTest {
- protected:
-  FilterResult RunWith(const std::vector<PageDescription>& pages, const std::string& options) {
-    const std::string raster = dir.File("job.ras");
-    EXPECT_TRUE(testpage::WriteRasterFile(raster, pages));
-    testing::FilterOptions o = Options(raster);
-    o.args[4] = options;
-    return testing::RunFilter(o);
-  }
-};
+class FilterOffsets : public testing::FilterJobTest {};
 
 std::string Warnings(const std::string& err) {
   std::string lines;

@@ -51,6 +51,17 @@ class FilterJobTest : public ::testing::Test {
     return RunFilter(o);
   }
 
+  // Writes the pages to a raster file and runs the filter on it with the
+  // job's options (argv[5], e.g. "ZovaPrintAs=Mixed").
+  FilterResult RunWith(const std::vector<testpage::PageDescription>& pages,
+                       const std::string& options) {
+    const std::string raster = dir.File("job.ras");
+    EXPECT_TRUE(testpage::WriteRasterFile(raster, pages));
+    FilterOptions o = Options(raster);
+    o.args[4] = options;
+    return RunFilter(o);
+  }
+
   // Lines the test tool logged: "BASE DPI MODE [YDPI]".
   std::vector<std::string> ToolCalls() const;
 
