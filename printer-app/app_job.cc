@@ -13,6 +13,7 @@
 #include "pipeline/child_process.h"
 #include "pipeline/page_offsets.h"
 #include "pipeline/print_as.h"
+#include "pipeline/stream_choices.h"
 #include "test_page.h"
 #include "vendor_options.h"
 
@@ -186,6 +187,11 @@ bool AppJob::Start(bool raw) {
                          ? PrintAs::kMixed
                          : ParsePrintAs(PrintAsOf(job_, options_)).value_or(PrintAs::kAuto);
   settings.offsets = OffsetsOf(job_, options_);
+  settings.stream = {
+      ParseChoice(kHeadTravelChoices, VendorChoiceOf(job_, options_, kHeadTravelOption))
+          .value_or(HeadTravel::kFull),
+      ParseChoice(kFormLengthChoices, VendorChoiceOf(job_, options_, kFormLengthOption))
+          .value_or(FormLength::kLines)};
   papplLogJob(job_, PAPPL_LOGLEVEL_DEBUG, "Offsets: %d down, %d right (1/100 mm).",
               settings.offsets.top, settings.offsets.left);
   offsets_ = settings.offsets;

@@ -7,6 +7,7 @@
 
 #include "dotmatrix/page_plan.h"
 #include "pipeline/print_as.h"
+#include "pipeline/stream_choices.h"
 
 namespace zova::app {
 namespace {
@@ -28,6 +29,21 @@ constexpr VendorChoice kCommandSets[] = {CommandSetEntry("lq-simulation", Comman
 constexpr VendorChoice kPrintAsChoices[] = {
     PrintAsEntry("auto", PrintAs::kAuto), PrintAsEntry("text", PrintAs::kText),
     PrintAsEntry("picture", PrintAs::kPicture), PrintAsEntry("mixed", PrintAs::kMixed)};
+
+template <typename Value, size_t N>
+constexpr VendorChoice NamedEntry(const char* keyword, const NamedChoice<Value> (&choices)[N],
+                                  Value value, const char* label) {
+  for (const NamedChoice<Value>& choice : choices) {
+    if (choice.value == value) return {keyword, choice.name, label};
+  }
+  return {};
+}
+constexpr VendorChoice kHeadTravels[] = {
+    NamedEntry("full", kHeadTravelChoices, HeadTravel::kFull, "Whole line"),
+    NamedEntry("inked", kHeadTravelChoices, HeadTravel::kInked, "Only where there is ink")};
+constexpr VendorChoice kFormLengths[] = {
+    NamedEntry("lines", kFormLengthChoices, FormLength::kLines, "Whole lines"),
+    NamedEntry("exact", kFormLengthChoices, FormLength::kExact, "Exact")};
 
 struct IppDeleter {
   void operator()(ipp_t* ipp) const { ippDelete(ipp); }
@@ -88,8 +104,14 @@ const VendorOption kCommandSetOption = {"zova-command-set", kCommandSetPpdOption
 const VendorOption kPrintAsOption = {"zova-print-as", kPrintAsPpdOption, "Print as",
                                      kPrintAsChoices};
 
+const VendorOption kHeadTravelOption = {"zova-head-travel", kHeadTravelPpdOption, "Head travel",
+                                        kHeadTravels};
+const VendorOption kFormLengthOption = {"zova-form-length", kFormLengthPpdOption, "Form length",
+                                        kFormLengths};
+
 std::span<const VendorOption* const> VendorOptions() {
-  static const VendorOption* const kAll[] = {&kCommandSetOption, &kPrintAsOption};
+  static const VendorOption* const kAll[] = {&kCommandSetOption, &kPrintAsOption,
+                                             &kHeadTravelOption, &kFormLengthOption};
   return kAll;
 }
 

@@ -29,6 +29,10 @@ struct VendorOption {
 extern const VendorOption kCommandSetOption;
 // How pages are printed: ZovaPrintAs.
 extern const VendorOption kPrintAsOption;
+// How far the head travels on a pass, and how the page length is set:
+// ZovaHeadTravel and ZovaFormLength.
+extern const VendorOption kHeadTravelOption;
+extern const VendorOption kFormLengthOption;
 
 // Every vendor option, in the order the web page shows them.
 std::span<const VendorOption* const> VendorOptions();

@@ -233,6 +233,39 @@ TEST_F(AppPrintTest, OffsetsFromTheMediaPageOrTheJob) {
                      pages, "LQ", "zovaqrt.ppd", "ZovaTopOffset=-1 ZovaLeftOffset=3");
 }
 
+TEST_F(AppPrintTest, HeadTravelAndFormLengthPerJobAndAsThePrintersDefault) {
+  AddPrinter("zovatravel", "zova-qrt");
+  const cups_page_header2_t h = PwgHeader(kPassbook, 180);
+  const std::vector<ReferencePage> pages = {TextPage(h, 8)};
+  const std::string png = TempFile("travel.png");
+  ASSERT_TRUE(WritePng(png, pages[0].image, 180));
+  const std::string media = "media=" + std::string(kPassbook);
+  // The job's modelled time, as its log gives it ("about 14 s").
+  const auto print = [&](const std::vector<std::string>& options, const std::string& ppd_options) {
+    std::filesystem::remove(app_->Output("zovatravel"));
+    const IppJob job = app_->Print("zovatravel", png, "image/png", options);
+    EXPECT_EQ(app_->WaitForJobEnd("zovatravel", job.id, kJobTimeout), kJobCompleted);
+    ExpectFilterStream(ReadBytes(app_->Output("zovatravel")), pages, "LQ", "zovaqrt.ppd",
+                       ppd_options);
+    const std::string log = app_->Log();
+    const std::string line = "[Job " + std::to_string(job.id) + "] Modelled printing time: about ";
+    const size_t at = log.find(line);
+    return at == std::string::npos ? -1.0 : atof(log.c_str() + at + line.size());
+  };
+  const double full = print({media}, "");
+  const double inked = print({media, "zova-head-travel=inked", "zova-form-length=exact"},
+                             "ZovaHeadTravel=Inked ZovaFormLength=Exact");
+  EXPECT_GT(inked, 0);
+  EXPECT_LT(inked, full) << app_->Log();
+  // The printer's defaults reach jobs that do not ask.
+  std::string error;
+  ASSERT_TRUE(app_->SetPrinterAttributes(
+      "zovatravel", {"zova-head-travel-default=inked", "zova-form-length-default=exact"}, &error))
+      << error;
+  print({media}, "ZovaHeadTravel=Inked ZovaFormLength=Exact");
+  print({media, "zova-head-travel=full", "zova-form-length=lines"}, "");
+}
+
 // The share of dots in a block of the page.
 double Coverage(const PackedBitmap& dots, size_t x0, size_t y0, size_t w, size_t h) {
   size_t n = 0;
