@@ -57,6 +57,9 @@ class FilterJobTest : public ::testing::Test {
                        const std::string& options) {
     const std::string raster = dir.File("job.ras");
     EXPECT_TRUE(testpage::WriteRasterFile(raster, pages));
+    return RunOn(raster, options);
+  }
+  FilterResult RunOn(const std::string& raster, const std::string& options) const {
     FilterOptions o = Options(raster);
     o.args[4] = options;
     return RunFilter(o);
