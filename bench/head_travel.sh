@@ -50,7 +50,7 @@ raster_of() {  # PAGE SET DPI OUT
       python3 - "$work/corners.ppm" "$3" <<'PY'
 import sys
 dpi = int(sys.argv[2])
-w, h = round(595 / 72 * dpi), round(842 / 72 * dpi)
+w, h = int(595 / 72 * dpi), int(842 / 72 * dpi)  # as zova-testpage sizes A4
 row = bytearray(b'\xff' * (3 * w))
 dotted = bytearray(row)
 for x in (0, w - 1):
