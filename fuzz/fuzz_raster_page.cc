@@ -99,8 +99,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
-  // The first byte picks the print-as choice; the rest is the raster.
+  // The first byte picks the print-as choice (its low two bits), the head
+  // travel and the form length (the next two); the rest is the raster.
   const zova::PrintAs print_as = static_cast<zova::PrintAs>(data[0] % 4);
+  const zova::StreamChoices stream = {
+      data[0] & 4 ? zova::HeadTravel::kInked : zova::HeadTravel::kFull,
+      data[0] & 8 ? zova::FormLength::kExact : zova::FormLength::kLines};
   const int fd = memfd_create("raster", MFD_CLOEXEC);
   if (fd < 0 || write(fd, data + 1, size - 1) != static_cast<ssize_t>(size - 1) ||
       lseek(fd, 0, SEEK_SET) != 0) {
@@ -113,6 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     BoundedSource raster(cups_raster);
     zova::JobSettings settings;
     settings.printAs = print_as;
+    settings.stream = stream;
     settings.spoolDirectory = spool_directory;
     settings.jobId = "fuzz";
     settings.halftone = [](const std::string& base, const zova::PictureSource& picture) {

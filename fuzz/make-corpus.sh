@@ -53,16 +53,24 @@ for set in LQ Native; do
     "ZovaCommandSet=$set ZovaCharacterTable=PC858 cpi=12" "$work/text.txt" \
     > "$streams/text-$set.prn" 2> /dev/null
 done
-# Rasters: the first byte picks the print-as choice (0 Auto, 1 Text,
-# 2 Picture, 3 Mixed), the rest is a job of small pages: text, a photo, and
-# text beside a photo, small enough to print many times a second.
+# Streams that print each pass only where it has ink, with exact form lengths.
+for job in LQ:180 LQ:240; do
+  "$build/tools/testpage/zova-testpage" "$work/job.ras" "ppm=$work/patch.ppm:$job" "text:$job:300x100"
+  PATH="$build/tools/zova_ID:$PATH" PPD="$build/ppd/zovaqrt.ppd" \
+    "$build/filter/rastertozova" 1 fuzz seed 1 "ZovaHeadTravel=Inked ZovaFormLength=Exact" \
+    "$work/job.ras" > "$streams/inked-$(echo "$job" | tr ':' '-').prn" 2> /dev/null
+done
+# Rasters: the first byte's low two bits pick the print-as choice (0 Auto,
+# 1 Text, 2 Picture, 3 Mixed), 4 the head travel Inked, 8 the form length
+# Exact; the rest is a job of small pages: text, a photo, and text beside a
+# photo, small enough to print many times a second.
 choice=0
 for job in LQ:180 N:360 LQ:360x360 LQ:120; do
   for content in text photo form; do
     "$build/tools/testpage/zova-testpage" "$work/job.ras" "$content:$job:96x72"
     name=$(echo "$content-$job" | tr ':' '-')
     { printf "\\$(printf %o "$choice")"; cat "$work/job.ras"; } > "$rasters/$name.ras"
-    choice=$(((choice + 1) % 4))
+    choice=$(((choice + 1) % 16))
   done
 done
 
