@@ -96,43 +96,6 @@ TEST_F(PageSetupTest, OkidataModelAddsPrefixInLqOnly) {
   EXPECT_EQ(ModelFromDriverName("epson"), nullptr);
 }
 
-TEST_F(PageSetupTest, ExactFormLengthEndsARunOfFormsWhereItsMediaEnd) {
-  // A4 is 297 mm, 11.6929 inches: 4209.45/360 inch or 70.16 lines; a
-  // passbook page 180 mm, 2551.18/360 inch. Each page's length makes up for
-  // the part of a unit the pages before it were short or long, so each form
-  // ends within half a unit of where its media ends: 4209, 8419, 12628 and
-  // 2551, 5102, 7654; in the native set's whole lines 70, 140, 210, 281
-  // (for 280.63), 351, 421.
-  const struct {
-    const char* type;
-    double millimetres;
-    std::vector<std::string> lengths;
-  } cases[] = {
-      {"LQ", 297, {"71 10", "72 10", "71 10"}},
-      {"LQ", 180, {"F7 09", "F7 09", "F8 09"}},
-      {"N", 297, {"07 00", "07 00", "07 00", "07 01", "07 00", "07 00"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.type << " " << c.millimetres << " mm");
-    MemorySink job;
-    OutputState fresh(job.file(), messages);
-    PagePlan plan = MakePlan(c.type, 180, 180, 10);
-    plan.formLength = FormLength::kExact;
-    plan.formInches = c.millimetres / 25.4;
-    for (const std::string& length : c.lengths) {
-      ASSERT_TRUE(fresh.StartPage(plan));
-      ::testing::internal::CaptureStderr();
-      ASSERT_TRUE(fresh.EndPage());
-      ::testing::internal::GetCapturedStderr();
-      const std::string setup = Hex(job.Take());
-      const std::string expected = c.type == std::string("LQ")
-                                       ? "1B 28 55 01 00 0A 1B 28 43 02 00 " + length + " 1B 33"
-                                       : "1B 46 " + length + " 0C";
-      EXPECT_NE(setup.find(expected), std::string::npos) << setup;
-    }
-  }
-}
-
 TEST_F(PageSetupTest, EveryPageStartsAfresh) {
   // A page left in the middle of a band, with feed pending: the next page's
   // first band carries no feed and only its own dots.

@@ -1,7 +1,6 @@
 // ZovaHeadTravel and ZovaFormLength through the real filter: Full and Lines
 // are the stream as it always was; Inked, with either form length, prints
 // the same dots, read back by the preview's decoder.
-#include <algorithm>
 #include <cmath>
 
 #include "support/filter_test.h"
@@ -18,16 +17,10 @@ using testpage::PageDescription;
 
 class FilterHeadTravel : public testing::FilterJobTest {
  protected:
-  // The job of the raster file, or of the pages written to one.
   FilterResult Print(const std::string& raster, const std::string& options) const {
     FilterResult r = RunOn(raster, options);
     EXPECT_EQ(r.status, 0) << options << "\n" << r.err;
     return r;
-  }
-  FilterResult Print(const std::vector<PageDescription>& pages, const std::string& options) {
-    const std::string raster = dir.File("job.ras");
-    EXPECT_TRUE(testpage::WriteRasterFile(raster, pages));
-    return Print(raster, options);
   }
 
   // Every page of `inked` holds the dots of the same page of `full`.
@@ -85,33 +78,24 @@ TEST_F(FilterHeadTravel, OffsetsMoveTheFirstPassRightAndLeft) {
   // margin, where ESC $ puts the head.
   PackedBitmap dot(200, 24);
   dot.Set(30, 0);
-  const std::vector<PageDescription> page = {
-      SmallPage("LQ", 180, 180, 200, 24, testpage::FromBitmap(dot))};
-  const struct {
-    const char* offset;
-    std::vector<uint8_t> move;
-  } cases[] = {{"ZovaLeftOffset=2.5", {0x1B, '$', 96, 0}},
-               {"ZovaLeftOffset=-2.5", {0x1B, '$', 24, 0}}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.offset);
-    const FilterResult full = Print(page, c.offset);
-    const FilterResult inked = Print(page, std::string(c.offset) + " ZovaHeadTravel=Inked");
-    ExpectSameDots(full, inked);
-    const std::vector<uint8_t> image = {0x1B, '*', 0x27, 1, 0, 0x80, 0, 0};
-    std::vector<uint8_t> expected = c.move;
-    expected.insert(expected.end(), image.begin(), image.end());
-    EXPECT_NE(std::search(inked.out.begin(), inked.out.end(), expected.begin(), expected.end()),
-              inked.out.end());
+  const std::string raster = dir.File("dot.ras");
+  ASSERT_TRUE(testpage::WriteRasterFile(
+      raster, {SmallPage("LQ", 180, 180, 200, 24, testpage::FromBitmap(dot))}));
+  for (const auto& [offset, move] : {std::pair{"ZovaLeftOffset=2.5", "1B 24 60 00"},
+                                     std::pair{"ZovaLeftOffset=-2.5", "1B 24 18 00"}}) {
+    SCOPED_TRACE(offset);
+    const FilterResult inked = Print(raster, std::string(offset) + " ZovaHeadTravel=Inked");
+    ExpectSameDots(Print(raster, offset), inked);
+    EXPECT_NE(testing::Hex(inked.out).find(std::string(move) + " 1B 2A 27 01 00 80 00 00"),
+              std::string::npos);
   }
   // A choice the PPD does not have is warned of and prints as the default.
-  const FilterResult odd = Print(page, "ZovaHeadTravel=Some ZovaFormLength=Feet");
-  EXPECT_NE(odd.err.find("WARNING: Unknown ZovaHeadTravel value \"Some\"; printing with Full\n"),
+  const FilterResult odd = Print(raster, "ZovaHeadTravel=Some ZovaFormLength=Feet");
+  EXPECT_NE(odd.err.find("WARNING: Unknown ZovaHeadTravel value \"Some\"; printing with Full\n"
+                         "WARNING: Unknown ZovaFormLength value \"Feet\"; printing with Lines\n"),
             std::string::npos)
       << odd.err;
-  EXPECT_NE(odd.err.find("WARNING: Unknown ZovaFormLength value \"Feet\"; printing with Lines\n"),
-            std::string::npos)
-      << odd.err;
-  EXPECT_TRUE(odd.out == Print(page, "").out);
+  EXPECT_TRUE(odd.out == Print(raster, "").out);
 }
 
 }  // namespace
