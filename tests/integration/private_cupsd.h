@@ -40,6 +40,7 @@ CommandResult RunCommand(const std::vector<std::string>& argv,
 std::string ReadFile(const std::filesystem::path& path);
 
 // IPP job states, as the scheduler reports them.
+constexpr int kJobStopped = 6;
 constexpr int kJobCanceled = 7;
 constexpr int kJobAborted = 8;
 constexpr int kJobCompleted = 9;
