@@ -143,7 +143,7 @@ TEST(Texttozova, NationalCharactersFromTheCodePageCharts) {
 TEST(Texttozova, LinesWrapAndPagesEndAtTheLetterPagesSixtyLines) {
   std::string text(85, 'w');
   text += "\n";
-  for (int i = 2; i <= 61; ++i) text += "L" + std::to_string(i) + "\n";
+  for (int i = 2; i <= 61; ++i) text += std::string("L") + std::to_string(i) + "\n";
   text += "after\fform feed\n";
   const TextRun run = Texttozova("media=Letter", text);
   ASSERT_EQ(run.status, 0) << run.err;
@@ -228,7 +228,7 @@ TEST(Texttozova, PreviewReadsTheTextBack) {
     std::string back;
     for (const auto& page : decoded.pages) back += preview::PageText(page);
     std::string line = c.line;
-    line.replace(line.find('\t'), 1, " ");
+    line[line.find('\t')] = ' ';
     EXPECT_EQ(back, line + "\n" + wrapped);
   }
 }
