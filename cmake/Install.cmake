@@ -9,6 +9,8 @@
 #   zova-printer-app  <prefix>/bin, with its systemd unit in
 #                 <prefix>/lib/systemd/system (zova-printer-app.service)
 #   PPDs          <datadir>/model/zova          (lpadmin -m zova/zovaqrt.ppd)
+#   man pages     <prefix>/share/man/man1 (the programs), man8 (the filters
+#                 and zova_ID, which CUPS runs)
 # <serverbin> and <datadir> come from cups-config (CupsDirs.cmake). All paths
 # honour DESTDIR.
 # `cmake --build build --target uninstall` removes what the install put down
@@ -23,7 +25,8 @@ include(GNUInstallDirs)
 # lists them with the files (RecordInstall.cmake), and the uninstall removes
 # only what went into the root it is given the same way.
 set(ZOVA_INSTALL_ROOTS ${PROJECT_BINARY_DIR}/install-roots)
-set(install_dirs ${ZOVA_CUPS_FILTERDIR} ${CMAKE_INSTALL_BINDIR} ${ZOVA_CUPS_MODELDIR})
+set(install_dirs ${ZOVA_CUPS_FILTERDIR} ${CMAKE_INSTALL_BINDIR} ${ZOVA_CUPS_MODELDIR}
+                 ${CMAKE_INSTALL_MANDIR}/man1 ${CMAKE_INSTALL_MANDIR}/man8)
 if(TARGET zova-printer-app)
   list(APPEND install_dirs lib/systemd/system)
 endif()
@@ -46,6 +49,13 @@ if(TARGET zova-printer-app)
   install(FILES ${unit} DESTINATION lib/systemd/system)
 endif()
 install(FILES ${ZOVA_PPD_FILES} DESTINATION ${ZOVA_CUPS_MODELDIR})
+set(man ${PROJECT_SOURCE_DIR}/man)
+install(FILES ${man}/zova-preview.1 ${man}/zova-testpage.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(TARGET zova-printer-app)
+  install(FILES ${man}/zova-printer-app.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+install(FILES ${man}/rastertozova.8 ${man}/texttozova.8 ${man}/commandtozova.8 ${man}/zova_ID.8
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
 
 install(CODE "set(ZOVA_RECORD files)")
 install(SCRIPT ${CMAKE_CURRENT_LIST_DIR}/RecordInstall.cmake)

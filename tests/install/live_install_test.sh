@@ -46,7 +46,10 @@ models=$(cups-config --datadir)/model/zova
 for file in "$filters/rastertozova" "$filters/texttozova" "$filters/commandtozova" \
   "$filters/zova_ID" "$prefix/bin/zova-preview" "$prefix/bin/zova-testpage" \
   "$prefix/bin/zova-printer-app" "$prefix/lib/systemd/system/zova-printer-app.service" \
-  "$models/zovaqrt.ppd" "$models/zovaqrto.ppd"; do
+  "$models/zovaqrt.ppd" "$models/zovaqrto.ppd" "$prefix/share/man/man1/zova-preview.1" \
+  "$prefix/share/man/man1/zova-testpage.1" "$prefix/share/man/man1/zova-printer-app.1" \
+  "$prefix/share/man/man8/rastertozova.8" "$prefix/share/man/man8/texttozova.8" \
+  "$prefix/share/man/man8/commandtozova.8" "$prefix/share/man/man8/zova_ID.8"; do
   [ -s "$file" ] || fail "the install did not put down $file"
 done
 for program in rastertozova texttozova commandtozova zova_ID; do
