@@ -9,11 +9,31 @@
 #   zova-printer-app  <prefix>/bin, with its systemd unit in
 #                 <prefix>/lib/systemd/system (zova-printer-app.service)
 #   PPDs          <datadir>/model/zova          (lpadmin -m zova/zovaqrt.ppd)
+#   man pages     <prefix>/share/man/man1 (the programs), man8 (the filters
+#                 and zova_ID, which CUPS runs)
 # <serverbin> and <datadir> come from cups-config (CupsDirs.cmake). All paths
 # honour DESTDIR.
 # `cmake --build build --target uninstall` removes what the install put down
-# on the live system; with DESTDIR=DIR, what it put down under DIR.
+# on the live system, and the directories it made; with DESTDIR=DIR, what it
+# put down under DIR.
 include(GNUInstallDirs)
+
+# CMake keeps one install_manifest.txt, rewritten by every install without
+# its DESTDIR: after a staged install it would name the live files. Each root
+# (DESTDIR, empty for the live system) gets a list of its own instead: the
+# first install step notes the directories it is about to make, the last
+# lists them with the files (RecordInstall.cmake), and the uninstall removes
+# only what went into the root it is given the same way.
+set(ZOVA_INSTALL_ROOTS ${PROJECT_BINARY_DIR}/install-roots)
+set(install_dirs ${ZOVA_CUPS_FILTERDIR} ${CMAKE_INSTALL_BINDIR} ${ZOVA_CUPS_MODELDIR}
+                 ${CMAKE_INSTALL_MANDIR}/man1 ${CMAKE_INSTALL_MANDIR}/man8)
+if(TARGET zova-printer-app)
+  list(APPEND install_dirs lib/systemd/system)
+endif()
+install(CODE "set(ZOVA_INSTALL_ROOTS \"${ZOVA_INSTALL_ROOTS}\")
+  set(ZOVA_INSTALL_DIRS \"${install_dirs}\")
+  set(ZOVA_RECORD dirs)")
+install(SCRIPT ${CMAKE_CURRENT_LIST_DIR}/RecordInstall.cmake)
 
 install(TARGETS rastertozova commandtozova texttozova zova_ID RUNTIME DESTINATION ${ZOVA_CUPS_FILTERDIR})
 install(TARGETS zova-preview zova-testpage RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -29,20 +49,21 @@ if(TARGET zova-printer-app)
   install(FILES ${unit} DESTINATION lib/systemd/system)
 endif()
 install(FILES ${ZOVA_PPD_FILES} DESTINATION ${ZOVA_CUPS_MODELDIR})
+set(man ${PROJECT_SOURCE_DIR}/man)
+install(FILES ${man}/zova-preview.1 ${man}/zova-testpage.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(TARGET zova-printer-app)
+  install(FILES ${man}/zova-printer-app.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+install(FILES ${man}/rastertozova.8 ${man}/texttozova.8 ${man}/commandtozova.8 ${man}/zova_ID.8
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
 
-# CMake keeps one install_manifest.txt, rewritten by every install without
-# its DESTDIR: after a staged install it would name the live files. Each root
-# (DESTDIR, empty for the live system) gets a list of its own, written as the
-# last install step, and the uninstall removes only what went into the root
-# it is given the same way.
-set(ZOVA_INSTALL_ROOTS ${PROJECT_BINARY_DIR}/install-roots)
-install(CODE "set(ZOVA_INSTALL_ROOTS \"${ZOVA_INSTALL_ROOTS}\")")
+install(CODE "set(ZOVA_RECORD files)")
 install(SCRIPT ${CMAKE_CURRENT_LIST_DIR}/RecordInstall.cmake)
 
 if(NOT TARGET uninstall)
   add_custom_target(uninstall
     COMMAND ${CMAKE_COMMAND} -D ROOTS=${ZOVA_INSTALL_ROOTS}
-            -D OWN_DIRS=${ZOVA_CUPS_MODELDIR} -P ${CMAKE_CURRENT_LIST_DIR}/Uninstall.cmake
+            -P ${CMAKE_CURRENT_LIST_DIR}/Uninstall.cmake
     COMMENT "Removing the installed driver")
 endif()
 

@@ -1,9 +1,10 @@
-# Removes what an install from this build put under one root: the live system,
-# or DESTDIR when it is set (cmake -D ROOTS=... -P). Each root's files are
-# listed in ROOTS/<SHA1 of the root>.txt, its first line the root itself, so
-# that a staged install never makes the uninstall touch the live files, nor
-# the reverse. OWN_DIRS are the driver's own directories, removed too once
-# they are empty.
+# Removes what the installs from this build put under one root: the live
+# system, or DESTDIR when it is set (cmake -D ROOTS=... -P). Each root's
+# entries are in ROOTS/<SHA1 of the root>.txt (RecordInstall.cmake), so that
+# a staged install never makes the uninstall touch the live files, nor the
+# reverse. The directories the installs made go too, once empty; a
+# directory that was there before stays.
+cmake_minimum_required(VERSION 3.20)
 if(DEFINED ENV{ZOVA_INSTALL_ROOTS})
   set(ROOTS "$ENV{ZOVA_INSTALL_ROOTS}")  # the tests' own
 endif()
@@ -15,15 +16,25 @@ if(root STREQUAL "")
 else()
   set(where "${root}")
 endif()
+
+# The root a list is for, from its first line; empty for the live system.
+function(listed_root list out)
+  file(STRINGS "${list}" first LIMIT_COUNT 1)
+  if(NOT first MATCHES "^root (.*)$")
+    message(FATAL_ERROR "${list} is not a list of installed files: nothing is removed.")
+  endif()
+  set(${out} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+endfunction()
+
 if(NOT EXISTS "${manifest}")
   file(GLOB listed "${ROOTS}/*.txt")
   set(others "")
   foreach(list IN LISTS listed)
-    file(STRINGS "${list}" first LIMIT_COUNT 1)
-    if(first STREQUAL "")
-      set(first "(the live system)")
+    listed_root("${list}" other)
+    if(other STREQUAL "")
+      set(other "(the live system)")
     endif()
-    string(APPEND others " ${first}")
+    string(APPEND others " ${other}")
   endforeach()
   if(others STREQUAL "")
     set(others " none")
@@ -31,29 +42,39 @@ if(NOT EXISTS "${manifest}")
   message(FATAL_ERROR "Nothing was installed on ${where} from this build; nothing is removed. "
                       "Installed from this build:${others} (set DESTDIR to remove a staged one).")
 endif()
-file(STRINGS "${manifest}" files)
-list(POP_FRONT files recorded)
-if(NOT recorded STREQUAL root AND NOT (recorded STREQUAL "" AND root STREQUAL ""))
+listed_root("${manifest}" recorded)
+if(NOT recorded STREQUAL root)
   message(FATAL_ERROR "${manifest} is for ${recorded}, not ${where}: nothing is removed.")
 endif()
-foreach(file IN LISTS files)
-  set(path "${root}${file}")
-  if(IS_SYMLINK "${path}" OR EXISTS "${path}")
-    message(STATUS "Removing ${path}")
-    file(REMOVE "${path}")
-    if(EXISTS "${path}")
-      message(FATAL_ERROR "Could not remove ${path}")
+
+file(STRINGS "${manifest}" lines)
+set(dirs "")
+foreach(line IN LISTS lines)
+  if(line MATCHES "^dir (.+)$")
+    list(APPEND dirs "${CMAKE_MATCH_1}")
+  elseif(line MATCHES "^file (.+)$")
+    set(path "${root}${CMAKE_MATCH_1}")
+    if(IS_SYMLINK "${path}" OR EXISTS "${path}")
+      message(STATUS "Removing ${path}")
+      file(REMOVE "${path}")
+      if(IS_SYMLINK "${path}" OR EXISTS "${path}")
+        message(FATAL_ERROR "Could not remove ${path}")
+      endif()
+    else()
+      message(STATUS "Already gone: ${path}")
     endif()
-  else()
-    message(STATUS "Already gone: ${path}")
   endif()
 endforeach()
-foreach(dir IN LISTS OWN_DIRS)
+# Deepest first, so that a directory is empty when its turn comes.
+list(SORT dirs ORDER DESCENDING)
+foreach(dir IN LISTS dirs)
   set(path "${root}${dir}")
-  file(GLOB left "${path}/*")
-  if(IS_DIRECTORY "${path}" AND NOT left)
+  file(GLOB left LIST_DIRECTORIES true "${path}/*")
+  if(IS_DIRECTORY "${path}" AND NOT IS_SYMLINK "${path}" AND NOT left)
     message(STATUS "Removing ${path}")
     file(REMOVE_RECURSE "${path}")
+  elseif(IS_DIRECTORY "${path}")
+    message(STATUS "Keeping ${path}: it holds files of others")
   endif()
 endforeach()
 file(REMOVE "${manifest}")

@@ -136,7 +136,9 @@ int ShowOptions(const char* base_name, int argc, char* argv[],
       ippFindAttribute(response.get(), "media-source-supported", IPP_TAG_KEYWORD);
   for (int i = 0; i < ippGetCount(source_list); ++i) {
     const char* source = ippGetString(source_list, i, nullptr);
-    if (strcmp(source, "auto") != 0) sources += (sources.empty() ? "" : ",") + std::string(source);
+    if (strcmp(source, "auto") == 0) continue;
+    if (!sources.empty()) sources += ',';
+    sources += source;
   }
   printf("  -o media-ready=SIZE,SIZE (the -o media= sizes loaded in %s, in that order)\n",
          sources.c_str());

@@ -7,8 +7,9 @@
 #   scripts/install-deps.sh --tests   that, and what the tests and the style
 #                                     check run: GoogleTest, Google Benchmark,
 #                                     clang and clang-format (the fuzzers),
-#                                     ipptool, Chromium (the web page test)
-#                                     and systemd (systemd-analyze)
+#                                     ipptool, Chromium (the web page test),
+#                                     systemd (systemd-analyze) and groff
+#                                     (the manual pages' test)
 set -eu
 case "${1:-}" in
   "") tests=false ;;
@@ -30,7 +31,7 @@ packages="build-essential cmake pkg-config
   cups cups-client cups-filters cups-ppdc ghostscript fonts-dejavu-core python3"
 if $tests; then
   packages="$packages libgtest-dev libbenchmark-dev clang-format clang libclang-rt-14-dev
-    cups-ipp-utils chromium systemd"
+    cups-ipp-utils chromium systemd groff-base"
 fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update

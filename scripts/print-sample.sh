@@ -33,8 +33,10 @@ bindir=$(cached CMAKE_INSTALL_PREFIX)/bin
 ppd=$modeldir/zovaqrt.ppd
 
 options=""
+paper=A4  # the sample document's; a job's media or PageSize, when given
 for option in "$@"; do
   options="$options -o $option"
+  case $option in media=* | PageSize=*) paper=${option#*=} ;; esac
 done
 
 rm -rf out/sample
@@ -58,7 +60,7 @@ if [ "$status" != 0 ]; then
   exit "$status"
 fi
 echo "pages as printed (out/sample/):"
-"$bindir/zova-preview" out/sample.prn -o out/sample
+"$bindir/zova-preview" out/sample.prn -o out/sample --page-size "$paper"
 
 # The printer application: a server of its own with its state in out/,
 # IPP on a free local port, stopped by its process ID at the end.
@@ -77,7 +79,7 @@ if [ "$status" != 0 ]; then
   exit "$status"
 fi
 echo "the page as printed (out/sample-text/), and its text read back:"
-"$bindir/zova-preview" out/sample-text.prn -o out/sample-text --time
+"$bindir/zova-preview" out/sample-text.prn -o out/sample-text --page-size 140x180mm --time
 "$bindir/zova-preview" out/sample-text.prn --text
 
 app_dir=$(pwd)/out/sample-app.d
@@ -115,4 +117,4 @@ fi
 echo
 echo "printer app:    job $job_id, out/sample-app.prn, $(wc -c < out/sample-app.prn) bytes (log: $app_dir/log)"
 echo "pages as printed by the app (out/sample-app/):"
-"$bindir/zova-preview" out/sample-app.prn -o out/sample-app
+"$bindir/zova-preview" out/sample-app.prn -o out/sample-app --page-size A4

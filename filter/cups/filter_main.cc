@@ -74,6 +74,7 @@ int RunFilterJob(int argc, char* argv[], const char* program, const FilterInput&
 
   PpdPtr ppd = LoadPpd(getenv("PPD"), messages);
   if (!ppd) return 1;
+  WarnUnknownChoices(ppd.get(), argv[5], messages);
   const CancelToken cancel([] { return Canceled != 0; });
   JobSettings settings;
   settings.model = &PpdModel(ppd.get());

@@ -51,6 +51,55 @@ std::string QueueDefault(ppd_file_t* ppd, std::string_view name) {
   return found != nullptr ? found->defchoice : "";
 }
 
+std::string JobChoice(ppd_file_t* ppd, const char* job_options, std::string_view name) {
+  JobOptionValue(ppd, job_options, name);
+  const ppd_choice_t* marked = ppdFindMarkedChoice(ppd, std::string(name).c_str());
+  return marked != nullptr ? marked->choice : "";
+}
+
+namespace {
+
+// An option whose choices carry PostScript code is applied by the PPD's
+// marking, in the raster header; the others are read by the filters.
+bool AppliedByCode(const ppd_option_t& option) {
+  for (int i = 0; i < option.num_choices; ++i) {
+    if (option.choices[i].code != nullptr && option.choices[i].code[0] != '\0') return true;
+  }
+  return false;
+}
+
+// "LQ or Native"; a custom choice as the form its values take.
+std::string ChoiceList(const ppd_option_t& option) {
+  std::string list;
+  for (int i = 0; i < option.num_choices; ++i) {
+    if (i > 0) list += i + 1 == option.num_choices ? " or " : ", ";
+    const char* choice = option.choices[i].choice;
+    list += strcmp(choice, "Custom") == 0 ? "Custom.WIDTHxLENGTH" : choice;
+  }
+  return list;
+}
+
+}  // namespace
+
+void WarnUnknownChoices(ppd_file_t* ppd, const char* job_options, Messages& messages) {
+  cups_option_t* options = nullptr;
+  const int count = cupsParseOptions(job_options, 0, &options);
+  ppdMarkDefaults(ppd);
+  cupsMarkOptions(ppd, count, options);
+  for (int i = 0; i < count; ++i) {
+    ppd_option_t* option = ppdFindOption(ppd, options[i].name);
+    if (option == nullptr || !AppliedByCode(*option)) continue;
+    // libcups's own test: case aside, a choice's name, or Custom.VALUE
+    // where the option has a custom choice.
+    if (ppdFindChoice(option, options[i].value) != nullptr) continue;
+    const ppd_choice_t* marked = ppdFindMarkedChoice(ppd, option->keyword);
+    messages.Warning("Unknown %s value \"%s\" (%s); printing with %s", option->keyword,
+                     options[i].value, ChoiceList(*option).c_str(),
+                     marked != nullptr ? marked->choice : "the queue's default");
+  }
+  cupsFreeOptions(count, options);
+}
+
 namespace {
 
 // A job's bad offset keeps the queue's calibrated one: the paper sits where

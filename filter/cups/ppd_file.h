@@ -39,6 +39,18 @@ std::string JobOptionValue(ppd_file_t* ppd, const char* job_options, std::string
 // The queue's own default of a PPD option, as lpadmin -o writes it; empty
 // when the PPD has no such option.
 std::string QueueDefault(ppd_file_t* ppd, std::string_view name);
+// The choice of a PPD option the job prints with: the job's when it is one
+// of the option's choices, else the queue's default; empty when the PPD has
+// no such option. Marks the job's choices in the PPD.
+std::string JobChoice(ppd_file_t* ppd, const char* job_options, std::string_view name);
+
+// Warns of each job option that names an option of the PPD applied through
+// its PostScript code (the command set, the resolution, the page size) with
+// a value that is none of its choices: libcups drops such a value without a
+// word, and the page prints with the queue's choice. The options the
+// filters read themselves (print-as, offsets, the text options) warn in
+// their own readers.
+void WarnUnknownChoices(ppd_file_t* ppd, const char* job_options, Messages& messages);
 
 // The job's ZovaPrintAs: the value given with the job (argv[5], as CUPS
 // passes job options), else the choice the PPD marks as the queue's default,

@@ -14,7 +14,10 @@ uint8_t High(unsigned v) { return static_cast<uint8_t>((v >> 8) & 0xFF); }
 
 std::vector<uint8_t> LqTextJobStart(const LqTextSetup& s) {
   using namespace lq_text;
+  // Room for the whole set-up at once: GCC 12 at -O3 misreads the vector's
+  // growth from a few bytes as an overflow (-Wstringop-overflow).
   std::vector<uint8_t> b;
+  b.reserve(64);
   auto put = [&b](std::initializer_list<uint8_t> bytes) { b.insert(b.end(), bytes); };
   if (s.okidataPrefix) put({kEsc, lq::kEnterLq, lq::kEnterLqArgument});
   put({kEsc, lq::kReset});

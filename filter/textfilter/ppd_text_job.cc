@@ -60,8 +60,9 @@ text::TextJob PpdTextJob(const FilterJob& filter) {
                                         return value;
                                       },
                                       filter.messages);
-  // Marks the job's choices (PageSize among them) over the queue's.
-  const std::string commands = JobOptionValue(ppd, filter.jobOptions, "ZovaCommandSet");
+  // Marks the job's choices (PageSize among them) over the queue's; a value
+  // that is none of the choices leaves the queue's, as on the raster route.
+  const std::string commands = JobChoice(ppd, filter.jobOptions, "ZovaCommandSet");
   job.commands = commands.empty() || commands == "LQ" ? CommandSetId::kLq : CommandSetId::kNative;
   PageSize(ppd, job);
   job.okidataPrefix = filter.settings.model->okidataPrefix;

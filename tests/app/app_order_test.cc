@@ -65,7 +65,10 @@ class AppOrderTest : public AppTest {
     for (const std::vector<uint8_t>& e : expected_) {
       const auto n = static_cast<long>(std::min(out.size() - at, e.size()));
       const auto match = std::mismatch(e.begin(), e.begin() + n, out.begin() + long(at)).first;
-      text += " " + std::to_string(match - e.begin()) + "/" + std::to_string(e.size());
+      text += ' ';
+      text += std::to_string(match - e.begin());
+      text += '/';
+      text += std::to_string(e.size());
     }
     const std::regex job_line("Created job|Starting job|already printed|impressions-completed=");
     std::istringstream log(app_->Log());

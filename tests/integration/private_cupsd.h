@@ -45,6 +45,7 @@ CommandResult ChainToRaster(const std::string& ppd, const std::string& file,
                             const std::vector<std::string>& options, const std::string& raster);
 
 // IPP job states, as the scheduler reports them.
+constexpr int kJobStopped = 6;
 constexpr int kJobCanceled = 7;
 constexpr int kJobAborted = 8;
 constexpr int kJobCompleted = 9;

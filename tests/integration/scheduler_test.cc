@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <regex>
 #include <string>
@@ -16,6 +17,7 @@
 #include "integration/driver_cupsd.h"
 #include "preview/stream_decoder.h"
 #include "support/memory_sink.h"
+#include "support/poll.h"
 
 namespace zova::testing {
 namespace {
@@ -252,6 +254,43 @@ TEST_F(SchedulerTest, CancelledJobEndsItsPageAndLeavesNoSpoolFile) {
   for (const fs::directory_entry& entry : fs::directory_iterator("/tmp")) {
     EXPECT_NE(entry.path().filename().string().rfind(prefix, 0), 0u)
         << "spool file left behind: " << entry.path();
+  }
+}
+
+// A document the filters cannot read. CUPS stops a job whose filter fails,
+// whatever the queue's printer-error-policy (that one governs the printer's
+// connection): the job waits, processing-stopped, with the filter's last
+// error as its reason, while the queue goes on to the next job; cancel ends it.
+TEST_F(SchedulerTest, AJobTheFiltersCannotPrintStopsWithItsReasonAndTheQueueGoesOn) {
+  const fs::path not_pdf = cupsd_->dir() / "statement.pdf";
+  std::ofstream(not_pdf) << "Statement of account, not a PDF\n";
+  const fs::path truncated = cupsd_->dir() / "truncated.pdf";
+  const std::string sample = ReadFile(ZOVA_SAMPLE_PDF);
+  std::ofstream(truncated, std::ios::binary) << sample.substr(0, sample.size() / 3);
+  const CommandResult set =
+      cupsd_->Client({"lpadmin", "-p", "zova", "-o", "printer-error-policy=abort-job"});
+  ASSERT_EQ(set.status, 0) << set.output;
+
+  for (const fs::path& file : {not_pdf, truncated}) {
+    SCOPED_TRACE(file.filename());
+    std::string error;
+    const int job = cupsd_->Submit("zova", {}, file.string(), &error);
+    ASSERT_GT(job, 0) << error;
+    JobStatus status;
+    EXPECT_TRUE(
+        PollUntil([&] { return (status = cupsd_->Job(job)).state == kJobStopped; }, kJobTimeout));
+    // As lpstat -l -o shows it to the operator.
+    EXPECT_FALSE(status.stateMessage.empty());
+    const std::string listed = cupsd_->Client({"lpstat", "-l", "-o", "zova"}).output;
+    EXPECT_NE(
+        listed.find("\tStatus: " + status.stateMessage + "\n\tAlerts: job-completed-with-errors"),
+        std::string::npos)
+        << listed;
+    const int next = cupsd_->Submit("zova", {}, ZOVA_TEXT_FILE, &error);
+    EXPECT_EQ(cupsd_->WaitForJobEnd(next, kJobTimeout).state, kJobCompleted);
+    const CommandResult cancelled = cupsd_->Client({"cancel", std::to_string(job)});
+    EXPECT_EQ(cancelled.status, 0) << cancelled.output;
+    EXPECT_EQ(cupsd_->WaitForJobEnd(job, kJobTimeout).state, kJobCanceled);
   }
 }
 

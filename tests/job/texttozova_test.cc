@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -143,7 +145,7 @@ TEST(Texttozova, NationalCharactersFromTheCodePageCharts) {
 TEST(Texttozova, LinesWrapAndPagesEndAtTheLetterPagesSixtyLines) {
   std::string text(85, 'w');
   text += "\n";
-  for (int i = 2; i <= 61; ++i) text += "L" + std::to_string(i) + "\n";
+  for (int i = 2; i <= 61; ++i) text += std::string("L") + std::to_string(i) + "\n";
   text += "after\fform feed\n";
   const TextRun run = Texttozova("media=Letter", text);
   ASSERT_EQ(run.status, 0) << run.err;
@@ -228,8 +230,55 @@ TEST(Texttozova, PreviewReadsTheTextBack) {
     std::string back;
     for (const auto& page : decoded.pages) back += preview::PageText(page);
     std::string line = c.line;
-    line.replace(line.find('\t'), 1, " ");
+    line[line.find('\t')] = ' ';
     EXPECT_EQ(back, line + "\n" + wrapped);
+  }
+}
+
+// The sample passbook page prints in columns: each character of its table
+// stands within one of the fields of the dashed rule, the date and the text
+// start at their field's left edge, the amounts and balances end at its right.
+TEST(Texttozova, TheSamplePassbookPrintsInColumns) {
+  std::ostringstream sample;
+  sample << std::ifstream(ZOVA_SAMPLE_PASSBOOK).rdbuf();
+  const TextRun run = Texttozova(
+      "PageSize=140x180mm ZovaCharacterTable=PC858 ZovaTextQuality=LQ cpi=12", sample.str());
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto decoded = preview::DecodeStream(Bytes(kPreamble, 0) + run.body);
+  ASSERT_FALSE(decoded.error) << decoded.error->message;
+  ASSERT_EQ(decoded.pages.size(), 1u);
+  std::map<uint32_t, std::vector<preview::PlacedCharacter>> lines;
+  for (const auto& c : decoded.pages[0].characters) {
+    if (c.byte != ' ') lines[c.line].push_back(c);
+  }
+  struct Field {
+    long left, right;  // 1/3600 inch from the carriage's left end
+  };
+  std::vector<Field> fields;
+  for (const auto& c : lines[3]) {
+    ASSERT_EQ(c.byte, '-');
+    if (fields.empty() || fields.back().right != c.x) fields.push_back({c.x, c.x});
+    fields.back().right = c.x + c.width;
+  }
+  ASSERT_EQ(fields.size(), 4u) << "date, text, amount, balance";
+  for (uint32_t line = 2; line < 12; ++line) {
+    SCOPED_TRACE("line " + std::to_string(line + 1));
+    std::vector<long> first(4, -1), last(4, -1);
+    for (const auto& c : lines[line]) {
+      const auto in = std::find_if(fields.begin(), fields.end(), [&](const Field& f) {
+        return c.x >= f.left && c.x + c.width <= f.right;
+      });
+      ASSERT_NE(in, fields.end()) << "a character between the columns at x=" << c.x;
+      const size_t f = static_cast<size_t>(in - fields.begin());
+      if (first[f] < 0) first[f] = c.x;
+      last[f] = c.x + c.width;
+    }
+    EXPECT_EQ(first[0], fields[0].left);
+    EXPECT_EQ(first[1], fields[1].left);
+    if (last[2] >= 0) {
+      EXPECT_EQ(last[2], fields[2].right);
+    }
+    EXPECT_EQ(last[3], fields[3].right);
   }
 }
 

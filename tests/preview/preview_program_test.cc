@@ -117,6 +117,65 @@ TEST_F(PreviewProgramTest, DrawsEveryPageAndSummarisesIt) {
   EXPECT_EQ(DotDifference(text, drawn), "");
 }
 
+// The paper a job was printed on: each page is drawn as wide as the paper
+// (at 180 dpi: A4 8.27 in, 1488 dots; a passbook turned, 180 mm, 1275; a
+// 9.5 in form, 1710), as long as the stream's page (A4's 70 lines, 2100
+// rows), its dots where they were, white beyond.
+TEST_F(PreviewProgramTest, PagesAreDrawnAsWideAsTheirPaper) {
+  WriteFile("job.prn", testing::PrintJob({{"LQ", 180, 180, Solid(10, 48)}}));
+  const struct {
+    std::string size;
+    size_t width;
+  } cases[] = {{"A4", 1488},
+               {"iso_a4_210x297mm", 1488},
+               {"140x180mmRotated", 1275},
+               {"9.5x11", 1710},
+               {"Letter", 1530}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.size);
+    const Outcome run = Preview(Path("job.prn") + " -o " + Path(c.size) + " --page-size " + c.size);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "page-1.png: LQ, 180x180 dpi, " + std::to_string(c.width) +
+                           "x2100 dots, 4 bands, 480 dots printed\n");
+    PackedBitmap drawn;
+    ASSERT_TRUE(testing::ReadPngDots(Path(c.size + "/page-1.png"), &drawn));
+    EXPECT_EQ(drawn.width(), c.width);
+    PackedBitmap expected(c.width, 2100);
+    for (unsigned y = 0; y < 48; ++y) {
+      for (unsigned x = 0; x < 10; ++x) expected.Set(x, y);
+    }
+    EXPECT_EQ(DotDifference(expected, drawn), "");
+  }
+
+  for (const char* bad : {"A9x", "16.5x11"}) {
+    SCOPED_TRACE(bad);
+    const Outcome run = Preview(Path("job.prn") + " -o " + Path("bad") + " --page-size " + bad);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.rfind("ERROR: Bad --page-size value \"" + std::string(bad) + "\": ", 0), 0u)
+        << run.err;
+  }
+}
+
+// The LQ bit images whose paper feed between bands is still to be checked on
+// a printer say so on their page's line; the others do not.
+TEST_F(PreviewProgramTest, PagesOfUnconfirmedGeometryAreSaidToBe) {
+  const std::string unconfirmed =
+      "; unconfirmed: how the printer feeds the paper between these bands (drawn as read)";
+  WriteFile("job.prn", testing::PrintJob({{"LQ", 180, 180, Solid(8, 24)},
+                                          {"LQ", 360, 360, Solid(8, 24)},
+                                          {"LQ", 120, 180, Solid(8, 24)},
+                                          {"LQ", 360, 180, Solid(8, 24)},
+                                          {"Native", 360, 360, Solid(8, 24)}}));
+  const Outcome run = Preview(Path("job.prn") + " -o " + Path("out"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::istringstream lines(run.out);
+  for (const bool said : {false, true, true, false, false}) {
+    std::string line;
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(line.ends_with(unconfirmed), said) << line;
+  }
+}
+
 TEST_F(PreviewProgramTest, CaptureOfSeveralJobsDrawsEachJobsPages) {
   // Three jobs one after another, as a printer's connection carries them: an
   // LQ job ends with ESC @, a native one after its form feed.

@@ -3,7 +3,8 @@
 // writes each page as soon as the page ends, so it holds one page at a time
 // however long the stream is. With --time (or a time parameter) each page's
 // line and each job's total give the modelled printing time (print_time.h).
-// With --text it prints the text of the pages instead (page_text.h).
+// With --text it prints the text of the pages instead (page_text.h). With
+// --page-size each page is drawn as wide as its paper.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 
 #include "preview/output_dir.h"
 #include "preview/page_files.h"
+#include "preview/paper_size.h"
 #include "preview/stream_decoder.h"
 #include "preview/time_settings.h"
 #include "text/character_tables.h"
@@ -19,7 +21,7 @@
 namespace {
 
 constexpr char kUsage[] =
-    "ERROR: Usage: zova-preview STREAM [-o DIR] [--time] [--time-model FILE] "
+    "ERROR: Usage: zova-preview STREAM [-o DIR] [--page-size SIZE] [--time] [--time-model FILE] "
     "[--time-set NAME=VALUE]... [--text-table TABLE]  (STREAM - reads stdin)\n"
     "       zova-preview STREAM --text [--text-table TABLE]  (the pages' text, UTF-8)\n"
     "       zova-preview --time-defaults  (the time model's parameters)\n";
@@ -39,12 +41,20 @@ int main(int argc, char** argv) {
   bool timed = false;
   bool as_text = false;
   bool dir_given = false;
+  long paper_width = 0;
   zova::preview::DecodeOptions options;
   std::string why;
   for (int i = 1; i < argc; ++i) {
     if (strcmp(argv[i], "-o") == 0 && i + 1 < argc) {
       dir = argv[++i];
       dir_given = true;
+    } else if (strcmp(argv[i], "--page-size") == 0 && i + 1 < argc) {
+      const std::optional<long> width = zova::preview::PaperWidth(argv[++i], &why);
+      if (!width) {
+        fprintf(stderr, "ERROR: Bad --page-size value \"%s\": %s\n", argv[i], why.c_str());
+        return 1;
+      }
+      paper_width = *width;
     } else if (strcmp(argv[i], "--text") == 0) {
       as_text = true;
     } else if (strcmp(argv[i], "--text-table") == 0 && i + 1 < argc) {
@@ -83,7 +93,7 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  if (stream == nullptr || (as_text && (timed || dir_given))) {
+  if (stream == nullptr || (as_text && (timed || dir_given || paper_width > 0))) {
     fputs(kUsage, stderr);
     return 1;
   }
@@ -104,6 +114,7 @@ int main(int argc, char** argv) {
   }
   // Declared after the directory: on failure the pages go before it.
   zova::preview::PageFiles pages(dir, timed ? &time_model : nullptr, as_text);
+  pages.SetPaperWidth(paper_width);
   if (!pages.Open()) return 1;
 
   int read_errno = 0;
@@ -116,7 +127,7 @@ int main(int argc, char** argv) {
     return static_cast<ptrdiff_t>(n);
   };
   const zova::preview::PageSink write = [&](zova::preview::DecodedPage page) {
-    return pages.Add(page);
+    return pages.Add(std::move(page));
   };
   // A capture of a printer's connection may hold several jobs.
   bool job_noted = true;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +26,18 @@ FILE* AnonymousFile(const std::string& dir) {
   FILE* file = fdopen(fd, "w+");
   if (file == nullptr) close(fd);
   return file;
+}
+
+// Widens the page to paper `width` (1/3600 inch) where that is wider than
+// what it printed.
+void PutOnPaper(DecodedPage& page, long width) {
+  const size_t dots = static_cast<size_t>(width / (kUnitsPerInch / page.geometry.HorizontalDpi));
+  if (dots <= page.dots.width()) return;
+  PackedBitmap wide(dots, page.dots.height());
+  for (size_t y = 0; y < page.dots.height(); ++y) {
+    std::copy(page.dots.Row(y), page.dots.Row(y) + page.dots.stride(), wide.Row(y));
+  }
+  page.dots = std::move(wide);
 }
 
 }  // namespace
@@ -70,8 +83,9 @@ bool PageFiles::Open() {
   return true;
 }
 
-bool PageFiles::Add(const DecodedPage& page) {
+bool PageFiles::Add(DecodedPage page) {
   if (as_text_) return Note(PageText(page), "");
+  PutOnPaper(page, paper_width_);
   const std::string name = PageName(written_ + 1);
   const std::string path = dir_ + "/" + name;
   std::string error;

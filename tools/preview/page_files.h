@@ -7,6 +7,8 @@
 // With a time model, each page's line ends with its modelled printing time
 // (", about 54 s") and each job's pages are followed by its total
 // ("job 1: 4 pages, about 3 min 05 s").
+// Pages are drawn as long as the stream's page length, and as wide as the
+// paper when it is given, else as the widest band or line of text.
 // As text, no PNG is written: the pages' text (PageText) takes the place of
 // the summary lines, and nothing else is printed.
 #pragma once
@@ -25,6 +27,9 @@ class PageFiles {
  public:
   explicit PageFiles(std::string dir, const TimeModel* time = nullptr, bool as_text = false)
       : dir_(std::move(dir)), time_(time), as_text_(as_text) {}
+  // Each page is drawn at least `width` (1/3600 inch) wide: the paper's
+  // width, so that its right margin shows.
+  void SetPaperWidth(long width) { paper_width_ = width; }
   PageFiles(const PageFiles&) = delete;
   PageFiles& operator=(const PageFiles&) = delete;
   // Unless committed, the PNGs written so far are removed.
@@ -36,7 +41,7 @@ class PageFiles {
   // The pages that follow are job `job`'s, which starts at byte `offset`.
   [[nodiscard]] bool StartJob(size_t job, size_t offset);
   // Writes the next page's PNG and notes its summary line.
-  [[nodiscard]] bool Add(const DecodedPage& page);
+  [[nodiscard]] bool Add(DecodedPage page);
   // Prints the summary lines; the PNGs stay.
   [[nodiscard]] bool Commit();
 
@@ -54,6 +59,7 @@ class PageFiles {
   size_t written_ = 0;  // pages of the job
   const TimeModel* time_;
   bool as_text_;
+  long paper_width_ = 0;
   double job_seconds_ = 0;
   std::vector<std::string> files_;
   bool committed_ = false;

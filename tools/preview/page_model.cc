@@ -264,13 +264,30 @@ std::string DescribePage(const DecodedPage& page) {
   return DescribeGraphics(page);
 }
 
+namespace {
+
+// LQ bit images whose paper feed between bands no reading of the head
+// explains (stream_decoder.h): 60, 120 and 240 dpi, and 360 rows per inch.
+bool UnconfirmedFeed(const DecodedPage& page) {
+  const BandGeometry g = page.geometry;
+  return page.dialect == Dialect::kLq && page.bands > 0 &&
+         (g.VerticalDpi == 360 || g.HorizontalDpi == 60 || g.HorizontalDpi == 120 ||
+          g.HorizontalDpi == 240);
+}
+
+}  // namespace
+
 std::string DescribeGraphics(const DecodedPage& page) {
-  char line[200];
-  snprintf(line, sizeof line, "%s, %ux%u dpi%s, %zux%zu dots, %zu bands, %zu dots printed",
-           page.dialect == Dialect::kLq ? "LQ" : "native", page.geometry.HorizontalDpi,
-           page.geometry.VerticalDpi,
-           page.dialect == Dialect::kNative ? " (density not in the stream)" : "",
-           page.dots.width(), page.dots.height(), page.bands, page.dot_count);
+  char line[300];
+  snprintf(
+      line, sizeof line, "%s, %ux%u dpi%s, %zux%zu dots, %zu bands, %zu dots printed%s",
+      page.dialect == Dialect::kLq ? "LQ" : "native", page.geometry.HorizontalDpi,
+      page.geometry.VerticalDpi,
+      page.dialect == Dialect::kNative ? " (density not in the stream)" : "", page.dots.width(),
+      page.dots.height(), page.bands, page.dot_count,
+      UnconfirmedFeed(page)
+          ? "; unconfirmed: how the printer feeds the paper between these bands (drawn as read)"
+          : "");
   return line;
 }
 

@@ -140,7 +140,8 @@ struct DecodedPage {
   std::vector<PlacedCharacter> characters;
 };
 
-// "LQ, 180x180 dpi, 1488x2100 dots, 87 bands, 123456 dots printed"; a text
+// "LQ, 180x180 dpi, 1488x2100 dots, 87 bands, 123456 dots printed", with a
+// word where the printer's paper feed between the bands is unconfirmed; a text
 // page "LQ text, draft, 10 cpi, 6 lpi, PC437, 60 lines, 4800 characters,
 // page length 4209/360 in", and "; bit images: ..." when it holds both.
 std::string DescribePage(const DecodedPage& page);
