@@ -2,6 +2,7 @@
 #   rastertozova  <serverbin>/filter            (the PPDs' *cupsFilter)
 #   commandtozova <serverbin>/filter            (CUPS's maintenance commands)
 #   texttozova    <serverbin>/filter            (text/plain in the printer's fonts)
+#   pdftozova     <serverbin>/filter            (PDF, with ZovaDocumentText)
 #   zova_ID       <serverbin>/filter            (cupsd runs filters with
 #                 PATH=<serverbin>/filter:/usr/bin:/usr/sbin:/bin, whatever
 #                 the install prefix, and the filter finds the tool on PATH)
@@ -15,7 +16,7 @@
 # on the live system; with DESTDIR=DIR, what it put down under DIR.
 include(GNUInstallDirs)
 
-install(TARGETS rastertozova commandtozova texttozova zova_ID RUNTIME DESTINATION ${ZOVA_CUPS_FILTERDIR})
+install(TARGETS rastertozova commandtozova texttozova pdftozova zova_ID RUNTIME DESTINATION ${ZOVA_CUPS_FILTERDIR})
 install(TARGETS zova-preview zova-testpage RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET zova-printer-app)
   install(TARGETS zova-printer-app RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -55,6 +56,6 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "ZOVA driver team <driver@zova.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "cups, cups-filters, ghostscript, libpappl1")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "cups, cups-filters, ghostscript, poppler-utils, libpappl1")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 include(CPack)

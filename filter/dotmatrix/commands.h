@@ -37,6 +37,7 @@ inline constexpr uint8_t kFeed = 'v';  // ESC ( v: move the paper down, in units
 inline constexpr uint8_t kFeedUnit = 0x14;
 inline constexpr uint8_t kDefaultUnit = 0x40;
 inline constexpr unsigned kFeedPerBand = 8;
+inline constexpr unsigned kFeedPerBand360 = 2 * kFeedPerBand;  // the same, in 1/360 inch
 }  // namespace lq
 
 namespace native {

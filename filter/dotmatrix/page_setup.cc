@@ -25,7 +25,7 @@ void OutputState::Setup() {
   Sink.Put(preamble.data(), preamble.size());
 }
 
-bool OutputState::StartPage(const PagePlan& plan) {
+bool OutputState::StartPage(const PagePlan& plan, PageLines* lines) {
   // The buffers come first: a page that does not fit writes nothing.
   const size_t columns = plan.columns;
   if (!Allocate(CompBuffer, columns, messages_, "Unable to allocate memory CompBuffer") ||
@@ -48,6 +48,9 @@ bool OutputState::StartPage(const PagePlan& plan) {
   EvenOffset = 0;
   OddOffset = 0;
   LineNum = 0;
+  // Only the LQ set has the moves that place a line.
+  Lines = plan.commandSet == CommandSetId::kLq ? lines : nullptr;
+  Fed = 0;
   return true;
 }
 

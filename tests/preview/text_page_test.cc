@@ -138,8 +138,8 @@ TEST(TextPageTest, RefusesWithTheOffset) {
   } cases[] = {
       {"truncated ESC ( t", Job(JobSetup(1) + Bytes{E, '6', E, '(', 't', 3, 0, 1}), body,
        "ends inside ESC ( t: 6 of its 8 bytes"},
-      {"unknown ESC command", TextJob({}, Bytes{'a', E, 'E', 0x0D, 0x0C}), body + 1,
-       "unknown command 1B 45"},
+      {"unknown ESC command", TextJob({}, Bytes{'a', E, 'G', 0x0D, 0x0C}), body + 1,
+       "unknown command 1B 47"},
       {"a table the printer lacks", TextJob({}, Bytes{E, '(', 't', 3, 0, 1, 99, 0, 0x0C}), body,
        "table 99 0"},
       {"0x85 before ESC 6", Job(JobSetup(1) + Bytes{0x85, 0x0C, E, '@'}), body - 2,

@@ -247,8 +247,8 @@ class Decoder {
   bool LqCommand(PageModel& page) {
     const size_t start = pos_;
     const uint8_t byte = stream_[start];
-    if (byte == lq_text::kCondensed) {
-      page.state().condensed = true;
+    if (byte == lq_text::kCondensed || byte == lq_text::kCondensedOff) {
+      page.state().condensed = byte == lq_text::kCondensed;
       pos_ += 1;
       return true;
     }
@@ -282,6 +282,17 @@ class Decoder {
         return true;
       case lq_text::kCancelSkip:
         pos_ += 2;
+        return true;
+      case lq_text::kBold:
+      case lq_text::kBoldOff:
+        page.state().bold = stream_[start + 1] == lq_text::kBold;
+        pos_ += 2;
+        return true;
+      case lq_text::kUnderline:
+        if (!Need(start, 3, "ESC -")) return false;
+        if (!IsSwitch(stream_[start + 2])) return BadOperand(start, "ESC -", 2);
+        page.state().underline = stream_[start + 2] == 1 || stream_[start + 2] == '1';
+        pos_ += 3;
         return true;
       case lq_text::kQuality:
         if (!Need(start, 3, "ESC x")) return false;
@@ -398,6 +409,17 @@ class Decoder {
       if (!PageLength(page, start, "ESC ( C", length * page.settings().unit)) return false;
       pos_ += 7;
       return true;
+    }
+    if (which == lq_text::kAbsoluteY) {
+      if (!Need(start, 7, "ESC ( V")) return false;
+      if (stream_[start + 3] != 2 || stream_[start + 4] != 0) return BadLength(start, "ESC ( V", 2);
+      const long unit = page.settings().unit;
+      if (unit == 0) {
+        return Fail(start, "ESC ( V before any ESC ( U on this page: the position has no unit");
+      }
+      const long v = stream_[start + 5] | (long{stream_[start + 6]} << 8);
+      const std::string why = page.MoveTo(v * unit);
+      return Done(start, why.empty() ? why : "ESC ( V " + why, 7);
     }
     if (which == lq::kFeed) {
       if (!Need(start, 7, "ESC ( v")) return false;
