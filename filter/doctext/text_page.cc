@@ -96,7 +96,8 @@ Fallback TextPage::Judge(const DocumentChar& c, const std::vector<bool>& monospa
   glyph.bold = BoldName(font);
   if (c.code < 0x20 || !encoder_.Holds(c.code)) return Fallback::kTable;
 
-  glyph.x = static_cast<int>(std::lround(c.x * kUnitsPerPoint)) + settings_.offsetX;
+  glyph.place = c.x * kUnitsPerPoint + settings_.offsetX;
+  glyph.x = static_cast<int>(std::lround(glyph.place));
   const int baseline =
       static_cast<int>(std::lround((c.y + settings_.yShift) * kUnitsPerPoint)) + settings_.offsetY;
   glyph.position = baseline - static_cast<int>(lq_text::kBaselineDrop);
@@ -242,13 +243,13 @@ std::vector<text::PlacedLine> TextPage::Lines() const {
     const char32_t code = page_.chars[i].code;
     // It goes on the run before when it follows it in the document, on its
     // line, in its pitch and weight, and its place in the run lies within
-    // the tolerance of its own.
+    // 1/120 inch of the document's.
     bool follows = !runs.empty() && last + 1 == i && positions.back() == glyph.position &&
                    runs.back().pitch == glyph.pitch && runs.back().bold == glyph.bold;
     if (follows) {
       const text::PlacedRun& run = runs.back();
       const int at = static_cast<int>(run.x + run.text.size() * text::PitchWidth(run.pitch));
-      follows = std::abs(at - glyph.x) <= kTolerance;
+      follows = std::abs(at - glyph.place) <= kTolerance;
     }
     if (!follows) {
       runs.push_back({static_cast<unsigned>(glyph.x), glyph.pitch, glyph.bold, {}});

@@ -97,7 +97,8 @@ class TextPage {
     bool space = false;
     text::Pitch pitch = text::Pitch::k10;
     bool bold = false;
-    int x = 0;         // its left edge where it prints, 1/360 inch
+    double place = 0;  // its left edge where the document puts it, 1/360 inch
+    int x = 0;         // the same to the nearest unit
     int position = 0;  // the head's position for its line, 1/360 inch
     Box search;        // where its ink may be
     Box ink;           // where it is
