@@ -21,6 +21,7 @@ class DriverCupsdTest : public ::testing::Test {
     config.serverBin = ZOVA_CUPS_SERVERBIN;
     config.filters = {{"rastertozova", ZOVA_FILTER},
                       {"texttozova", ZOVA_TEXT_FILTER},
+                      {"pdftozova", ZOVA_PDF_FILTER},
                       {"commandtozova", ZOVA_COMMAND_FILTER},
                       {"zova_ID", ZOVA_HALFTONE_TOOL}};
     std::string error;

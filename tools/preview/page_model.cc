@@ -243,7 +243,9 @@ DecodedPage PageModel::Finish() {
       page.text_lines = lines.size();
     }
     page.text_state = characters_.empty() ? state_ : first_text_state_;
-    if (keep_dots_) DrawCharacters(characters_, page.geometry, page.dots);
+    if (keep_dots_ && draw_characters_) {
+      preview::DrawCharacters(characters_, page.geometry, page.dots);
+    }
     page.characters = std::move(characters_);
   }
   return page;

@@ -150,6 +150,8 @@ class PageModel {
   // Without dots the page keeps its motion and counts only: a few numbers
   // however long the page, for the time model.
   void KeepDots(bool keep) { keep_dots_ = keep; }
+  // Whether the characters are drawn into the dots too.
+  void DrawCharacters(bool draw) { draw_characters_ = draw; }
 
   // Sets the page length. Returns why the printer cannot take it, or an
   // empty string.
@@ -220,6 +222,7 @@ class PageModel {
   long text_from_ = -1, text_to_ = 0;  // the text pass being printed; -1: none
   bool text_draft_ = false;
   bool keep_dots_ = true;
+  bool draw_characters_ = true;
   bool placed_ = false;
 };
 

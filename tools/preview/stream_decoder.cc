@@ -55,7 +55,11 @@ class Decoder {
  public:
   Decoder(const StreamReader& read, const PageSink& sink, const JobStartSink& job_start,
           const DecodeOptions& options)
-      : stream_(read), sink_(sink), job_start_(job_start), panel_table_(options.panel_table) {}
+      : stream_(read),
+        sink_(sink),
+        job_start_(job_start),
+        panel_table_(options.panel_table),
+        draw_characters_(options.draw_characters) {}
   void KeepDots(bool keep) { keep_dots_ = keep; }
 
   DecodeResult Run() {
@@ -192,6 +196,7 @@ class Decoder {
     }
     PageModel page(dialect, state_);
     page.KeepDots(keep_dots_);
+    page.DrawCharacters(draw_characters_);
     if (!reset) page.MarkText();
     last_image_ = kNoImage;
     const size_t number = result_.pages + 1;
@@ -565,6 +570,7 @@ class Decoder {
   JobStartSink job_start_;
   size_t jobs_ = 1;
   uint8_t panel_table_;
+  bool draw_characters_;
   PrinterState state_;         // what the last page left, for a text job's next page
   bool text_session_ = false;  // since the last ESC @ or ESC N: a text job
   size_t last_image_ = kNoImage;

@@ -127,6 +127,9 @@ using JobStartSink = std::function<void(size_t job, size_t offset)>;
 // What the stream leaves to the printer's panel.
 struct DecodeOptions {
   uint8_t panel_table = 0;  // an index in text::CharacterTables(); 0 is PC437
+  // Characters drawn into the page's dots too; without, the dots are the
+  // bit images' alone.
+  bool draw_characters = true;
 };
 
 DecodeResult DecodeIncrementally(const StreamReader& read, const PageSink& sink,
