@@ -52,7 +52,14 @@ FontEncodings FontEncodings::Parse(std::string_view listing) {
 }
 
 bool FontEncodings::Reliable(std::string_view font) const {
-  const auto it = reliable_.find(BaseFontName(font));
+  font = BaseFontName(font);
+  auto it = reliable_.find(font);
+  // Ghostscript names a composite font after its font and CMap.
+  for (std::string_view cmap : {"-Identity-H", "-Identity-V"}) {
+    if (it == reliable_.end() && font.ends_with(cmap)) {
+      it = reliable_.find(font.substr(0, font.size() - cmap.size()));
+    }
+  }
   return it != reliable_.end() && it->second;
 }
 

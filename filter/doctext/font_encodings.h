@@ -15,8 +15,9 @@ class FontEncodings {
   // font.
   static FontEncodings Parse(std::string_view listing);
 
-  // Every font of that name (subset prefix or not) has a Unicode map or a
-  // standard encoding; false for a font the listing does not have.
+  // Every font of that name (subset prefix or not, a composite font's CMap
+  // after it or not) has a Unicode map or a standard encoding; false for a
+  // font the listing does not have.
   bool Reliable(std::string_view font) const;
   size_t size() const { return reliable_.size(); }
 

@@ -16,9 +16,16 @@ namespace {
 // Kept rows go out and come back through a buffer of this size.
 constexpr size_t kBufferBytes = 256 * 1024;
 
-bool SameRaster(const cups_page_header2_t& a, const cups_page_header2_t& b) {
-  return a.cupsWidth == b.cupsWidth && a.cupsHeight == b.cupsHeight &&
-         a.cupsBytesPerLine == b.cupsBytesPerLine && a.HWResolution[0] == b.HWResolution[0] &&
+// Ghostscript's cups device takes a PPD's page size for a document's page
+// within a few points of it, but not when told to leave the text out: the
+// two drawings may then differ by a row or a column at the far edges, the
+// rest in place.
+constexpr unsigned kEdgeSlack = 2;
+
+bool Comparable(const cups_page_header2_t& a, const cups_page_header2_t& b) {
+  const auto near = [](unsigned x, unsigned y) { return (x > y ? x - y : y - x) <= kEdgeSlack; };
+  return near(a.cupsWidth, b.cupsWidth) && near(a.cupsHeight, b.cupsHeight) &&
+         a.cupsBitsPerPixel == b.cupsBitsPerPixel && a.HWResolution[0] == b.HWResolution[0] &&
          a.HWResolution[1] == b.HWResolution[1];
 }
 
@@ -58,8 +65,8 @@ bool FontsPageSource::NextPage(cups_page_header2_t& header) {
   // The text-free render stays in step: what the page before left of it
   // goes unread.
   if (textFreeInStep_) {
-    for (; textFreeRows_ < header_.cupsHeight; ++textFreeRows_) {
-      textFreeRow_.resize(header_.cupsBytesPerLine);
+    textFreeRow_.resize(textFreeHeader_.cupsBytesPerLine);
+    for (; textFreeRows_ < textFreeHeader_.cupsHeight; ++textFreeRows_) {
       if (!textFree_.ReadRow(textFreeRow_)) break;
     }
   }
@@ -69,8 +76,8 @@ bool FontsPageSource::NextPage(cups_page_header2_t& header) {
   textFreeRows_ = 0;
   const bool has_text = textLeft_ && (textLeft_ = text_.NextPage(document_));
   if (textFreeInStep_) {
-    cups_page_header2_t text_free{};
-    if (!textFree_.NextPage(text_free) || !SameRaster(header, text_free)) {
+    textFreeHeader_ = {};
+    if (!textFree_.NextPage(textFreeHeader_) || !Comparable(header, textFreeHeader_)) {
       messages_.Warning(
           "Page %d drawn without its text does not match the page: the document's text prints "
           "as graphics from there on.",
@@ -87,12 +94,15 @@ bool FontsPageSource::NextPage(cups_page_header2_t& header) {
   settings.dpiY = header.HWResolution[1];
   settings.width = header.cupsWidth;
   settings.height = header.cupsHeight;
-  const double length = header.cupsPageSize[1] > 0 ? header.cupsPageSize[1] : header.PageSize[1];
-  settings.pageWidth = header.cupsPageSize[0] > 0 ? header.cupsPageSize[0] : header.PageSize[0];
+  // The page as the document has it: the text-free drawing keeps its size
+  // where the drawing may take the PPD's.
+  const cups_page_header2_t& own = textFreeHeader_;
+  const double length = own.cupsPageSize[1] > 0 ? own.cupsPageSize[1] : own.PageSize[1];
+  settings.pageWidth = own.cupsPageSize[0] > 0 ? own.cupsPageSize[0] : own.PageSize[0];
   settings.pageLength = length;
   // txtwrite's page is the length in whole points; the raster's bottom is
   // where both put the document's own.
-  settings.yShift = header.cupsHeight * 72.0 / settings.dpiY - std::floor(length + 0.5);
+  settings.yShift = own.cupsHeight * 72.0 / settings.dpiY - std::floor(length + 0.5);
   settings.offsetX = OffsetUnits(setup_.offsets.left);
   settings.offsetY = OffsetUnits(setup_.offsets.top);
   judged_ = std::make_unique<TextPage>(document_, settings);
@@ -110,8 +120,8 @@ bool FontsPageSource::ReadRow(std::span<uint8_t> row) {
     return ReadKept(row);
   }
   if (!drawn_.ReadRow(row)) return false;
-  if (textFreeInStep_ && textFreeRows_ < header_.cupsHeight) {
-    textFreeRow_.resize(row.size());
+  if (textFreeInStep_ && textFreeRows_ < textFreeHeader_.cupsHeight) {
+    textFreeRow_.resize(textFreeHeader_.cupsBytesPerLine);
     if (textFree_.ReadRow(textFreeRow_)) ++textFreeRows_;
   }
   return true;
@@ -129,18 +139,20 @@ bool FontsPageSource::Judge() {
   }
   const size_t bytes = header_.cupsBytesPerLine;
   drawnRow_.resize(bytes);
-  textFreeRow_.resize(bytes);
+  textFreeRow_.resize(textFreeHeader_.cupsBytesPerLine);
+  compared_.resize(bytes);
+  const size_t shared = 3 * size_t{std::min(header_.cupsWidth, textFreeHeader_.cupsWidth)};
   buffer_.clear();
   for (unsigned y = 0; y < header_.cupsHeight && !cancel_.canceled(); ++y) {
     if (!drawn_.ReadRow(drawnRow_)) break;
-    if (textFreeRows_ < header_.cupsHeight && textFree_.ReadRow(textFreeRow_)) {
+    // Where the text-free drawing has no pixel, no character is judged:
+    // none is taken out there.
+    compared_ = drawnRow_;
+    if (textFreeRows_ < textFreeHeader_.cupsHeight && textFree_.ReadRow(textFreeRow_)) {
       ++textFreeRows_;
-    } else {
-      // Without the text-free row no character here can be judged: none is
-      // taken out.
-      textFreeRow_ = drawnRow_;
+      std::copy_n(textFreeRow_.begin(), shared, compared_.begin());
     }
-    judged_->AddRows(y, drawnRow_.data(), textFreeRow_.data());
+    judged_->AddRows(y, drawnRow_.data(), compared_.data());
     buffer_.insert(buffer_.end(), drawnRow_.begin(), drawnRow_.end());
     if (buffer_.size() >= kBufferBytes || y + 1 == header_.cupsHeight) {
       if (!WriteAll(kept_.get(), buffer_.data(), buffer_.size())) {

@@ -75,13 +75,14 @@ class FontsPageSource final : public PageSource {
   bool failed_ = false;
   int page_ = 0;
   cups_page_header2_t header_{};
+  cups_page_header2_t textFreeHeader_{};
   unsigned textFreeRows_ = 0;  // of the page in hand, read from the text-free render
   DocumentPage document_;
   std::unique_ptr<TextPage> judged_;  // the page in hand, when it has candidates
   bool read_ = false;                 // its rows are read, kept and judged
   unsigned rowsKept_ = 0, rowsGiven_ = 0;
   FileDescriptor kept_;  // its drawn rows
-  std::vector<uint8_t> drawnRow_, textFreeRow_, buffer_;
+  std::vector<uint8_t> drawnRow_, textFreeRow_, compared_, buffer_;
   size_t bufferBegin_ = 0, bufferEnd_ = 0;
   std::optional<text::PlacedLines> lines_;
   int pagesWithText_ = 0;

@@ -23,7 +23,7 @@ std::vector<std::string> TextCommand(const std::string& document,
 }
 
 FontEncodings ListFonts(const std::string& pdf, const std::string& scratch,
-                        const CancelToken& cancel, Messages& messages) {
+                        const CancelToken& cancel, Messages& messages, double* seconds) {
   ChildOptions command;
   command.argv = {"pdffonts", pdf};
   command.env = {"TMPDIR=" + scratch};
@@ -43,6 +43,7 @@ FontEncodings ListFonts(const std::string& pdf, const std::string& scratch,
     if (listing.size() < kMaxListing) listing.append(buffer, static_cast<size_t>(n));
   }
   const ChildStatus status = pdffonts.Wait(cancel);
+  if (seconds != nullptr) *seconds = status.cpuSeconds;
   if (!status.succeeded()) {
     if (!cancel.canceled()) {
       messages.Warning("pdffonts %s: the document's text prints as graphics.",

@@ -16,9 +16,10 @@ namespace zova::doctext {
 std::vector<std::string> TextCommand(const std::string& document,
                                      const std::vector<std::string>& page = {});
 
-// pdffonts' view of a PDF's fonts, run in `scratch` (its TMPDIR). None
-// reliable, after a warning, when it cannot say.
+// pdffonts' view of a PDF's fonts, run in `scratch` (its TMPDIR), and the
+// processor time it took. None reliable, after a warning, when it cannot
+// say.
 FontEncodings ListFonts(const std::string& pdf, const std::string& scratch,
-                        const CancelToken& cancel, Messages& messages);
+                        const CancelToken& cancel, Messages& messages, double* seconds = nullptr);
 
 }  // namespace zova::doctext

@@ -90,8 +90,9 @@ void PrintPdfWithFonts(JobScope& job, const FilterJob& filter, const text::TextO
     job.Fail();
     return;
   }
+  double fonts_seconds = 0;
   const doctext::FontEncodings fonts =
-      doctext::ListFonts(document.path(), TempDirectory(), job.cancel(), messages);
+      doctext::ListFonts(document.path(), TempDirectory(), job.cancel(), messages, &fonts_seconds);
 
   // The document drawn, and drawn without its text: CUPS's gstoraster with
   // the job's arguments, each into a pipe of ours.
@@ -168,8 +169,10 @@ void PrintPdfWithFonts(JobScope& job, const FilterJob& filter, const text::TextO
   const ChildStatus text_status =
       txtwrite_error != 0 ? ChildStatus{} : (stop ? txtwrite.Stop() : txtwrite.Wait(job.cancel()));
   messages.Debug(
-      "Processor time: gstoraster %.2f s, gstoraster without text %.2f s, txtwrite %.2f s",
-      status[kDrawn].cpuSeconds, status[kTextFree].cpuSeconds, text_status.cpuSeconds);
+      "Processor time: gstoraster %.2f s, gstoraster without text %.2f s, txtwrite %.2f s, "
+      "pdffonts %.2f s",
+      status[kDrawn].cpuSeconds, status[kTextFree].cpuSeconds, text_status.cpuSeconds,
+      fonts_seconds);
   if (kept_failed) job.Fail();
   if (stop) return;
   // The drawing is the job; the text's route only lends it a hand.

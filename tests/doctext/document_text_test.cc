@@ -94,10 +94,12 @@ TEST(FontEncodingsTest, AUnicodeMapOrAStandardEncodingIsReliable) {
   EXPECT_TRUE(fonts.Reliable("NimbusMonoPS-Regular"));
   EXPECT_TRUE(fonts.Reliable("ABCDEF+NimbusMonoPS-Regular"));
   EXPECT_TRUE(fonts.Reliable("DejaVuSansMono"));
+  EXPECT_TRUE(fonts.Reliable("QWERTY+DejaVuSansMono-Identity-H"));
   EXPECT_TRUE(fonts.Reliable("AVeryLongMonospacedFontNameIndeedRegular"));
   // Identity-H without a map, a Type 3 font, a name with one unreliable
   // copy, a font the listing lacks.
   EXPECT_FALSE(fonts.Reliable("LiberationMono"));
+  EXPECT_FALSE(fonts.Reliable("LiberationMono-Identity-H"));
   EXPECT_FALSE(fonts.Reliable(""));
   EXPECT_FALSE(fonts.Reliable("Courier-Bold"));
   EXPECT_FALSE(fonts.Reliable("Helvetica"));

@@ -285,6 +285,30 @@ TEST(Pdftozova, OtherwiseByteForByteTheRasterRoute) {
   }
 }
 
+// A passbook page of 397 x 510 points: Ghostscript draws it a row longer
+// when it takes the PPD's 140 x 180 mm (510.24 points) for it, but not when
+// it leaves the text out. Its lines still print as text, at their place.
+TEST(Pdftozova, APageThePpdsSizeLengthensKeepsItsTextInPlace) {
+  TempDir dir;
+  const std::string ps = dir.File("passbook.ps");
+  std::ofstream(ps) << "%!PS\n<< /PageSize [397 510] >> setpagedevice\n"
+                       "/Courier findfont 12 scalefont setfont\n"
+                       "36 480 moveto (Line at 480) show 36 100 moveto (Line at 100) show\n"
+                       "30 90 moveto 300 90 lineto stroke showpage\n";
+  const std::string pdf = dir.File("passbook.pdf");
+  ASSERT_EQ(RunProgram({ZOVA_GS, "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
+                        "-sOutputFile=" + pdf, ps})
+                .status,
+            0);
+  const Printed fonts = Pdftozova("ZovaDocumentText=Fonts PageSize=140x180mm", pdf);
+  EXPECT_EQ(fonts.run.err.find("does not match"), std::string::npos) << fonts.run.err;
+  ASSERT_EQ(fonts.page.characters.size(), 22u);
+  // Baselines 30 and 410 points from the top, in 1/3600 inch.
+  EXPECT_EQ(fonts.page.characters[0].y + preview::kBaselineDrop, 30u * 50);
+  EXPECT_EQ(fonts.page.characters[11].y + preview::kBaselineDrop, 410u * 50);
+  EXPECT_EQ(fonts.page.characters[11].x, 36u * 50);
+}
+
 // The offsets move the text as they move the graphics: 2 mm down, 1 mm left.
 TEST(Pdftozova, OffsetsMoveTheTextWithThePage) {
   TempDir dir;
