@@ -3,8 +3,10 @@
 // texttopdf from text): where the programs put each string, and what
 // pdftotext reads from the PDF, are what the printer must print.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -12,6 +14,8 @@
 
 #include "preview/page_text.h"
 #include "preview/stream_decoder.h"
+#include "support/filter_runner.h"
+#include "support/poll.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 #include "text/character_tables.h"
@@ -24,13 +28,17 @@ constexpr double kPageHeight = 842;       // points, both documents' A4
 
 std::string Data(const char* name) { return std::string(ZOVA_TEST_DATA) + "/" + name; }
 
-ProcessResult RunProgram(std::vector<std::string> args, const std::string& stdin_file = "") {
+ProcessOptions Options(std::vector<std::string> args, const std::string& stdin_file = "") {
   ProcessOptions o;
   o.args = std::move(args);
   o.stdinFile = stdin_file;
   o.env["PPD"] = std::string(ZOVA_PPD_DIR) + "/zovaqrt.ppd";
   o.env["PATH"] = std::string(ZOVA_HALFTONE_DIR) + ":" + getenv("PATH");
-  Process process(o);
+  return o;
+}
+
+ProcessResult RunProgram(std::vector<std::string> args, const std::string& stdin_file = "") {
+  Process process(Options(std::move(args), stdin_file));
   return process.Wait();
 }
 
@@ -307,6 +315,61 @@ TEST(Pdftozova, APageThePpdsSizeLengthensKeepsItsTextInPlace) {
   EXPECT_EQ(fonts.page.characters[0].y + preview::kBaselineDrop, 30u * 50);
   EXPECT_EQ(fonts.page.characters[11].y + preview::kBaselineDrop, 410u * 50);
   EXPECT_EQ(fonts.page.characters[11].x, 36u * 50);
+}
+
+// Without pdffonts no font is known to map its characters: the text stays
+// graphics, the job says why and prints as it would without the choice.
+TEST(Pdftozova, WithoutPdffontsTheTextStaysGraphics) {
+  TempDir dir;
+  const std::string pdf = MakePdf(dir, "statement.ps");
+  const std::string bin = dir.File("bin");
+  std::filesystem::create_directory(bin);
+  std::filesystem::create_symlink(ZOVA_GS, bin + "/gs");
+  ProcessOptions o =
+      Options({ZOVA_PDF_FILTER, "41", "user", "title", "1", "ZovaDocumentText=Fonts"}, pdf);
+  o.env["PATH"] = std::string(ZOVA_HALFTONE_DIR) + ":" + bin;
+  const ProcessResult fonts = Process(o).Wait();
+  EXPECT_EQ(fonts.status, 0) << fonts.err;
+  EXPECT_NE(fonts.err.find("WARNING: Unable to run pdffonts (No such file or directory): the "
+                           "document's text prints as graphics."),
+            std::string::npos)
+      << fonts.err;
+  EXPECT_TRUE(fonts.out == Pdftozova("", pdf).run.out);
+}
+
+// A cancel stops Ghostscript and leaves neither the kept document nor a
+// page's spool behind; what went out ends as a stream the printer reads.
+TEST(Pdftozova, CancelLeavesNothingBehind) {
+  TempDir dir;
+  const std::string ps = dir.File("long.ps");
+  std::ofstream(ps) << "%!PS\n/Courier findfont 12 scalefont setfont\n"
+                       "1 1 40 { pop 0 1 50 { 14 mul 60 add 72 exch moveto "
+                       "(Many lines of Courier for a long job) show } for showpage } for\n";
+  const std::string pdf = dir.File("long.pdf");
+  ASSERT_EQ(RunProgram({ZOVA_GS, "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
+                        "-sOutputFile=" + pdf, ps})
+                .status,
+            0);
+  const std::string job = UniqueJobId("pdfcancel");
+  ProcessOptions o =
+      Options({ZOVA_PDF_FILTER, job, "user", "title", "1", "ZovaDocumentText=Fonts"}, pdf);
+  o.env["TMPDIR"] = dir.path();
+  Process filter(o);
+  const auto kept = [&] {
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+      if (entry.path().filename().string().rfind("zova-pdf-", 0) == 0) return true;
+    }
+    return false;
+  };
+  ASSERT_TRUE(PollUntil(kept, std::chrono::seconds(30)));
+  filter.Signal(SIGTERM);
+  const ProcessResult r = filter.Wait();
+  EXPECT_FALSE(kept());
+  EXPECT_TRUE(SpoolFilesOf(job).empty());
+  const preview::DecodedStream d =
+      preview::DecodeStream(reinterpret_cast<const uint8_t*>(r.out.data()), r.out.size());
+  EXPECT_FALSE(d.error) << d.error->message;
+  EXPECT_LT(d.pages.size(), 40u);
 }
 
 // The offsets move the text as they move the graphics: 2 mm down, 1 mm left.
