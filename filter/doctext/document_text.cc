@@ -53,6 +53,7 @@ bool DocumentTextReader::NextPage(DocumentPage& page) {
   page.chars.clear();
   page.complete = true;
   span_ = false;
+  fontIndex_.clear();
   std::string line;
   bool in_page = false;
   while (NextLine(line)) {
@@ -85,9 +86,9 @@ void DocumentTextReader::ParseSpan(const std::string& line, DocumentPage& page) 
   if (name != std::string::npos && name_end != std::string::npos && name_end > name + 12) {
     font = line.substr(name + 12, name_end - name - 12);
   }
-  const auto same = std::find(page.fonts.begin(), page.fonts.end(), font);
-  font_ = static_cast<uint32_t>(same - page.fonts.begin());
-  if (same == page.fonts.end()) page.fonts.push_back(std::move(font));
+  const auto [it, added] = fontIndex_.emplace(font, static_cast<uint32_t>(page.fonts.size()));
+  if (added) page.fonts.push_back(std::move(font));
+  font_ = it->second;
 }
 
 // <char x="X" y="Y" c="C" ucs="U" adv="A"/>: the character's place along

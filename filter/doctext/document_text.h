@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace zova::doctext {
@@ -61,6 +62,7 @@ class DocumentTextReader {
   int wmode_ = 0;
   uint32_t font_ = 0;
   bool span_ = false;
+  std::unordered_map<std::string, uint32_t> fontIndex_;  // the page's fonts by name
 };
 
 }  // namespace zova::doctext

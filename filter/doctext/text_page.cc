@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <unordered_map>
 
 #include "dotmatrix/printer_limits.h"
 #include "text/text_commands.h"
@@ -35,6 +36,8 @@ constexpr double kSameWidth = 0.005;
 // this range of the pitch's own font (Courier's, 0.6 em wide).
 constexpr double kPitchMatch = 0.01;
 constexpr double kMinSize = 0.75, kMaxSize = 1.35;
+// The pixels a page's characters may look at, in page areas.
+constexpr size_t kLooksPerPixel = 16;
 
 // A pixel printed as ink: at least half dark, as the text-page threshold
 // prints it whatever its colour.
@@ -142,7 +145,7 @@ void TextPage::AddRows(unsigned y, const uint8_t* drawn, const uint8_t* text_fre
   }
 }
 
-bool TextPage::Any(const PackedBitmap& plane, const Box& box) const {
+bool TextPage::Any(const PackedBitmap& plane, const Box& box) {
   for (int y = box.y0; y < box.y1; ++y) {
     for (int x = box.x0; x < box.x1; ++x) {
       if (plane.Get(static_cast<size_t>(x), static_cast<size_t>(y))) return true;
@@ -151,7 +154,15 @@ bool TextPage::Any(const PackedBitmap& plane, const Box& box) const {
   return false;
 }
 
-TextPage::Box TextPage::InkOf(const Box& box) const {
+// The bounds of the ink in `box`; the box itself once the page's budget of
+// pixels to look at is spent (`looked` false), so that a document of
+// thousands of huge or turned characters costs a bounded time.
+TextPage::Box TextPage::InkOf(const Box& box, bool& looked) {
+  const size_t area =
+      box.empty() ? 0 : static_cast<size_t>(box.x1 - box.x0) * static_cast<size_t>(box.y1 - box.y0);
+  looked = area <= budget_;
+  if (!looked) return box;
+  budget_ -= area;
   Box ink{box.x1, box.y1, box.x0, box.y0};
   for (int y = box.y0; y < box.y1; ++y) {
     for (int x = box.x0; x < box.x1; ++x) {
@@ -166,11 +177,17 @@ TextPage::Box TextPage::InkOf(const Box& box) const {
 
 void TextPage::Decide() {
   if (candidates_ > 0) {
+    budget_ = kLooksPerPixel * settings_.width * settings_.height;
     // The margin kept clear around a glyph's ink: a dot of the head's pitch.
     const int margin = static_cast<int>(std::max(1u, settings_.dpiY / 180));
     for (Glyph& glyph : glyphs_) {
-      if (!glyph.space) glyph.ink = InkOf(glyph.search);
+      bool looked = true;
+      if (!glyph.space) glyph.ink = InkOf(glyph.search, looked);
       if (glyph.fallback != Fallback::kNone || glyph.space) continue;
+      if (!looked) {
+        glyph.fallback = Fallback::kCrowded;
+        continue;
+      }
       glyph.erase = {glyph.search.x0, std::max(0, glyph.ink.y0 - margin), glyph.search.x1,
                      std::min(static_cast<int>(settings_.height), glyph.ink.y1 + margin)};
       // Not drawn (invisible), drawn light, or drawn over something.
@@ -193,34 +210,42 @@ void TextPage::Decide() {
 }
 
 // A glyph taken out must not take any of another character's ink with it:
-// where their boxes meet, it stays graphics too, and so on until none meet.
+// where their boxes meet, it stays graphics too, and so on from each one
+// that falls back until none meets.
 void TextPage::SettleNeighbours() {
   constexpr int kCell = 64;
-  const auto cells = [&](const Box& b, auto&& each) {
+  const auto each_cell = [](const Box& b, auto&& each) {
     for (int cy = b.y0 / kCell; cy <= (b.y1 - 1) / kCell; ++cy) {
-      for (int cx = b.x0 / kCell; cx <= (b.x1 - 1) / kCell; ++cx) each(cx, cy);
-    }
-  };
-  for (bool changed = true; changed;) {
-    changed = false;
-    std::map<std::pair<int, int>, std::vector<const Glyph*>> kept;
-    for (const Glyph& glyph : glyphs_) {
-      if (glyph.fallback == Fallback::kNone || glyph.space || glyph.ink.empty()) continue;
-      cells(glyph.ink, [&](int cx, int cy) { kept[{cx, cy}].push_back(&glyph); });
-    }
-    for (Glyph& glyph : glyphs_) {
-      if (glyph.fallback != Fallback::kNone || glyph.space) continue;
-      bool meets = false;
-      cells(glyph.erase, [&](int cx, int cy) {
-        const auto it = kept.find({cx, cy});
-        if (it == kept.end()) return;
-        for (const Glyph* other : it->second) meets = meets || other->ink.Meets(glyph.erase);
-      });
-      if (meets) {
-        glyph.fallback = Fallback::kNeighbour;
-        changed = true;
+      for (int cx = b.x0 / kCell; cx <= (b.x1 - 1) / kCell; ++cx) {
+        each((uint64_t{static_cast<uint32_t>(cy)} << 32) | static_cast<uint32_t>(cx));
       }
     }
+  };
+  const auto taken_out = [](const Glyph& g) { return g.fallback == Fallback::kNone && !g.space; };
+  std::unordered_map<uint64_t, std::vector<uint32_t>> printed;  // by the cells of their erase box
+  std::vector<uint32_t> kept;  // graphics whose ink is still to be checked against them
+  for (size_t i = 0; i < glyphs_.size(); ++i) {
+    const Glyph& glyph = glyphs_[i];
+    if (taken_out(glyph)) {
+      each_cell(glyph.erase,
+                [&](uint64_t cell) { printed[cell].push_back(static_cast<uint32_t>(i)); });
+    } else if (!glyph.space && !glyph.ink.empty()) {
+      kept.push_back(static_cast<uint32_t>(i));
+    }
+  }
+  while (!kept.empty()) {
+    const Box ink = glyphs_[kept.back()].ink;
+    kept.pop_back();
+    each_cell(ink, [&](uint64_t cell) {
+      const auto it = printed.find(cell);
+      if (it == printed.end()) return;
+      for (uint32_t i : it->second) {
+        Glyph& glyph = glyphs_[i];
+        if (!taken_out(glyph) || !glyph.erase.Meets(ink)) continue;
+        glyph.fallback = Fallback::kNeighbour;
+        kept.push_back(i);
+      }
+    });
   }
 }
 

@@ -57,7 +57,7 @@ enum class Fallback : uint8_t {
   kOutside,       // off the page or the carriage where it would print
   kBackground,    // drawn over something else, in a light ink, or not drawn
   kNeighbour,     // taking it out would take out another character's ink
-  kCrowded,       // on a page with more characters than are kept
+  kCrowded,       // on a page with more characters, or more of them, than are looked at
 };
 inline constexpr size_t kFallbacks = 10;
 
@@ -107,8 +107,8 @@ class TextPage {
 
   Fallback Judge(const DocumentChar& c, const std::vector<bool>& monospaced, Glyph& glyph) const;
   Box SearchBox(const DocumentChar& c) const;
-  Box InkOf(const Box& box) const;
-  bool Any(const PackedBitmap& plane, const Box& box) const;
+  Box InkOf(const Box& box, bool& looked);
+  static bool Any(const PackedBitmap& plane, const Box& box);
   void SettleNeighbours();
 
   const DocumentPage& page_;
@@ -120,6 +120,7 @@ class TextPage {
   // light one), and where the text-free one is not blank.
   PackedBitmap dark_, light_, background_;
   std::vector<std::vector<uint32_t>> erased_;  // glyphs whitened, by 64-row band
+  size_t budget_ = 0;                          // pixels still to look at
   std::array<size_t, kFallbacks> fallbacks_{};
 };
 
