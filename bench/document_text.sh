@@ -6,6 +6,8 @@
 # printer's fonts, draft and LQ:
 #   - the sample statement (tests/data/statement.ps: a logo, a proportional
 #     heading, a Courier account block and a ruled Courier table), A4;
+#   - the sample form (samples/form.ps: a grey title, Courier-Bold lines, a
+#     picture, a shaded box), A4;
 #   - a 60-line Courier statement: bench/text/report60x80.txt made a PDF by
 #     cups-filters' texttopdf, US Letter, in its default character set (in
 #     Courier; under cupsd with a UTF-8 charset it embeds DejaVu Sans Mono
@@ -53,7 +55,8 @@ done
 
 echo "| document | as today (graphics) | Fonts, draft | Fonts, LQ | plain text, draft |"
 echo "|---|---|---|---|---|"
-for doc in "sample statement (A4):statement.pdf:A4:" \
+cp "$build/samples/form.pdf" "$work/form.pdf"
+for doc in "sample statement (A4):statement.pdf:A4:" "sample form (A4):form.pdf:A4:" \
            "60-line Courier statement (Letter):report60x80.pdf:Letter:report60x80.txt" \
            "passbook page (140 x 180 mm):passbook20.pdf:140x180mm:passbook20.txt"; do
   IFS=: read -r label pdf size text <<< "$doc"
@@ -71,7 +74,7 @@ done
 
 echo
 echo "Processor time of one pdftozova run with ZovaDocumentText=Fonts, per page:"
-for doc in statement.pdf:A4 report60x80.pdf:Letter passbook20.pdf:140x180mm; do
+for doc in statement.pdf:A4 form.pdf:A4 report60x80.pdf:Letter passbook20.pdf:140x180mm; do
   IFS=: read -r pdf size <<< "$doc"
   run "$pdf_filter" "PageSize=$size ZovaDocumentText=Fonts" "$work/$pdf" "$work/err" > /dev/null
   sed -n 's/^DEBUG: Processor time: //p' "$work/err" | python3 -c '
