@@ -42,13 +42,15 @@ ProcessResult RunProgram(std::vector<std::string> args, const std::string& stdin
   return process.Wait();
 }
 
-// A PostScript program of tests/data as PDF.
-std::string MakePdf(TempDir& dir, const char* program) {
-  const std::string pdf = dir.File(std::string(program) + ".pdf");
+// A PostScript program (of tests/data, or a path) as PDF.
+std::string MakePdf(TempDir& dir, const std::string& program) {
+  const std::string source =
+      program.find('/') == std::string::npos ? Data(program.c_str()) : program;
+  const std::string out = dir.File(source.substr(source.rfind('/') + 1) + ".pdf");
   const ProcessResult r = RunProgram({ZOVA_GS, "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE",
-                                      "-sDEVICE=pdfwrite", "-sOutputFile=" + pdf, Data(program)});
+                                      "-sDEVICE=pdfwrite", "-sOutputFile=" + out, source});
   EXPECT_EQ(r.status, 0) << r.err;
-  return pdf;
+  return out;
 }
 
 // What the program says it shows: "text X Y SIZE STRING" or "KIND X0 Y0 X1
@@ -257,11 +259,7 @@ TEST(Pdftozova, OtherwiseByteForByteTheRasterRoute) {
                                  "(Proportional only) show 0.5 setgray 72 600 100 50 rectfill "
                                  "showpage\n";
   const std::string pdf = MakePdf(dir, "statement.ps");
-  const std::string plain = dir.File("plain.pdf");
-  ASSERT_EQ(RunProgram({ZOVA_GS, "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
-                        "-sOutputFile=" + plain, proportional})
-                .status,
-            0);
+  const std::string plain = MakePdf(dir, proportional);
   const auto raster_route = [&](const std::string& options, const std::string& document) {
     const std::string raster = dir.File("page.ras");
     ProcessOptions o;
@@ -303,11 +301,7 @@ TEST(Pdftozova, APageThePpdsSizeLengthensKeepsItsTextInPlace) {
                        "/Courier findfont 12 scalefont setfont\n"
                        "36 480 moveto (Line at 480) show 36 100 moveto (Line at 100) show\n"
                        "30 90 moveto 300 90 lineto stroke showpage\n";
-  const std::string pdf = dir.File("passbook.pdf");
-  ASSERT_EQ(RunProgram({ZOVA_GS, "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
-                        "-sOutputFile=" + pdf, ps})
-                .status,
-            0);
+  const std::string pdf = MakePdf(dir, ps);
   const Printed fonts = Pdftozova("ZovaDocumentText=Fonts PageSize=140x180mm", pdf);
   EXPECT_EQ(fonts.run.err.find("does not match"), std::string::npos) << fonts.run.err;
   ASSERT_EQ(fonts.page.characters.size(), 22u);
@@ -345,11 +339,7 @@ TEST(Pdftozova, CancelLeavesNothingBehind) {
   std::ofstream(ps) << "%!PS\n/Courier findfont 12 scalefont setfont\n"
                        "1 1 40 { pop 0 1 50 { 14 mul 60 add 72 exch moveto "
                        "(Many lines of Courier for a long job) show } for showpage } for\n";
-  const std::string pdf = dir.File("long.pdf");
-  ASSERT_EQ(RunProgram({ZOVA_GS, "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
-                        "-sOutputFile=" + pdf, ps})
-                .status,
-            0);
+  const std::string pdf = MakePdf(dir, ps);
   const std::string job = UniqueJobId("pdfcancel");
   ProcessOptions o =
       Options({ZOVA_PDF_FILTER, job, "user", "title", "1", "ZovaDocumentText=Fonts"}, pdf);
