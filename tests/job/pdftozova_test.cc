@@ -87,7 +87,8 @@ struct Printed {
 };
 Printed Pdftozova(const std::string& options, const std::string& pdf) {
   Printed p;
-  p.run = RunProgram({ZOVA_PDF_FILTER, "41", "user", "title", "1", options}, pdf);
+  p.run =
+      RunProgram({ZOVA_PDF_FILTER, UniqueJobId("pdftozova"), "user", "title", "1", options}, pdf);
   EXPECT_EQ(p.run.status, 0) << p.run.err;
   preview::DecodeOptions decode;
   decode.draw_characters = false;
@@ -264,7 +265,7 @@ TEST(Pdftozova, OtherwiseByteForByteTheRasterRoute) {
     const std::string raster = dir.File("page.ras");
     ProcessOptions o;
     o.args = {std::string(ZOVA_CUPS_SERVERBIN) + "/filter/gstoraster",
-              "41",
+              UniqueJobId("gstoraster"),
               "user",
               "title",
               "1",
@@ -273,7 +274,9 @@ TEST(Pdftozova, OtherwiseByteForByteTheRasterRoute) {
     o.stdinFile = document;
     o.stdoutFile = raster;
     EXPECT_EQ(Process(o).Wait().status, 0);
-    return RunProgram({ZOVA_RASTER_FILTER, "41", "user", "title", "1", options, raster}).out;
+    return RunProgram({ZOVA_RASTER_FILTER, UniqueJobId("rastertozova"), "user", "title", "1",
+                       options, raster})
+        .out;
   };
   const struct {
     std::string options, document;
@@ -283,8 +286,8 @@ TEST(Pdftozova, OtherwiseByteForByteTheRasterRoute) {
                {"ZovaDocumentText=Fonts ZovaCommandSet=Native", pdf}};
   for (const auto& c : cases) {
     const std::string today = raster_route(c.options, c.document);
-    const ProcessResult fonts =
-        RunProgram({ZOVA_PDF_FILTER, "41", "user", "title", "1", c.options}, c.document);
+    const ProcessResult fonts = RunProgram(
+        {ZOVA_PDF_FILTER, UniqueJobId("pdftozova"), "user", "title", "1", c.options}, c.document);
     EXPECT_GT(today.size(), 10000u);
     EXPECT_TRUE(fonts.out == today)
         << c.options << ": " << fonts.out.size() << " bytes, not " << today.size();
@@ -319,8 +322,9 @@ TEST(Pdftozova, WithoutPdffontsTheTextStaysGraphics) {
   const std::string bin = dir.File("bin");
   std::filesystem::create_directory(bin);
   std::filesystem::create_symlink(ZOVA_GS, bin + "/gs");
-  ProcessOptions o =
-      Options({ZOVA_PDF_FILTER, "41", "user", "title", "1", "ZovaDocumentText=Fonts"}, pdf);
+  ProcessOptions o = Options(
+      {ZOVA_PDF_FILTER, UniqueJobId("pdftozova"), "user", "title", "1", "ZovaDocumentText=Fonts"},
+      pdf);
   o.env["PATH"] = std::string(ZOVA_HALFTONE_DIR) + ":" + bin;
   const ProcessResult fonts = Process(o).Wait();
   EXPECT_EQ(fonts.status, 0) << fonts.err;
