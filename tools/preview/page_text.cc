@@ -87,8 +87,9 @@ std::string DescribeText(const DecodedPage& page) {
   const PrinterState& s = page.text_state;
   std::string line = page.dialect == Dialect::kLq ? "LQ text, " : "native text, ";
   if (page.dialect == Dialect::kLq) line += s.draft ? "draft, " : "LQ, ";
-  line += Pitch(s) + ", " + Spacing(s.spacing) + ", " +
-          std::string(text::CharacterTables()[s.slots[s.slot]].name) + ", " +
+  // A placed page's lines stand where ESC ( V put them, whatever the spacing.
+  line += Pitch(s) + ", " + (page.placed ? std::string("lines placed") : Spacing(s.spacing)) +
+          ", " + std::string(text::CharacterTables()[s.slots[s.slot]].name) + ", " +
           std::to_string(page.text_lines) + (page.text_lines == 1 ? " line, " : " lines, ") +
           std::to_string(page.characters.size()) +
           (page.characters.size() == 1 ? " character, " : " characters, ");
