@@ -3,7 +3,9 @@
 # printer streams of small pages through rastertozova in both command sets
 # and at each resolution, and of a text job through texttozova, and small
 # PPM pages of the kinds zova_ID reads. The text job fuzzer's seeds are
-# written by hand (fuzz/corpus/text_job).
+# written by hand (fuzz/corpus/text_job); the document text fuzzer's are a
+# choice byte and the start of txtwrite's report of tests/data/statement.ps
+# and fallbacks.ps (fuzz/corpus/document_text).
 #
 #   fuzz/make-corpus.sh [BUILD_DIR]      (default: build, built first)
 set -eu

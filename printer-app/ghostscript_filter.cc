@@ -14,6 +14,7 @@
 #include "app_job.h"
 #include "app_system.h"
 #include "callback_guard.h"
+#include "document_fonts.h"
 #include "job_order.h"
 #include "netpbm/netpbm_header.h"
 #include "page_record.h"
@@ -213,7 +214,7 @@ enum class Run { kPrinted, kFailed, kCanceled };
 // every failure is said in the job's log and message.
 Run RunGhostscript(AppJob& app, const std::vector<std::string>& argv, const std::string& scratch,
                    const cups_page_header2_t& header, PageRecord* record,
-                   const std::string& page_list) {
+                   const std::string& page_list, DocumentFonts* fonts) {
   // What Ghostscript says goes to the job's log; its first error, if it
   // prints nothing, is why.
   std::string complaint;
@@ -238,7 +239,12 @@ Run RunGhostscript(AppJob& app, const std::vector<std::string>& argv, const std:
   }
   const CancelToken& cancel = app.driver().cancel();
   GhostscriptPages pages(gs, header, cancel, app.messages(), record);
-  const bool printed = app.scope().Print(pages);
+  const bool printed = fonts == nullptr
+                           ? app.scope().Print(pages)
+                           : fonts->Print(app, pages, command, [&](ChildProcess& child) {
+                               return std::make_unique<GhostscriptPages>(child, header, cancel,
+                                                                         app.messages(), nullptr);
+                             });
   if (cancel.canceled()) {
     (void)gs.Stop();
     return Run::kCanceled;
@@ -334,11 +340,13 @@ bool PrintWithGhostscript(pappl_job_t* job, pappl_device_t* device) {
   const std::vector<std::string> argv = GhostscriptCommand(
       document, h.HWResolution[0], h.HWResolution[1], h.cupsWidth, h.cupsHeight, fit, page_list);
   const cups_page_header2_t header = RgbHeader(h, app.outputType());
+  const std::unique_ptr<DocumentFonts> fonts =
+      DocumentFonts::ForJob(app, options.get(), document, scratch.path());
   // Copies are collated: the pages in order, then again. Ghostscript draws
   // them once; the later copies are the first one's printer bytes.
   const int copies = std::max(options->copies, 1);
   if (record) record->Start();
-  Run run = RunGhostscript(app, argv, scratch.path(), header, record.get(), page_list);
+  Run run = RunGhostscript(app, argv, scratch.path(), header, record.get(), page_list, fonts.get());
   if (record) record->Stop();
   if (run == Run::kPrinted && copies > 1 && !record->usable()) {
     app.messages().Warning(
@@ -348,7 +356,7 @@ bool PrintWithGhostscript(pappl_job_t* job, pappl_device_t* device) {
   }
   for (int copy = 2; copy <= copies && run == Run::kPrinted; ++copy) {
     if (!record->usable()) {
-      run = RunGhostscript(app, argv, scratch.path(), header, nullptr, page_list);
+      run = RunGhostscript(app, argv, scratch.path(), header, nullptr, page_list, fonts.get());
       continue;
     }
     for (size_t page = 0; page < record->pages() && run == Run::kPrinted; ++page) {

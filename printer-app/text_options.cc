@@ -51,6 +51,11 @@ const std::vector<TextAttribute>& Attributes() {
        Syntax::kKeywords,
        {"pc437", "pc850", "pc858", "pc852", "pc866", "iso8859-1", "iso8859-15"}},
       {"zova-text-as", text::kTextAsOption, "Text: print as", Syntax::kKeywords, {"text"}},
+      {"zova-document-text",
+       text::kDocumentTextOption,
+       "PDF and PostScript text",
+       Syntax::kKeywords,
+       {"graphics", "fonts"}},
       // No charset-supported: that name is IPP's own, the server's request charsets.
       {"charset", text::kCharsetOption, "Text: character set", Syntax::kText, {"utf-8"}},
   };
@@ -127,7 +132,9 @@ std::string TextLabels() {
     for (const char* v : a.values) {
       std::string label = v;
       for (char& c : label) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-      if (label == "DRAFT" || label == "TEXT") label = label[0] + std::string(v + 1);
+      if (label == "DRAFT" || label == "TEXT" || label == "GRAPHICS" || label == "FONTS") {
+        label = label[0] + std::string(v + 1);
+      }
       line(std::string(a.name) + "." + v, label);
     }
   }

@@ -28,7 +28,7 @@ if [ "$(id -u)" != 0 ]; then
 fi
 packages="build-essential cmake pkg-config
   libcups2-dev libpng-dev libpappl-dev libjpeg-dev
-  cups cups-client cups-filters cups-ppdc ghostscript fonts-dejavu-core python3"
+  cups cups-client cups-filters cups-ppdc ghostscript poppler-utils fonts-dejavu-core python3"
 if $tests; then
   packages="$packages libgtest-dev libbenchmark-dev clang-format clang libclang-rt-14-dev
     cups-ipp-utils chromium systemd groff-base"

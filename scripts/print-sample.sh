@@ -42,7 +42,7 @@ done
 rm -rf out/sample
 mkdir -p out/sample
 status=0
-# -e: run the PPD's own filter (rastertozova) at the end of the chain.
+# -e: run the PPD's own filter (pdftozova) at the end of the chain.
 # shellcheck disable=SC2086
 /usr/sbin/cupsfilter -p "$ppd" -m printer/zova -e $options build/samples/sample.pdf \
   > out/sample.prn 2> out/sample.log || status=$?

@@ -14,6 +14,12 @@ bool AllZero(const uint8_t* data, size_t len) {
 }  // namespace
 
 void OutputState::StartBand() {
+  // Lines above the band print first; they leave the paper where the band
+  // prints, its feed made.
+  if (Lines != nullptr && Lines->PrintAbove(Sink, (Fed + LineNum) * lq::kFeedPerBand360)) {
+    Fed += LineNum;
+    LineNum = 0;
+  }
   Sink.Put(kCarriageReturn);
   if (LineNum != 0) PrintNLine();
 }
@@ -108,6 +114,7 @@ void OutputState::WriteInkedPass(bool staggered, const uint8_t* pass, size_t col
 // Sends the pending feed LineNum and sets it to 0.
 void OutputState::PrintNLine() {
   Commands->WriteFeed(Sink, LineNum);
+  Fed += LineNum;
   LineNum = 0;
   MoveUnitSet = false;
 }
@@ -134,7 +141,10 @@ bool OutputState::EndPage() {
     OutputRows(0);
   }
 
-  // The form feed replaces whatever feed is still pending.
+  // Lines below the last band, then the form feed, which replaces whatever
+  // feed is still pending.
+  if (Lines != nullptr) Lines->PrintAbove(Sink, kPageEnd);
+  Lines = nullptr;
   Sink.Put(kFormFeed);
   LineNum = 0;
   Sink.Flush();

@@ -48,6 +48,7 @@ inline constexpr unsigned kUnitsPerInch360 = 360;
 inline constexpr uint8_t kFeedUnit = 0x14;
 inline constexpr uint8_t kDefaultUnit = 0x40;
 inline constexpr unsigned kFeedPerBand = 8;
+inline constexpr unsigned kFeedPerBand360 = 2 * kFeedPerBand;  // the same, in 1/360 inch
 }  // namespace lq
 
 namespace native {

@@ -15,6 +15,7 @@
 #include "dotmatrix/command_set.h"
 #include "dotmatrix/commands.h"
 #include "dotmatrix/output_sink.h"
+#include "dotmatrix/page_lines.h"
 #include "dotmatrix/page_plan.h"
 #include "messages/messages.h"
 
@@ -33,8 +34,9 @@ class OutputState {
   // Allocates the page buffers, writes the page setup of the plan's command
   // set and resets the counters. The plan's resolutions must be ones its
   // command set prints (CommandSet::CanPrint). Returns false, with an error
-  // and nothing written, when the buffers do not fit in memory.
-  [[nodiscard]] bool StartPage(const PagePlan& plan);
+  // and nothing written, when the buffers do not fit in memory. An LQ page
+  // may print `lines` between its bands, which must outlive the page.
+  [[nodiscard]] bool StartPage(const PagePlan& plan, PageLines* lines = nullptr);
 
   // Adds one packed 1-bit row (most significant bit leftmost, 1 prints a
   // dot) to the current band and emits a pass buffer when it is complete.
@@ -100,6 +102,10 @@ class OutputState {
   // page's length takes up what the ones before it rounded away.
   double FormsExact = 0;
   double FormsSent = 0;
+  // The page's lines in the printer's fonts, and the feed sent so far on the
+  // page, which with LineNum says where the next band prints.
+  PageLines* Lines = nullptr;
+  unsigned Fed = 0;
   // Command set of the last page; the job ends in it.
   CommandSetId SimulationType = CommandSetId::kLq;
 

@@ -27,7 +27,7 @@ void OutputState::Setup() {
   Sink.Put(preamble.data(), preamble.size());
 }
 
-bool OutputState::StartPage(const PagePlan& plan) {
+bool OutputState::StartPage(const PagePlan& plan, PageLines* lines) {
   // The buffers come first: a page that does not fit writes nothing.
   const size_t columns = plan.columns;
   if (!Allocate(CompBuffer, columns, messages_, "Unable to allocate memory CompBuffer") ||
@@ -51,6 +51,9 @@ bool OutputState::StartPage(const PagePlan& plan) {
   OddOffset = 0;
   LineNum = 0;
   MoveUnitSet = false;
+  // Only the LQ set has the moves that place a line.
+  Lines = plan.commandSet == CommandSetId::kLq ? lines : nullptr;
+  Fed = 0;
   return true;
 }
 

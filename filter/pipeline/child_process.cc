@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -59,10 +60,31 @@ ChildStatus StatusOf(int wait_status, const rusage& usage) {
   ChildStatus status{ChildStatus::kExited, WEXITSTATUS(wait_status), ChildStatus::kNotStopped};
   if (WIFSIGNALED(wait_status)) status = {ChildStatus::kSignaled, WTERMSIG(wait_status)};
   status.peakKb = usage.ru_maxrss;
+  const auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6;
+  };
+  status.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
   return status;
 }
 
 }  // namespace
+
+std::string DescribeExit(const ChildStatus& status) {
+  char text[96];
+  switch (status.kind) {
+    case ChildStatus::kExited:
+      snprintf(text, sizeof text, "stopped with status %d", status.code);
+      break;
+    case ChildStatus::kSignaled:
+      snprintf(text, sizeof text, "was killed by signal %d", status.code);
+      break;
+    case ChildStatus::kNotStarted:
+    case ChildStatus::kLost:
+      snprintf(text, sizeof text, "could not run: %s", strerror(status.code));
+      break;
+  }
+  return text;
+}
 
 ChildProcess::~ChildProcess() { (void)Stop(); }
 

@@ -68,10 +68,15 @@ struct ChildStatus {
   Kind kind = kNotStarted;
   int code = 0;
   Stop stoppedBy = kNotStopped;
-  // The child's peak resident memory in KiB, as the kernel counted it.
+  // The child's peak resident memory in KiB, as the kernel counted it, and
+  // the processor time it and the children it waited for took.
   long peakKb = 0;
+  double cpuSeconds = 0;
   bool succeeded() const { return kind == kExited && code == 0; }
 };
+
+// "stopped with status 2", "was killed by signal 9", "could not run: ...".
+std::string DescribeExit(const ChildStatus& status);
 
 class ChildProcess {
  public:

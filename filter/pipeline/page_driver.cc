@@ -68,30 +68,30 @@ std::span<uint8_t> PageDriver::Row() {
   return spool_->Row();
 }
 
-bool PageDriver::AddRow() {
+bool PageDriver::AddRow(std::span<const uint8_t> classified) {
   if (!spool_ || rows_ >= request_->height) return !failed_;
   return Guarded(
       [&] {
         ++rows_;
-        if (spool_->AppendRow()) return true;
+        if (spool_->AppendRow(classified)) return true;
         Fail();
         return false;
       },
       false);
 }
 
-PageResult PageDriver::EndPage() {
+PageResult PageDriver::EndPage(PageLines* lines) {
   if (!spool_) return failed_ ? PageResult::kFailed : PageResult::kSkipped;
-  const PageResult result = Guarded([&] { return FinishPage(); }, PageResult::kFailed);
+  const PageResult result = Guarded([&] { return FinishPage(lines); }, PageResult::kFailed);
   spool_.reset();
   request_.reset();
   if (result == PageResult::kFailed) failed_ = true;
   return result;
 }
 
-PageResult PageDriver::FinishPage() {
+PageResult PageDriver::FinishPage(PageLines* lines) {
   if (!spool_->Finish()) return PageResult::kFailed;
-  const PageResult result = PrintSpooledPage(job_, *request_, *spool_);
+  const PageResult result = PrintSpooledPage(job_, *request_, *spool_, lines);
   if (result == PageResult::kPrinted) job_.messages.PagePrinted(++printed_);
   return result;
 }
@@ -112,9 +112,9 @@ PageResult ProcessPage(PageSource& source, PageDriver& driver, const cups_page_h
   // A source that ends early ends the pass; the page prints what arrived.
   for (unsigned y = 0; y < header.cupsHeight && !driver.canceled(); ++y) {
     if (!source.ReadRow(driver.Row())) break;
-    if (!driver.AddRow()) return PageResult::kFailed;
+    if (!driver.AddRow(source.ClassifiedRow())) return PageResult::kFailed;
   }
-  return driver.EndPage();
+  return driver.EndPage(source.Lines());
 }
 
 }  // namespace

@@ -41,11 +41,14 @@ class PageDriver {
   // The page's row buffer: fill it with the next row, then AddRow. Empty for
   // a page that takes no rows.
   std::span<uint8_t> Row();
-  // Spools the row in Row(). False when the job cannot go on; rows beyond
-  // the page's height, and those of a skipped page, are dropped.
-  bool AddRow();
-  // Prints the page that has begun, from what it has spooled.
-  PageResult EndPage();
+  // Spools the row in Row(), classifying the page by `classified` when
+  // given (the row as drawn, where Row() has had its text taken out). False
+  // when the job cannot go on; rows beyond the page's height, and those of
+  // a skipped page, are dropped.
+  bool AddRow(std::span<const uint8_t> classified = {});
+  // Prints the page that has begun, from what it has spooled, with `lines`
+  // in the printer's fonts between its bands.
+  PageResult EndPage(PageLines* lines = nullptr);
   // Drops the page in hand, its spool files removed: the job cannot go on.
   void Fail();
 
@@ -58,7 +61,7 @@ class PageDriver {
  private:
   template <typename Step>
   auto Guarded(Step step, decltype(step()) failed);
-  PageResult FinishPage();
+  PageResult FinishPage(PageLines* lines);
 
   PrinterJob job_;
   int page_ = 0;     // pages begun
@@ -79,6 +82,12 @@ class PageSource {
   virtual bool ReadRow(std::span<uint8_t> row) = 0;
   // Passes over the rows of a page that is not printed.
   virtual void SkipPage(const cups_page_header2_t& header, const CancelToken& cancel) = 0;
+  // The row just read as the page is classified by, when it differs from
+  // the row printed; empty otherwise.
+  virtual std::span<const uint8_t> ClassifiedRow() { return {}; }
+  // Lines the page prints in the printer's fonts, asked once its rows are
+  // read; they live until the next page.
+  virtual PageLines* Lines() { return nullptr; }
 };
 
 // Prints the source's pages, one after another, until it ends, a page fails

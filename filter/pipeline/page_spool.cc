@@ -38,11 +38,12 @@ bool PageSpool::Begin(const PageRequest& request, const SpoolNeeds& needs) {
          0;
 }
 
-bool PageSpool::AppendRow() {
+bool PageSpool::AppendRow(std::span<const uint8_t> classified) {
+  const uint8_t* counted = classified.size() == row_.size() ? classified.data() : row_.data();
   if (regions_) {
-    regions_->AddRow(row_.data());
+    regions_->AddRow(counted);
   } else {
-    CountDarkPixels(row_.data(), row_.size() / 3, count_);
+    CountDarkPixels(counted, row_.size() / 3, count_);
   }
   if (halved_) {
     if (has_pending_) {

@@ -36,9 +36,10 @@ class PageSpool {
   // The spool pass's own row buffer: fill it with one raster row, then
   // AppendRow.
   std::span<uint8_t> Row() { return row_; }
-  // Counts the row in Row() and appends it to the PPM. False after the error
-  // when the file cannot be written.
-  [[nodiscard]] bool AppendRow();
+  // Appends the row in Row() to the PPM, counting it, or `classified` when
+  // given in its place. False after the error when the file cannot be
+  // written.
+  [[nodiscard]] bool AppendRow(std::span<const uint8_t> classified = {});
   // Writes out what is buffered and closes the PPM.
   [[nodiscard]] bool Finish();
 

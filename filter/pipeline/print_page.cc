@@ -83,7 +83,8 @@ PageResult EndCancelledPage(PrinterJob& job, const PagePlan& plan, PageSpool& sp
 
 }  // namespace
 
-PageResult PrintSpooledPage(PrinterJob& job, const PageRequest& request, PageSpool& spool) {
+PageResult PrintSpooledPage(PrinterJob& job, const PageRequest& request, PageSpool& spool,
+                            PageLines* lines) {
   const double dPicNo = DarkRatio(spool.count());
   job.messages.Progress("pic number:%.2f", dPicNo);
   const RegionMap regions = spool.Regions();
@@ -112,7 +113,7 @@ PageResult PrintSpooledPage(PrinterJob& job, const PageRequest& request, PageSpo
   if ((text && !text_rows.Open(*text)) || (picture && !picture_rows.Open(*picture))) {
     return PageResult::kFailed;
   }
-  if (!job.out.StartPage(plan)) return PageResult::kFailed;
+  if (!job.out.StartPage(plan, lines)) return PageResult::kFailed;
   const bool printed =
       PrintRows(job, plan, text ? &text_rows : nullptr, picture ? &picture_rows : nullptr,
                 plan.pageClass == PageClass::kMixed ? &regions : nullptr) &&

@@ -14,9 +14,10 @@ enum class PageResult {
 };
 
 // Plans the page from its counts, has its pictures halftoned and its text
-// thresholded as the plan says, prints its rows through the band routines
-// and removes its spool files. A cancel stops the rows; the page is still
-// ended.
-PageResult PrintSpooledPage(PrinterJob& job, const PageRequest& request, PageSpool& spool);
+// thresholded as the plan says, prints its rows through the band routines,
+// with `lines` in the printer's fonts between them, and removes its spool
+// files. A cancel stops the rows; the page is still ended, without lines.
+PageResult PrintSpooledPage(PrinterJob& job, const PageRequest& request, PageSpool& spool,
+                            PageLines* lines = nullptr);
 
 }  // namespace zova

@@ -35,6 +35,8 @@ class TextEncoder {
   explicit TextEncoder(const CharacterTable& table);
 
   void Encode(std::u32string_view text, std::vector<uint8_t>& out);
+  // Whether the table has the character: Encode prints it as itself.
+  bool Holds(char32_t c) const { return (c >= 0x20 && c < 0x7F) || bytes_.count(c) != 0; }
 
   // "3 characters cannot be printed in PC437 and print as ?: €, Ж, ő"; empty
   // when every character printed.

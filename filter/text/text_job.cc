@@ -249,6 +249,9 @@ TextOptions ReadTextOptions(const OptionLookup& job, const OptionLookup& queue, 
                            if (CharsetDecoder::Create(v, &error)) return std::string(v);
                            return std::nullopt;
                          });
+  o.documentText = ReadOption(from, kDocumentTextOption, "Graphics", "Graphics or Fonts",
+                              OneOf<DocumentText>({{"Graphics", DocumentText::kGraphics},
+                                                   {"Fonts", DocumentText::kFonts}}));
   return o;
 }
 

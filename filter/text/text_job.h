@@ -31,9 +31,13 @@ inline constexpr std::string_view kQualityOption = "ZovaTextQuality";
 inline constexpr std::string_view kTableOption = "ZovaCharacterTable";
 inline constexpr std::string_view kTextAsOption = "ZovaTextAs";
 inline constexpr std::string_view kCharsetOption = "charset";
+inline constexpr std::string_view kDocumentTextOption = "ZovaDocumentText";
 
 // Text in the printer's fonts, or drawn as the raster route draws any page.
 enum class TextAs { kText, kGraphics };
+// The text of a PDF or PostScript document: drawn with the page, or where it
+// can, in the printer's fonts.
+enum class DocumentText { kGraphics, kFonts };
 
 struct TextOptions {
   Pitch pitch = Pitch::k10;
@@ -45,6 +49,7 @@ struct TextOptions {
   const CharacterTable* table = &DefaultCharacterTable();
   TextAs as = TextAs::kText;
   std::string charset;  // empty: UTF-8
+  DocumentText documentText = DocumentText::kGraphics;
 };
 
 // An option's value by name, or nullopt where it is not given.

@@ -12,6 +12,23 @@ uint8_t High(unsigned v) { return static_cast<uint8_t>((v >> 8) & 0xFF); }
 
 }  // namespace
 
+PitchSelect PitchSelectOf(Pitch pitch) {
+  using namespace lq_text;
+  switch (pitch) {
+    case Pitch::k10:
+      return {kPica, false};
+    case Pitch::k12:
+      return {kElite, false};
+    case Pitch::k15:
+      return {kFifteen, false};
+    case Pitch::k17:
+      return {kPica, true};
+    case Pitch::k20:
+      return {kElite, true};
+  }
+  return {kPica, false};
+}
+
 std::vector<uint8_t> LqTextJobStart(const LqTextSetup& s) {
   using namespace lq_text;
   // Room for the whole set-up at once: GCC 12 at -O3 misreads the vector's
@@ -27,23 +44,9 @@ std::vector<uint8_t> LqTextJobStart(const LqTextSetup& s) {
   put({kEsc, lq::kExtended, lq::kUnit, 1, 0, kUnit360});
   put({kEsc, lq::kExtended, kPageLength, 2, 0, Low(s.geometry.length), High(s.geometry.length)});
   put({kEsc, kCancelSkip});
-  switch (s.geometry.pitch) {
-    case Pitch::k10:
-      put({kEsc, kPica});
-      break;
-    case Pitch::k12:
-      put({kEsc, kElite});
-      break;
-    case Pitch::k15:
-      put({kEsc, kFifteen});
-      break;
-    case Pitch::k17:
-      put({kEsc, kPica, kCondensed});
-      break;
-    case Pitch::k20:
-      put({kEsc, kElite, kCondensed});
-      break;
-  }
+  const PitchSelect pitch = PitchSelectOf(s.geometry.pitch);
+  put({kEsc, pitch.letter});
+  if (pitch.condensed) put({kCondensed});
   put({kEsc, s.geometry.spacing == LineSpacing::k8 ? kEighthInchLines : lq::kSixthInchLines});
   // Margins count columns of the pitch just chosen, so they come after it.
   put({kEsc, kLeftMargin, static_cast<uint8_t>(s.frame.leftColumn)});

@@ -14,6 +14,14 @@ namespace zova::text {
 
 enum class Quality { kDraft, kLetter };
 
+// How the LQ set selects a pitch: ESC P, ESC M or ESC g, then condensed (SI)
+// or not.
+struct PitchSelect {
+  uint8_t letter;
+  bool condensed;
+};
+PitchSelect PitchSelectOf(Pitch pitch);
+
 struct LqTextSetup {
   PageGeometry geometry;
   TextFrame frame;  // FrameOf(geometry)

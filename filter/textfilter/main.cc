@@ -22,7 +22,7 @@ int main(int argc, char* argv[]) {
   input.print = [](JobScope& job, const FilterJob& filter) {
     const text::TextJob text = PpdTextJob(filter);
     if (text.options.as == text::TextAs::kGraphics) {
-      PrintTextAsGraphics(job, filter, text.options, filter.argv);
+      PrintTextAsGraphics(job, filter, text.options);
       return;
     }
     // A copy reads the text again: from standard input it is kept first.

@@ -49,21 +49,31 @@ void PageSize(ppd_file_t* ppd, text::TextJob& job) {
 
 }  // namespace
 
+text::TextOptions PpdTextOptions(const FilterJob& filter) {
+  const JobOptions options(filter.jobOptions);
+  ppd_file_t* ppd = filter.ppd;
+  return text::ReadTextOptions([&](std::string_view name) { return options.Get(name); },
+                               [&](std::string_view name) -> std::optional<std::string> {
+                                 std::string value = QueueDefault(ppd, name);
+                                 if (value.empty()) return std::nullopt;
+                                 return value;
+                               },
+                               filter.messages);
+}
+
+CommandSetId PpdCommandSet(const FilterJob& filter) {
+  // Marks the job's choices (PageSize among them) over the queue's; a value
+  // that is none of the choices leaves the queue's, as on the raster route.
+  const std::string commands = JobChoice(filter.ppd, filter.jobOptions, kCommandSetPpdOption);
+  return commands.empty() || commands == "LQ" ? CommandSetId::kLq : CommandSetId::kNative;
+}
+
 text::TextJob PpdTextJob(const FilterJob& filter) {
   const JobOptions options(filter.jobOptions);
   ppd_file_t* ppd = filter.ppd;
   text::TextJob job;
-  job.options = text::ReadTextOptions([&](std::string_view name) { return options.Get(name); },
-                                      [&](std::string_view name) -> std::optional<std::string> {
-                                        std::string value = QueueDefault(ppd, name);
-                                        if (value.empty()) return std::nullopt;
-                                        return value;
-                                      },
-                                      filter.messages);
-  // Marks the job's choices (PageSize among them) over the queue's; a value
-  // that is none of the choices leaves the queue's, as on the raster route.
-  const std::string commands = JobChoice(ppd, filter.jobOptions, "ZovaCommandSet");
-  job.commands = commands.empty() || commands == "LQ" ? CommandSetId::kLq : CommandSetId::kNative;
+  job.options = PpdTextOptions(filter);
+  job.commands = PpdCommandSet(filter);
   PageSize(ppd, job);
   job.okidataPrefix = filter.settings.model->okidataPrefix;
   job.offsets = filter.settings.offsets;

@@ -3,9 +3,6 @@
 // into the driver's raster route.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include "cups/filter_main.h"
 #include "pipeline/job_scope.h"
 #include "text/text_job.h"
@@ -15,15 +12,10 @@ namespace zova {
 // The chain's programs, in order, as cupsd would run them for text/plain.
 inline constexpr const char* kTextToRasterChain[] = {"texttopdf", "pdftopdf", "gstoraster"};
 
-// CUPS's filter directory: $CUPS_SERVERBIN/filter as cupsd sets it, else
-// the one this driver was built for.
-std::string CupsFilterDirectory();
-
 // Runs the chain with the arguments and environment cupsd gives filters
-// (`argv` as texttozova got it; the file, when given, goes to the first
-// program) and prints its raster through `job`. A program that cannot run
-// or fails fails the job, its status said; a cancel stops them all.
-void PrintTextAsGraphics(JobScope& job, const FilterJob& filter, const text::TextOptions& text,
-                         const std::vector<std::string>& argv);
+// (the file, when given, goes to the first program) and prints its raster
+// through `job`. A program that cannot run or fails fails the job, its
+// status said; a cancel stops them all.
+void PrintTextAsGraphics(JobScope& job, const FilterJob& filter, const text::TextOptions& text);
 
 }  // namespace zova

@@ -1,5 +1,5 @@
 # Runs cupstestppd on one PPD (cmake -D CUPSTESTPPD= -D PPD= -D ROOT=
-# -D FILTERDIR= -D FILTER= -D COMMAND_FILTER= -D TEXT_FILTER= -P cupstestppd.cmake). ROOT gets
+# -D FILTERDIR= -D FILTER= -D COMMAND_FILTER= -D TEXT_FILTER= -D PDF_FILTER= -P cupstestppd.cmake). ROOT gets
 # the built filters where the install puts them, so the PPD's *cupsFilter
 # lines must name them.
 if(NOT CUPSTESTPPD)
@@ -9,6 +9,7 @@ file(MAKE_DIRECTORY "${ROOT}${FILTERDIR}")
 file(CREATE_LINK "${FILTER}" "${ROOT}${FILTERDIR}/rastertozova" SYMBOLIC)
 file(CREATE_LINK "${COMMAND_FILTER}" "${ROOT}${FILTERDIR}/commandtozova" SYMBOLIC)
 file(CREATE_LINK "${TEXT_FILTER}" "${ROOT}${FILTERDIR}/texttozova" SYMBOLIC)
+file(CREATE_LINK "${PDF_FILTER}" "${ROOT}${FILTERDIR}/pdftozova" SYMBOLIC)
 execute_process(COMMAND ${CUPSTESTPPD} -R "${ROOT}" "${PPD}"
                 OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE status)
 message("${out}")

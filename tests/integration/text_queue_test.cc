@@ -23,33 +23,11 @@ class TextQueueTest : public DriverCupsdTest {
   void SetUp() override {
     DriverCupsdTest::SetUp();
     if (HasFatalFailure()) return;
-    std::string error;
-    // Today's route: the same PPD without the text filter's line.
-    const fs::path ppd = fs::path(ZOVA_PPD_DIR) / "zovaqrt.ppd";
-    std::string raster_ppd;
-    std::ifstream in(ppd);
-    for (std::string line; std::getline(in, line);) {
-      if (line.find("texttozova") == std::string::npos) raster_ppd += line + "\n";
-    }
-    ASSERT_NE(raster_ppd.size(), ReadFile(ppd).size());
-    std::ofstream(cupsd_->dir() / "raster.ppd") << raster_ppd;
-    ASSERT_TRUE(cupsd_->AddQueue("zova", ppd, Output("zova"), &error)) << error;
-    ASSERT_TRUE(cupsd_->AddQueue("raster", cupsd_->dir() / "raster.ppd", Output("raster"), &error))
-        << error;
+    AddQueuesWithAndWithout("texttozova");
+    if (HasFatalFailure()) return;
     text_ = (cupsd_->dir() / "two-pages.txt").string();
     std::ofstream(text_) << "Passbook line\fSecond page\n";
     fs::permissions(text_, fs::perms::others_read, fs::perm_options::add);
-  }
-
-  // The job's printer stream once it has completed.
-  std::string Print(const std::string& queue, const std::vector<std::string>& options,
-                    const std::string& file) {
-    std::string error;
-    const int job = cupsd_->Submit(queue, options, file, &error);
-    EXPECT_GT(job, 0) << error;
-    const JobStatus status = cupsd_->WaitForJobEnd(job, 180s);
-    EXPECT_EQ(status.state, kJobCompleted) << status.stateMessage;
-    return ReadFile(Output(queue));
   }
 
   std::string text_;

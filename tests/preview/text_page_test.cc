@@ -138,8 +138,8 @@ TEST(TextPageTest, RefusesWithTheOffset) {
   } cases[] = {
       {"truncated ESC ( t", Job(JobSetup(1) + Bytes{E, '6', E, '(', 't', 3, 0, 1}), body,
        "ends inside ESC ( t: 6 of its 8 bytes"},
-      {"unknown ESC command", TextJob({}, Bytes{'a', E, 'E', 0x0D, 0x0C}), body + 1,
-       "unknown command 1B 45"},
+      {"unknown ESC command", TextJob({}, Bytes{'a', E, 'G', 0x0D, 0x0C}), body + 1,
+       "unknown command 1B 47"},
       {"a table the printer lacks", TextJob({}, Bytes{E, '(', 't', 3, 0, 1, 99, 0, 0x0C}), body,
        "table 99 0"},
       {"0x85 before ESC 6", Job(JobSetup(1) + Bytes{0x85, 0x0C, E, '@'}), body - 2,
@@ -148,6 +148,8 @@ TEST(TextPageTest, RefusesWithTheOffset) {
        "beyond the right margin"},
       {"text page without the setup", Job(Bytes{E, '@', E, '6', 0x0C} + Text("a\r\f")),
        kPreamble + 5, "byte 61 between pages"},
+      {"ESC ( V back up", TextJob({}, Bytes{E, '(', 'V', 2, 0, 100, 0, E, '(', 'V', 2, 0, 50, 0}),
+       body + 7, "moves the paper back up"},
   };
   for (const auto& c : cases) {
     const preview::DecodedStream decoded = preview::DecodeStream(c.stream);
@@ -156,6 +158,25 @@ TEST(TextPageTest, RefusesWithTheOffset) {
     EXPECT_NE(decoded.error->message.find(c.message), std::string::npos)
         << c.what << ": " << decoded.error->message;
   }
+}
+
+// Lines placed by ESC ( V read back by their paper position, each
+// character in the column its place gives; bold and underlined ones struck
+// as such.
+TEST(TextPageTest, PlacedLinesReadBackTopDown) {
+  const auto pages =
+      Pages(TextJob({}, Bytes{E,   '(', 'V', 2, 0,   100, 0,    E, '$', 0,   0,    'C', E,
+                              '$', 36,  0,   E, 'E', 'D', 0x0D, E, '(', 'V', 2,    0,   200,
+                              0,   E,   '-', 1, E,   '$', 72,   0, 'A', 'B', 0x0D, 0x0C}));
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_TRUE(pages[0].placed);
+  EXPECT_EQ(preview::PageText(pages[0]), "CD\n  AB\n\f\n");
+  ASSERT_EQ(pages[0].characters.size(), 4u);
+  EXPECT_EQ(pages[0].characters[0].y, 1000u);  // 100/360 inch, the head's top pin
+  EXPECT_EQ(pages[0].characters[2].x, 720u);
+  EXPECT_FALSE(pages[0].characters[0].bold);
+  EXPECT_TRUE(pages[0].characters[1].bold);
+  EXPECT_TRUE(pages[0].characters[3].underline);
 }
 
 TEST(TextPageTest, LineTimeIsTheHeadSpeedOfItsQuality) {

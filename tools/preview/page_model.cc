@@ -156,6 +156,24 @@ std::string PageModel::MoveHead(long x) {
   return {};
 }
 
+std::string PageModel::MoveTo(long y) {
+  char why[160];
+  if (y < paper_y_) {
+    snprintf(why, sizeof why,
+             "moves the paper back up to %.3f inches from %.3f: the filter only moves down",
+             static_cast<double>(y) / kUnitsPerInch, static_cast<double>(paper_y_) / kUnitsPerInch);
+    return why;
+  }
+  if (y + kCharacterHeight > kMaxPageLength) {
+    snprintf(why, sizeof why, "moves the head %.2f inches down, below the longest form (%u inches)",
+             static_cast<double>(y) / kUnitsPerInch, kMaxFormInches);
+    return why;
+  }
+  placed_ = true;
+  Feed(y - paper_y_);
+  return {};
+}
+
 std::string PageModel::PrintCharacter(uint8_t byte) {
   char why[160];
   const long width = state_.Width();
@@ -168,7 +186,7 @@ std::string PageModel::PrintCharacter(uint8_t byte) {
              static_cast<double>(state_.right) / kUnitsPerInch);
     return why;
   }
-  if (paper_y_ + state_.spacing > kMaxPageLength) {
+  if (paper_y_ + (placed_ ? kCharacterHeight : state_.spacing) > kMaxPageLength) {
     snprintf(why, sizeof why, "a character %.2f inches down, below the longest form (%u inches)",
              static_cast<double>(paper_y_) / kUnitsPerInch, kMaxFormInches);
     return why;
@@ -192,10 +210,12 @@ std::string PageModel::PrintCharacter(uint8_t byte) {
   c.x = static_cast<uint16_t>(x);
   c.left = static_cast<uint16_t>(state_.left);
   c.width = static_cast<uint16_t>(width);
-  c.height = static_cast<uint16_t>(state_.spacing);
+  c.height = static_cast<uint16_t>(placed_ ? kCharacterHeight : state_.spacing);
   c.byte = byte;
   c.table = state_.slots[state_.slot];
   c.draft = state_.draft;
+  c.bold = state_.bold;
+  c.underline = state_.underline;
   characters_.push_back(c);
   head_x_ += width;
   return {};
@@ -246,10 +266,18 @@ DecodedPage PageModel::Finish() {
   page.motion.page_length = state_.page_length;
   rows_.clear();
   page.text = text_;
+  page.placed = placed_;
   if (text_) {
     page.text_lines = line_feeds_ + 1;
+    if (placed_) {
+      std::set<uint32_t> lines;
+      for (const PlacedCharacter& c : characters_) lines.insert(c.y);
+      page.text_lines = lines.size();
+    }
     page.text_state = characters_.empty() ? state_ : first_text_state_;
-    if (keep_dots_) DrawCharacters(characters_, page.geometry, page.dots);
+    if (keep_dots_ && draw_characters_) {
+      preview::DrawCharacters(characters_, page.geometry, page.dots);
+    }
     page.characters = std::move(characters_);
   }
   return page;

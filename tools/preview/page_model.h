@@ -40,6 +40,12 @@ struct BandGeometry {
 // is drawn on that grid.
 inline constexpr BandGeometry kHeadPitchGeometry{180, 180};
 
+// An LQ character is the head's 24 pins high; its baseline lies 20/180 inch
+// below the top pin (Epson's ESC/P reference, ESC ( c: "the baseline for
+// printing characters ... is 20/180 inch below" the print position).
+inline constexpr long kCharacterHeight = 24 * kUnitsPerInch / 180;
+inline constexpr long kBaselineDrop = 20 * kUnitsPerInch / 180;
+
 // The head's travel on the bit images of a page under one reading of the
 // printer. The bit images of a line, from one CR or feed to the next, print
 // in one sweep: the head travels to the end of the line nearer to it, prints
@@ -94,6 +100,8 @@ struct PrinterState {
       slots{};                  // ESC ( t: each slot's table, an index in text::CharacterTables()
   uint8_t slot = 1;             // ESC t
   bool upper_codes = false;     // ESC 6: bytes 0x80-0x9F print
+  bool bold = false;            // ESC E, ESC F
+  bool underline = false;       // ESC - 1, ESC - 0
   bool unidirectional = false;  // ESC U
   long page_length = 0;         // 0 while the stream has not set it
   long unit = 0;                // ESC ( U, 1/3600 inch; 0 until set
@@ -117,6 +125,8 @@ struct PlacedCharacter {
   uint8_t byte = 0;
   uint8_t table = 0;  // index in text::CharacterTables()
   bool draft = false;
+  bool bold = false;
+  bool underline = false;
 };
 
 // A page holds at most this many characters (a 64-inch form at 20 cpi and
@@ -134,8 +144,11 @@ struct DecodedPage {
   size_t dot_count = 0;  // dots printed by bit images, overprinted dots counted once
   PageMotion motion;
   // Text: the characters in the order printed, drawn into `dots` too.
-  bool text = false;        // a page of a text job, or one that printed text
-  size_t text_lines = 0;    // line feeds + 1 on a text page
+  bool text = false;  // a page of a text job, or one that printed text
+  // Its lines were placed by ESC ( V rather than line feeds: a line is the
+  // characters on one paper position, each character kCharacterHeight high.
+  bool placed = false;
+  size_t text_lines = 0;    // line feeds + 1 on a text page; lines printed on a placed page
   PrinterState text_state;  // at the first character, or the page's end without one
   std::vector<PlacedCharacter> characters;
 };
@@ -154,6 +167,8 @@ class PageModel {
   // Without dots the page keeps its motion and counts only: a few numbers
   // however long the page, for the time model.
   void KeepDots(bool keep) { keep_dots_ = keep; }
+  // Whether the characters are drawn into the dots too.
+  void DrawCharacters(bool draw) { draw_characters_ = draw; }
 
   // Sets the page length. Returns why the printer cannot take it, or an
   // empty string.
@@ -174,6 +189,9 @@ class PageModel {
     paper_y_ += units;
     motion_.pending_feed += units;
   }
+  // ESC ( V: the head to `y` (1/3600 inch) below the top of the page, never
+  // back up. Returns why not, or an empty string.
+  [[nodiscard]] std::string MoveTo(long y);
   // LF: a line of the spacing in force. Returns why not, or an empty string.
   [[nodiscard]] std::string LineFeed();
   // Prints `byte` at the head, in the table in force, and moves the head one
@@ -241,6 +259,8 @@ class PageModel {
   std::vector<Stretch> line_;
   bool text_draft_ = false;
   bool keep_dots_ = true;
+  bool draw_characters_ = true;
+  bool placed_ = false;
 };
 
 }  // namespace zova::preview

@@ -64,11 +64,21 @@ void DrawCharacters(const std::vector<PlacedCharacter>& characters, BandGeometry
     const char32_t code = CodePoint(c);
     const testpage::GlyphRows rows = PreviewGlyph(code);
     const size_t left = c.x / x_pitch, top = c.y / y_pitch;
+    const auto set = [&](size_t x, size_t y) {
+      if (x < dots.width() && y < dots.height()) dots.Set(x, y);
+    };
     for (size_t gy = 0; gy < testpage::kGlyphRows * scale_y; ++gy) {
       for (size_t gx = 0; gx < testpage::kGlyphColumns * scale_x; ++gx) {
         if ((rows[gy / scale_y] >> (testpage::kGlyphColumns - 1 - gx / scale_x) & 1) == 0) continue;
-        if (left + gx < dots.width() && top + gy < dots.height()) dots.Set(left + gx, top + gy);
+        set(left + gx, top + gy);
+        // Bold strikes each dot again one dot to the right.
+        if (c.bold) set(left + gx + 1, top + gy);
       }
+    }
+    // The underline runs along the blank row under the glyph, the pitch wide.
+    if (c.underline) {
+      const size_t width = static_cast<size_t>(c.width / x_pitch);
+      for (size_t gx = 0; gx < width; ++gx) set(left + gx, top + testpage::kGlyphRows * scale_y);
     }
   }
 }
@@ -77,8 +87,9 @@ std::string DescribeText(const DecodedPage& page) {
   const PrinterState& s = page.text_state;
   std::string line = page.dialect == Dialect::kLq ? "LQ text, " : "native text, ";
   if (page.dialect == Dialect::kLq) line += s.draft ? "draft, " : "LQ, ";
-  line += Pitch(s) + ", " + Spacing(s.spacing) + ", " +
-          std::string(text::CharacterTables()[s.slots[s.slot]].name) + ", " +
+  // A placed page's lines stand where ESC ( V put them, whatever the spacing.
+  line += Pitch(s) + ", " + (page.placed ? std::string("lines placed") : Spacing(s.spacing)) +
+          ", " + std::string(text::CharacterTables()[s.slots[s.slot]].name) + ", " +
           std::to_string(page.text_lines) + (page.text_lines == 1 ? " line, " : " lines, ") +
           std::to_string(page.characters.size()) +
           (page.characters.size() == 1 ? " character, " : " characters, ");
@@ -91,15 +102,19 @@ std::string PageText(const DecodedPage& page) {
   std::vector<const PlacedCharacter*> order;
   order.reserve(page.characters.size());
   for (const PlacedCharacter& c : page.characters) order.push_back(&c);
+  // A placed page's lines are its paper positions, top down; a text job's
+  // its line feeds, the empty ones too.
+  const auto line_of = [&](const PlacedCharacter& c) { return page.placed ? c.y : c.line; };
   // Stable: of two characters in one place, the later one is struck last.
-  std::stable_sort(order.begin(), order.end(), [](const auto* a, const auto* b) {
-    return a->line != b->line ? a->line < b->line : a->x < b->x;
+  std::stable_sort(order.begin(), order.end(), [&](const auto* a, const auto* b) {
+    return line_of(*a) != line_of(*b) ? line_of(*a) < line_of(*b) : a->x < b->x;
   });
   std::string text;
   size_t next = 0;
   for (size_t line = 0; line < page.text_lines; ++line) {
     std::u32string codes;
-    for (; next < order.size() && order[next]->line == line; ++next) {
+    const uint32_t at = next < order.size() ? line_of(*order[next]) : 0;
+    for (; next < order.size() && line_of(*order[next]) == (page.placed ? at : line); ++next) {
       const PlacedCharacter& c = *order[next];
       const size_t column = c.x >= c.left ? (c.x - c.left) / c.width : 0;
       if (codes.size() <= column) codes.resize(column + 1, U' ');

@@ -59,7 +59,8 @@ class Decoder {
         sink_(sink),
         job_start_(job_start),
         panel_table_(options.panel_table),
-        bit_image_(options.bit_image) {}
+        bit_image_(options.bit_image),
+        draw_characters_(options.draw_characters) {}
   void KeepDots(bool keep) { keep_dots_ = keep; }
 
   DecodeResult Run() {
@@ -196,6 +197,7 @@ class Decoder {
     }
     PageModel page(dialect, state_);
     page.KeepDots(keep_dots_);
+    page.DrawCharacters(draw_characters_);
     if (!reset) page.MarkText();
     last_image_ = kNoImage;
     const size_t number = result_.pages + 1;
@@ -251,8 +253,8 @@ class Decoder {
   bool LqCommand(PageModel& page) {
     const size_t start = pos_;
     const uint8_t byte = stream_[start];
-    if (byte == lq_text::kCondensed) {
-      page.state().condensed = true;
+    if (byte == lq_text::kCondensed || byte == lq_text::kCondensedOff) {
+      page.state().condensed = byte == lq_text::kCondensed;
       pos_ += 1;
       return true;
     }
@@ -286,6 +288,17 @@ class Decoder {
         return true;
       case lq_text::kCancelSkip:
         pos_ += 2;
+        return true;
+      case lq_text::kBold:
+      case lq_text::kBoldOff:
+        page.state().bold = stream_[start + 1] == lq_text::kBold;
+        pos_ += 2;
+        return true;
+      case lq_text::kUnderline:
+        if (!Need(start, 3, "ESC -")) return false;
+        if (!IsSwitch(stream_[start + 2])) return BadOperand(start, "ESC -", 2);
+        page.state().underline = stream_[start + 2] == 1 || stream_[start + 2] == '1';
+        pos_ += 3;
         return true;
       case lq_text::kQuality:
         if (!Need(start, 3, "ESC x")) return false;
@@ -403,6 +416,17 @@ class Decoder {
       if (!PageLength(page, start, "ESC ( C", length * page.settings().unit)) return false;
       pos_ += 7;
       return true;
+    }
+    if (which == lq_text::kAbsoluteY) {
+      if (!Need(start, 7, "ESC ( V")) return false;
+      if (stream_[start + 3] != 2 || stream_[start + 4] != 0) return BadLength(start, "ESC ( V", 2);
+      const long unit = page.settings().unit;
+      if (unit == 0) {
+        return Fail(start, "ESC ( V before any ESC ( U on this page: the position has no unit");
+      }
+      const long v = stream_[start + 5] | (long{stream_[start + 6]} << 8);
+      const std::string why = page.MoveTo(v * unit);
+      return Done(start, why.empty() ? why : "ESC ( V " + why, 7);
     }
     if (which == lq::kFeed) {
       if (!Need(start, 7, "ESC ( v")) return false;
@@ -553,6 +577,7 @@ class Decoder {
   size_t jobs_ = 1;
   uint8_t panel_table_;
   std::function<void(const BitImageSeen&)> bit_image_;
+  bool draw_characters_;
   PrinterState state_;         // what the last page left, for a text job's next page
   bool text_session_ = false;  // since the last ESC @ or ESC N: a text job
   size_t last_image_ = kNoImage;

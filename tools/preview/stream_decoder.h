@@ -35,7 +35,8 @@
 //           ESC ( C 02 00 mL mH (in the ESC ( U unit); for text ESC x n,
 //           ESC O, ESC P, ESC M, ESC g, SI, ESC 0, ESC l n, ESC Q n,
 //           ESC ( t 03 00 d1 d2 d3 (d1 0..3, d2 d3 a table of
-//           text/character_tables.h), ESC t n (0..3), ESC R 0
+//           text/character_tables.h), ESC t n (0..3), ESC R 0, DC2,
+//           ESC E, ESC F, ESC - n, ESC ( V 02 00 vL vH (never back up)
 //   native  ESC % B, ESC F a b (b 0..9), ESC % 1 nH nL data, ESC % 5 t
 // A bit image must start at the left margin, where CR returns the head, or
 // right after an ESC $ that put the head where it starts (on the image's dot
@@ -72,6 +73,9 @@
 //     panel's table (PC437 unless told otherwise) and slot 1 is selected.
 //   - The native set's text prints at the panel's settings: 10 cpi, 1/6-inch
 //     lines, an 11-inch form, the panel's table, LQ quality.
+//   - ESC ( V places the head v units of the last ESC ( U below the top of
+//     the page; a character printed there has its baseline 20/180 inch
+//     lower and is 24/180 inch high, whatever the line spacing.
 //
 // Where no reading gives the filter's page back
 //   - LQ at 60, 120 and 240 dpi (no shingling): each 24-dot band adds one
@@ -141,6 +145,9 @@ struct DecodeOptions {
   // Told of each bit image once it has printed, for measurements beside
   // the time model (bench/).
   std::function<void(const BitImageSeen&)> bit_image;
+  // Characters drawn into the page's dots too; without, the dots are the
+  // bit images' alone.
+  bool draw_characters = true;
 };
 
 DecodeResult DecodeIncrementally(const StreamReader& read, const PageSink& sink,
