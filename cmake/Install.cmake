@@ -55,7 +55,8 @@ install(FILES ${man}/zova-preview.1 ${man}/zova-testpage.1 DESTINATION ${CMAKE_I
 if(TARGET zova-printer-app)
   install(FILES ${man}/zova-printer-app.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
-install(FILES ${man}/rastertozova.8 ${man}/texttozova.8 ${man}/commandtozova.8 ${man}/zova_ID.8
+install(FILES ${man}/rastertozova.8 ${man}/texttozova.8 ${man}/pdftozova.8 ${man}/commandtozova.8
+              ${man}/zova_ID.8
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
 
 install(CODE "set(ZOVA_RECORD files)")

@@ -43,16 +43,17 @@ cmake --install "$build" > "$scratch/install.out" 2>&1 ||
   fail "install: $(cat "$scratch/install.out")"
 filters=$(cups-config --serverbin)/filter
 models=$(cups-config --datadir)/model/zova
-for file in "$filters/rastertozova" "$filters/texttozova" "$filters/commandtozova" \
+for file in "$filters/rastertozova" "$filters/texttozova" "$filters/pdftozova" "$filters/commandtozova" \
   "$filters/zova_ID" "$prefix/bin/zova-preview" "$prefix/bin/zova-testpage" \
   "$prefix/bin/zova-printer-app" "$prefix/lib/systemd/system/zova-printer-app.service" \
   "$models/zovaqrt.ppd" "$models/zovaqrto.ppd" "$prefix/share/man/man1/zova-preview.1" \
   "$prefix/share/man/man1/zova-testpage.1" "$prefix/share/man/man1/zova-printer-app.1" \
   "$prefix/share/man/man8/rastertozova.8" "$prefix/share/man/man8/texttozova.8" \
-  "$prefix/share/man/man8/commandtozova.8" "$prefix/share/man/man8/zova_ID.8"; do
+  "$prefix/share/man/man8/pdftozova.8" "$prefix/share/man/man8/commandtozova.8" \
+  "$prefix/share/man/man8/zova_ID.8"; do
   [ -s "$file" ] || fail "the install did not put down $file"
 done
-for program in rastertozova texttozova commandtozova zova_ID; do
+for program in rastertozova texttozova pdftozova commandtozova zova_ID; do
   [ -x "$filters/$program" ] || fail "$filters/$program is not executable"
 done
 grep -q "^ExecStart=$prefix/bin/zova-printer-app server" \

@@ -38,19 +38,19 @@ lists_all() {
 # The options a help text lists: -x and --name, without their values.
 options_of() { sed 's/[][ \t|(),=]/\n/g' | grep -E '^--?[a-z]' | sort -u; }
 
-for page in rastertozova.8 texttozova.8 commandtozova.8 zova_ID.8 zova-preview.1 \
+for page in rastertozova.8 texttozova.8 pdftozova.8 commandtozova.8 zova_ID.8 zova-preview.1 \
   zova-testpage.1 zova-printer-app.1; do
   render "$page"
 done
 
 # The synopsis: the program's own usage line.
-for filter in rastertozova texttozova commandtozova; do
+for filter in rastertozova texttozova pdftozova commandtozova; do
   "$build/filter/$filter" > /dev/null 2> "$scratch/usage" && fail "$filter ran without arguments"
   sed "s/.*Usage: [^ ]*/$filter/" "$scratch/usage" | names_all "$filter.8"
 done
 sed -n 's/^\*OpenUI \*\([^/:]*\).*/\1/p' "$build/ppd/zovaqrt.ppd" > "$scratch/ppd-options"
 [ -s "$scratch/ppd-options" ] || fail "no options in $build/ppd/zovaqrt.ppd"
-cat "$scratch/rastertozova.8.txt" "$scratch/texttozova.8.txt" > "$scratch/filters.txt"
+cat "$scratch/rastertozova.8.txt" "$scratch/texttozova.8.txt" "$scratch/pdftozova.8.txt" > "$scratch/filters.txt"
 names_all filters < "$scratch/ppd-options"
 
 "$build/tools/zova_ID/zova_ID" > /dev/null 2> "$scratch/usage" && fail "zova_ID ran without arguments"
